@@ -1,0 +1,87 @@
+// Text, file and system helpers shared by start-up, the environment and the updater.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/automation.h"
+#include "platform/types.h"
+
+// The error the text conversions raise, carrying an HRESULT.
+struct HResultError {
+    HRESULT hr;
+};
+
+// Narrow code-page-936 text produced by ToMultiByte936. Results of up to 128 bytes (the
+// terminator included) stay inside the object; larger ones are on the heap.
+class CMultiByteText {
+public:
+    static constexpr size_t kInlineBytes = 128;
+    explicit CMultiByteText(const wchar_t* text);
+    const char* c_str() const { return m_pText; }
+    operator const char*() const { return m_pText; }
+    // Bytes before the terminator.
+    size_t size() const { return m_nSize; }
+    bool IsInline() const { return m_pText == m_inline; }
+
+private:
+    char m_inline[kInlineBytes];
+    std::unique_ptr<char[]> m_heap;
+    const char* m_pText = nullptr;
+    size_t m_nSize = 0;
+};
+
+// Wide text produced by ToWide936 (same inline rule, counted in wide characters).
+class CWideText {
+public:
+    static constexpr size_t kInlineChars = 128;
+    explicit CWideText(const char* text);
+    const wchar_t* c_str() const { return m_pText; }
+    operator const wchar_t*() const { return m_pText; }
+    size_t size() const { return m_nSize; }
+    bool IsInline() const { return m_pText == m_inline; }
+
+private:
+    wchar_t m_inline[kInlineChars];
+    std::unique_ptr<wchar_t[]> m_heap;
+    const wchar_t* m_pText = nullptr;
+    size_t m_nSize = 0;
+};
+
+// Null in, null out (c_str() is null). Raise HResultError on text that cannot be converted.
+CMultiByteText ToMultiByte936(const wchar_t* text);
+CWideText ToWide936(const char* text);
+
+std::wstring ReadTextFile(const wchar_t* path);
+// Files the system rewrites are replaced whole: the text goes to a temporary file beside the
+// target, which then takes the target's place, so a crash leaves the old or the new file.
+BOOL WriteNarrowFile(const wchar_t* path, const char* text);
+BOOL WriteTextFile(const wchar_t* text, const wchar_t* path);
+BOOL CreateDirectoryPath(const wchar_t* path);
+BOOL DeleteDirectoryTree(const wchar_t* path);
+
+// Module handles: null names the executable; any other value is the address of something
+// inside the module (a shared object or the executable).
+using HMODULE = const void*;
+std::wstring GetModuleDirectory(HMODULE module);
+std::wstring GetModuleFileName(HMODULE module);
+BOOL GetModuleFileVersion(HMODULE module, wchar_t* buffer, DWORD* length);
+
+std::wstring FileNameFromUrl(const std::wstring& url);
+void SanitizeFileName(std::wstring& name);
+
+// Stands for the security attributes that let every local user read and write a file: on
+// Linux the mode bits to create such a file with.
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    void* lpSecurityDescriptor;
+    BOOL bInheritHandle;
+    unsigned fileMode;
+};
+BOOL BuildEveryoneSecurity(SECURITY_ATTRIBUTES* attributes, void* descriptor, void* acl);
+// Raises HResultError from errno, mapped as the platform maps its last error.
+[[noreturn]] void HResultFromLastError();
+
+std::wstring MD5OfBuffer(const void* data, size_t length);
+std::wstring MD5OfFile(const wchar_t* path);
