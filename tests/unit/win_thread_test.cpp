@@ -69,28 +69,29 @@ TEST(WinThread, FailedInitInstanceSkipsTheLoopAndAutoDeleteFrees) {
     auto* thread = new RecordingThread;
     thread->initResult = FALSE;
     thread->destroyed = &destroyed;
+    // The object may be gone as soon as CreateThread returns: its fields are not read after.
     ASSERT_TRUE(thread->CreateThread());
-    // The object deletes itself; keep the handle alive past it by waiting on the id's queue.
-    const DWORD id = thread->m_nThreadID;
     ASSERT_TRUE(testsupport::PumpUntil([&] { return destroyed.load(); }))
         << "an auto-deleting thread did not free itself";
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return !PostThreadMessageW(id, WM_WORK, 0, 0); }));
 }
 
 TEST(WinThread, DestroyingTheMainWindowEndsTheThread) {
     struct WindowThread : CWinThread {
         RecordingWnd wnd;
+        HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ~WindowThread() override { CloseHandle(created); }
         BOOL InitInstance() override {
             if (!wnd.Create()) {
                 return FALSE;
             }
             m_pMainWnd = &wnd;
+            SetEvent(created);
             return TRUE;
         }
     } thread;
     thread.m_bAutoDelete = FALSE;
     ASSERT_TRUE(thread.CreateThread());
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return thread.wnd.m_hWnd != nullptr; }));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.created, kDeadlineMs));
     EXPECT_EQ(thread.m_nThreadID, GetWindowThreadProcessId(thread.wnd.m_hWnd, nullptr));
     thread.wnd.PostMessage(WM_CLOSE);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.m_hThread, kDeadlineMs))

@@ -24,15 +24,21 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags) {
     }
     m_bSuspended = (dwCreateFlags & CREATE_SUSPENDED) != 0;
     m_hStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_hResume = CreateEventW(nullptr, TRUE, m_bSuspended ? FALSE : TRUE, nullptr);
+    // The thread always waits here first, so this object's fields are all set before it can
+    // run (and, deleting itself, end).
+    m_hResume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned id = 0;
-    m_hThread = BeginThreadEx(&CWinThread::ThreadEntry, this, &id);
-    if (m_hThread == nullptr) {
+    HANDLE thread = BeginThreadEx(&CWinThread::ThreadEntry, this, &id);
+    if (thread == nullptr) {
         return FALSE;
     }
+    m_hThread = thread;
     m_nThreadID = id;
     // Posts made as soon as this returns must find the thread's queue.
     WaitForSingleObject(m_hStarted, INFINITE);
+    if (!m_bSuspended) {
+        SetEvent(m_hResume);  // from here on a self-deleting thread object may be gone
+    }
     return TRUE;
 }
 
