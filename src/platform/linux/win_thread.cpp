@@ -1,10 +1,19 @@
 // CWinThread: a thread with its own message loop.
+#include "platform/linux/handle_object.h"
 #include "platform/thread.h"
 #include "platform/wnd.h"
 
 namespace {
 thread_local CWinThread* t_thread = nullptr;
+
+// Once the gate opens, a self-deleting thread may end and free its object (and close the
+// event) at any moment: signal through a reference of our own and touch no member after.
+void OpenGate(HANDLE gate) {
+    gate->AddRef();
+    SetEvent(gate);
+    gate->Release();
 }
+}  // namespace
 
 CWinThread* AfxGetThread() {
     return t_thread;
@@ -24,20 +33,19 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags) {
     }
     m_bSuspended = (dwCreateFlags & CREATE_SUSPENDED) != 0;
     m_hStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    // The thread always waits here first, so this object's fields are all set before it can
-    // run (and, deleting itself, end).
+    // The thread waits at this gate until its handle and id are stored, so that it can never
+    // delete itself while CreateThread still writes them.
     m_hResume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned id = 0;
-    HANDLE thread = BeginThreadEx(&CWinThread::ThreadEntry, this, &id);
-    if (thread == nullptr) {
+    m_hThread = BeginThreadEx(&CWinThread::ThreadEntry, this, &id);
+    if (m_hThread == nullptr) {
         return FALSE;
     }
-    m_hThread = thread;
     m_nThreadID = id;
     // Posts made as soon as this returns must find the thread's queue.
     WaitForSingleObject(m_hStarted, INFINITE);
     if (!m_bSuspended) {
-        SetEvent(m_hResume);  // from here on a self-deleting thread object may be gone
+        OpenGate(m_hResume);
     }
     return TRUE;
 }
@@ -48,7 +56,9 @@ DWORD CWinThread::ResumeThread() {
     }
     const bool wasSuspended = m_bSuspended;
     m_bSuspended = false;
-    SetEvent(m_hResume);
+    if (wasSuspended) {
+        OpenGate(m_hResume);
+    }
     return wasSuspended ? 1 : 0;
 }
 
