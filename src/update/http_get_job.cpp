@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/helpers.h"
+#include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/text_encoding.h"
 #include "update/http_get_task.h"
 #include "update/part_file.h"
 
@@ -23,37 +25,6 @@ constexpr int kMaxRedirects = 10;
 constexpr int kMaxRestarts = 3;
 
 constexpr unsigned kFailedExitCode = 0xFFFFFFFF;
-
-std::string WideToUtf8(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-            char32_t low = static_cast<char32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Sizes are 32-bit by design; larger values are cut to their low 32 bits as the file size is.
 uint32_t Low32(uint64_t value) {
@@ -123,7 +94,7 @@ unsigned CHttpGetJob::DownloadThread() {
     m_bFileNameSet.store(true, std::memory_order_release);
     const std::wstring partPath = m_strDirectory + name + L".part";
     const std::wstring finalPath = m_strDirectory + name;
-    const fs::path partFsPath(partPath);
+    const fs::path partFsPath = PathFromWide(partPath);
 
     CHttpRequest request(m_settings);
     CPartFile file;
@@ -311,7 +282,7 @@ unsigned CHttpGetJob::DownloadThread() {
 unsigned CHttpGetJob::Finish(const std::wstring& partPath, const std::wstring& finalPath) {
     // rename replaces a file already under the final name.
     std::error_code error;
-    fs::rename(fs::path(partPath), fs::path(finalPath), error);
+    fs::rename(PathFromWide(partPath), PathFromWide(finalPath), error);
     if (error) {
         Post(HTTPGET_ERR_RENAME, 0);
         return kFailedExitCode;

@@ -2,21 +2,13 @@
 
 #include <atomic>
 
+#include "platform/text_encoding.h"
 #include "platform/thread.h"
 #include "update/http_get_job.h"
 
 namespace {
 
 std::atomic<unsigned> g_nStallTimeoutMs{60000};
-
-std::string Narrow(LPCWSTR text) {
-    std::string out;
-    for (; text != nullptr && *text != 0; ++text) {
-        // Host names, user names and passwords of a proxy setting are ASCII.
-        out += *text < 0x80 ? static_cast<char>(*text) : '?';
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -69,15 +61,15 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
     job->m_hNotifyWnd = m_hNotifyWnd;
     job->m_nMsgId = m_nMsgId;
     job->m_bInitialized = m_bInitialized != FALSE;
-    job->m_settings.userAgent = Narrow(m_strUserAgent.c_str());
+    job->m_settings.userAgent = WideToUtf8(m_strUserAgent.c_str());
     job->m_settings.direct = m_nAccessType == 1;
     if (m_nAccessType == 3) {
-        job->m_settings.proxy = Narrow(m_strProxy.c_str());
+        job->m_settings.proxy = WideToUtf8(m_strProxy.c_str());
         if (m_pProxyUser) {
-            job->m_settings.proxyUser = Narrow(m_pProxyUser->c_str());
+            job->m_settings.proxyUser = WideToUtf8(m_pProxyUser->c_str());
         }
         if (m_pProxyPassword) {
-            job->m_settings.proxyPassword = Narrow(m_pProxyPassword->c_str());
+            job->m_settings.proxyPassword = WideToUtf8(m_pProxyPassword->c_str());
         }
     }
     job->m_strUrl = url != nullptr ? url : L"";
