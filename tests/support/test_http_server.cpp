@@ -250,6 +250,11 @@ void TestHttpServer::ServeConnection(int fd) {
                 break;
             }
             buffer.append(chunk, static_cast<size_t>(got));
+            // Not HTTP (a TLS hello, say): hang up as a plain HTTP server does.
+            if (buffer[0] < 'A' || buffer[0] > 'Z') {
+                keepOpen = false;
+                break;
+            }
         }
         if (!keepOpen) {
             break;
