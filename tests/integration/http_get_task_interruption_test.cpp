@@ -35,6 +35,7 @@ TEST_F(HttpGetTaskTest, StopInTheMiddleKeepsThePartAndTheNextStartCompletesIt) {
     task.Stop();
 
     // Stopped cooperatively: the thread itself said so, and the ".part" holds what it received.
+    ASSERT_TRUE(receiver.WaitFor(IsFinal, kDeadlineMs));
     Sequence stopped = Milestones();
     ASSERT_FALSE(stopped.empty());
     EXPECT_EQ((std::pair<WPARAM, LPARAM>{HTTPGET_STOPPED, 0}), stopped.back());

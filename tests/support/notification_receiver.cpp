@@ -76,7 +76,7 @@ unsigned NotificationReceiver::ThreadBody(void* self) {
 void NotificationReceiver::Record(WPARAM code, LPARAM value) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_notifications.push_back({code, value});
+        m_notifications.push_back({code, value, std::chrono::steady_clock::now()});
     }
     m_changed.notify_all();
 }

@@ -3,6 +3,7 @@
 // every notification in arrival order and lets the test wait for one.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,8 @@ namespace testsupport {
 struct Notification {
     WPARAM code;
     LPARAM value;
+    // When the receiver's window got it.
+    std::chrono::steady_clock::time_point at;
 };
 
 class NotificationReceiver {
