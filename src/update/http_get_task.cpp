@@ -1,7 +1,9 @@
 #include "update/http_get_task.h"
 
 #include <atomic>
+#include <mutex>
 
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "platform/thread.h"
 #include "update/http_get_job.h"
@@ -9,6 +11,8 @@
 namespace {
 
 std::atomic<unsigned> g_nStallTimeoutMs{60000};
+std::mutex g_authoritiesMutex;
+std::string g_strAuthorities;
 
 }  // namespace
 
@@ -24,6 +28,11 @@ void CHttpGetTask::SetStallTimeoutMs(unsigned milliseconds) {
 
 unsigned CHttpGetTask::GetStallTimeoutMs() {
     return g_nStallTimeoutMs.load();
+}
+
+void CHttpGetTask::SetCertificateAuthorities(const std::wstring& pemFile) {
+    std::lock_guard<std::mutex> lock(g_authoritiesMutex);
+    g_strAuthorities = PathFromWide(pemFile).string();
 }
 
 BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR proxyServer,
@@ -63,6 +72,10 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
     job->m_bInitialized = m_bInitialized != FALSE;
     job->m_settings.userAgent = WideToUtf8(m_strUserAgent.c_str());
     job->m_settings.direct = m_nAccessType == 1;
+    {
+        std::lock_guard<std::mutex> lock(g_authoritiesMutex);
+        job->m_settings.certificateAuthorities = g_strAuthorities;
+    }
     if (m_nAccessType == 3) {
         job->m_settings.proxy = WideToUtf8(m_strProxy.c_str());
         if (m_pProxyUser) {

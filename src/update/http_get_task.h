@@ -48,6 +48,9 @@ public:
     // How long a connection may stay silent before the attempt is given up (60 s by default).
     static void SetStallTimeoutMs(unsigned milliseconds);
     static unsigned GetStallTimeoutMs();
+    // The certificates https servers are checked against: a PEM file, or empty (the default)
+    // for the system's.
+    static void SetCertificateAuthorities(const std::wstring& pemFile);
 
 protected:
     // Runs on the download thread once the file is under its final name.

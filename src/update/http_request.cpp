@@ -203,6 +203,9 @@ HttpRequestResult CHttpRequest::Get(const std::string& url,
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &exchange);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!m_settings.certificateAuthorities.empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, m_settings.certificateAuthorities.c_str());
+    }
     if (!m_settings.userAgent.empty()) {
         curl_easy_setopt(easy, CURLOPT_USERAGENT, m_settings.userAgent.c_str());
     }

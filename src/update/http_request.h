@@ -26,6 +26,8 @@ struct HttpRequestSettings {
     bool direct = false;
     std::optional<std::string> proxyUser;
     std::optional<std::string> proxyPassword;
+    // PEM file of the certificates to check https servers against; empty: the system's.
+    std::string certificateAuthorities;
 };
 
 enum class HttpRequestResult {

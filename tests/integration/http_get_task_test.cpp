@@ -314,17 +314,6 @@ TEST_F(HttpGetTaskTest, UnreachableServerIsARequestErrorAndLeavesNoPart) {
     EXPECT_FALSE(Exists("gone.bin.part"));
 }
 
-TEST_F(HttpGetTaskTest, HttpsIsAttemptedRatherThanRefused) {
-    // The local server speaks plain HTTP: a TLS handshake with it fails, so the download ends
-    // as a request error, after a connection was made rather than refused up front.
-    std::wstring url = L"https://127.0.0.1:" + std::to_wstring(server.Port()) + L"/secure.bin";
-
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_REQUEST, 0}}),
-              DownloadUrl(url));
-    EXPECT_GE(server.ConnectionCount(), 1u);
-    EXPECT_FALSE(Exists("secure.bin.part"));
-}
-
 TEST_F(HttpGetTaskTest, ProxyIsAskedWithTheCredentials) {
     std::string content = MakeContent(2000);
     // A proxy is asked for the absolute URL; this host is never resolved, the proxy answers.
