@@ -32,6 +32,25 @@ inline std::string MakeContent(size_t size, unsigned seed = 7) {
     return content;
 }
 
+// What a download posts, progress aside: finished from scratch, finished after resuming, or
+// ended by a failure before any answer was accepted.
+inline Sequence Finished(LPARAM size) {
+    return {{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, size}, {HTTPGET_DONE, 0}};
+}
+inline Sequence ResumedAndFinished(LPARAM resumed, LPARAM size) {
+    return {{HTTPGET_BEGIN, 0},
+            {HTTPGET_CONNECTING, 0},
+            {HTTPGET_RESUME, resumed},
+            {HTTPGET_SIZE, size},
+            {HTTPGET_DONE, 0}};
+}
+inline Sequence AcceptedThenFailed(LPARAM size, WPARAM code) {
+    return {{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, size}, {code, 0}};
+}
+inline Sequence FailedAtOnce(WPARAM code, LPARAM value) {
+    return {{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {code, value}};
+}
+
 inline bool IsFinal(const Notification& notification) {
     return (notification.code >= HTTPGET_ERR_REQUEST && notification.code <= HTTPGET_ERR_RENAME) ||
            notification.code == HTTPGET_DONE;

@@ -33,17 +33,13 @@ protected:
 TEST_F(HttpGetTaskHttpsTest, TrustedServerDeliversTheFile) {
     CHttpGetTask::SetCertificateAuthorities(Utf8ToWide(m_server->CertificatePath().string()));
 
-    EXPECT_EQ(
-        (Sequence{
-            {HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, 0}, {HTTPGET_DONE, 0}}),
-        DownloadUrl(m_server->WideUrl("/secure.bin")));
+    EXPECT_EQ(Finished(0), DownloadUrl(m_server->WideUrl("/secure.bin")));
     EXPECT_EQ(m_content, ReadFile("secure.bin"));
     EXPECT_EQ(MD5OfBuffer(m_content.data(), m_content.size()), task.GetMD5());
 }
 
 TEST_F(HttpGetTaskHttpsTest, UntrustedCertificateIsARequestError) {
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_REQUEST, 0}}),
-              DownloadUrl(m_server->WideUrl("/secure.bin")));
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_REQUEST, 0), DownloadUrl(m_server->WideUrl("/secure.bin")));
     EXPECT_FALSE(Exists("secure.bin"));
     EXPECT_FALSE(Exists("secure.bin.part"));
 }

@@ -44,12 +44,7 @@ TEST_F(HttpGetTaskTest, StopInTheMiddleKeepsThePartAndTheNextStartCompletesIt) {
     EXPECT_EQ(1024u * 1024u, part.size());
     EXPECT_EQ(content.substr(0, part.size()), part);
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 1024 * 1024},
-                        {HTTPGET_SIZE, 3 * 1024 * 1024},
-                        {HTTPGET_DONE, 0}}),
-              Download("/big.bin"));
+    EXPECT_EQ(ResumedAndFinished(1024 * 1024, 3 * 1024 * 1024), Download("/big.bin"));
     EXPECT_EQ("bytes=1048576-", server.RequestsFor("/big.bin").back().Header("Range"));
     EXPECT_EQ(content, ReadFile("big.bin"));
     EXPECT_EQ(MD5OfBuffer(content.data(), content.size()), task.GetMD5());
@@ -67,11 +62,7 @@ TEST_F(HttpGetTaskTest, DroppedConnectionIsIncompleteAndResumable) {
         return reply;
     });
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_SIZE, 200000},
-                        {HTTPGET_ERR_INCOMPLETE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(AcceptedThenFailed(200000, HTTPGET_ERR_INCOMPLETE), Download("/a.bin"));
     EXPECT_EQ(content.substr(0, 70000), ReadFile("a.bin.part"));
     EXPECT_FALSE(Exists("a.bin"));
 
@@ -90,11 +81,7 @@ TEST_F(HttpGetTaskTest, StalledServerEndsTheAttemptAsIncomplete) {
         return reply;
     });
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_SIZE, 10000},
-                        {HTTPGET_ERR_INCOMPLETE, 0}}),
-              Download("/slow.bin"));
+    EXPECT_EQ(AcceptedThenFailed(10000, HTTPGET_ERR_INCOMPLETE), Download("/slow.bin"));
     EXPECT_EQ(content.substr(0, 4000), ReadFile("slow.bin.part"));
 }
 
@@ -135,8 +122,7 @@ TEST_F(HttpGetTaskTest, PartThatCannotBeCreatedIsAFileError) {
     task.Start(missingDir.c_str(), server.WideUrl("/a.bin").c_str());
     ASSERT_TRUE(receiver.WaitFor(IsFinal, kDeadlineMs));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_FILE, 0}}),
-              Milestones());
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_FILE, 0), Milestones());
     EXPECT_TRUE(server.Requests().empty());
 }
 

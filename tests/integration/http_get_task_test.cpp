@@ -20,11 +20,7 @@ TEST_F(HttpGetTaskTest, PlainDownloadReplacesTheFileAndReportsItsMd5) {
 
     Sequence posted = Download("/files/client.dll");
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_SIZE, 300000},
-                        {HTTPGET_DONE, 0}}),
-              posted);
+    EXPECT_EQ(Finished(300000), posted);
     std::vector<LPARAM> progress = ProgressValues();
     ASSERT_FALSE(progress.empty());
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -54,8 +50,7 @@ TEST_F(HttpGetTaskTest, QueryIsKeptInTheFileNameMadeSafe) {
 }
 
 TEST_F(HttpGetTaskTest, UrlWithoutLastSegmentIsARequestErrorAndAsksNothing) {
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_REQUEST, 0}}),
-              Download("/files/"));
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_REQUEST, 0), Download("/files/"));
     EXPECT_EQ(nullptr, task.GetFileName());
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_TRUE(std::filesystem::is_empty(PathOf("")));
@@ -64,10 +59,7 @@ TEST_F(HttpGetTaskTest, UrlWithoutLastSegmentIsARequestErrorAndAsksNothing) {
 TEST_F(HttpGetTaskTest, EmptyFileIsFinishedWithAnEmptyMd5) {
     server.ServeFile("/empty.txt", "");
 
-    EXPECT_EQ(
-        (Sequence{
-            {HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, 0}, {HTTPGET_DONE, 0}}),
-        Download("/empty.txt"));
+    EXPECT_EQ(Finished(0), Download("/empty.txt"));
     EXPECT_TRUE(Exists("empty.txt"));
     EXPECT_EQ("", ReadFile("empty.txt"));
     EXPECT_EQ(L"", task.GetMD5());
@@ -78,12 +70,7 @@ TEST_F(HttpGetTaskTest, PartFileIsResumedWithARangeAndTheSizesAdd) {
     server.ServeFile("/a.bin", content);
     WriteFile("a.bin.part", content.substr(0, 1000));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 1000},
-                        {HTTPGET_SIZE, 1500},
-                        {HTTPGET_DONE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(ResumedAndFinished(1000, 1500), Download("/a.bin"));
     EXPECT_EQ("bytes=1000-", server.RequestsFor("/a.bin").at(0).Header("Range"));
     EXPECT_EQ(1500, ProgressValues().back());
     EXPECT_EQ(content, ReadFile("a.bin"));
@@ -95,12 +82,7 @@ TEST_F(HttpGetTaskTest, RangeNotSatisfiableStartsAgainFromZero) {
     server.ServeFile("/a.bin", content);
     WriteFile("a.bin.part", MakeContent(2000, 99));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 2000},
-                        {HTTPGET_SIZE, 1500},
-                        {HTTPGET_DONE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(ResumedAndFinished(2000, 1500), Download("/a.bin"));
     auto requests = server.RequestsFor("/a.bin");
     ASSERT_EQ(2u, requests.size());
     EXPECT_EQ("bytes=2000-", requests[0].Header("Range"));
@@ -120,12 +102,7 @@ TEST_F(HttpGetTaskTest, ResumeAnsweredWithoutLengthStartsAgainFromZero) {
     });
     WriteFile("a.bin.part", content.substr(0, 1000));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 1000},
-                        {HTTPGET_SIZE, 1500},
-                        {HTTPGET_DONE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(ResumedAndFinished(1000, 1500), Download("/a.bin"));
     auto requests = server.RequestsFor("/a.bin");
     ASSERT_EQ(2u, requests.size());
     EXPECT_FALSE(requests[1].HasHeader("Range"));
@@ -133,8 +110,7 @@ TEST_F(HttpGetTaskTest, ResumeAnsweredWithoutLengthStartsAgainFromZero) {
 }
 
 TEST_F(HttpGetTaskTest, HttpErrorRemovesOnlyAnEmptyPartFile) {
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_HTTP, 404}}),
-              Download("/missing.bin"));
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_HTTP, 404), Download("/missing.bin"));
     EXPECT_FALSE(Exists("missing.bin.part"));
 
     WriteFile("missing.bin.part", "kept bytes");
@@ -161,12 +137,7 @@ TEST_F(HttpGetTaskTest, RedirectsAreFollowedToExactAndRelativeLocations) {
 
     // The name stays the one of the first URL; the second attempt finds the ".part" the first
     // one created and continues it from its size.
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 0},
-                        {HTTPGET_SIZE, 4000},
-                        {HTTPGET_DONE, 0}}),
-              Download("/exact.bin"));
+    EXPECT_EQ(ResumedAndFinished(0, 4000), Download("/exact.bin"));
     EXPECT_EQ(content, ReadFile("exact.bin"));
     EXPECT_EQ("bytes=0-", server.RequestsFor("/files/real.bin").at(0).Header("Range"));
 
@@ -200,10 +171,7 @@ TEST_F(HttpGetTaskTest, BodyWithoutLengthEndsWithTheStream) {
         });
         std::filesystem::remove(PathOf("stream.bin"));
 
-        EXPECT_EQ(
-            (Sequence{
-                {HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, 0}, {HTTPGET_DONE, 0}}),
-            Download("/stream.bin"));
+        EXPECT_EQ(Finished(0), Download("/stream.bin"));
         EXPECT_EQ(content, ReadFile("stream.bin"));
         EXPECT_EQ(200000, ProgressValues().back());
     }
@@ -231,12 +199,7 @@ TEST_F(HttpGetTaskTest, ServerIgnoringTheRangeGetsTheWholeFileWrittenFromTheStar
     });
     WriteFile("a.bin.part", content.substr(0, 1000));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 1000},
-                        {HTTPGET_SIZE, 5000},
-                        {HTTPGET_DONE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(ResumedAndFinished(1000, 5000), Download("/a.bin"));
     EXPECT_EQ(content, ReadFile("a.bin"));
     EXPECT_EQ(Md5Of(content), task.GetMD5());
 }
@@ -246,21 +209,12 @@ TEST_F(HttpGetTaskTest, PartialAnswerFromAnotherOffsetIsPlacedWhereItStarts) {
     auto shared = std::make_shared<const std::string>(content);
     // Answers every range from byte 600, as a server with a coarse cache might.
     server.On("/a.bin", [shared](const HttpTestRequest& request) {
-        HttpTestReply reply;
-        reply.status = 206;
-        reply.body = shared;
-        reply.offset = 600;
-        reply.headers.emplace_back("Content-Range", "bytes 600-4999/5000");
-        return request.HasHeader("Range") ? reply : HttpTestReply::File(request, shared);
+        return request.HasHeader("Range") ? HttpTestReply::Partial(shared, 600)
+                                          : HttpTestReply::File(request, shared);
     });
     WriteFile("a.bin.part", content.substr(0, 1000));
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 1000},
-                        {HTTPGET_SIZE, 5000},
-                        {HTTPGET_DONE, 0}}),
-              Download("/a.bin"));
+    EXPECT_EQ(ResumedAndFinished(1000, 5000), Download("/a.bin"));
     EXPECT_EQ(content, ReadFile("a.bin"));
 }
 
@@ -268,12 +222,7 @@ TEST_F(HttpGetTaskTest, PartialAnswerBeyondThePartStartsAgainFromZero) {
     std::string content = MakeContent(5000);
     auto shared = std::make_shared<const std::string>(content);
     server.On("/a.bin", [shared](const HttpTestRequest& request) {
-        HttpTestReply reply;
-        reply.status = 206;
-        reply.body = shared;
-        reply.offset = 3000;
-        reply.headers.emplace_back("Content-Range", "bytes 3000-4999/5000");
-        return request.Header("Range") == "bytes=1000-" ? reply
+        return request.Header("Range") == "bytes=1000-" ? HttpTestReply::Partial(shared, 3000)
                                                         : HttpTestReply::File(request, shared);
     });
     WriteFile("a.bin.part", content.substr(0, 1000));
@@ -293,10 +242,7 @@ TEST_F(HttpGetTaskTest, BodyLongerThanItsLengthIsCutAtTheLength) {
         return reply;
     });
 
-    EXPECT_EQ(
-        (Sequence{
-            {HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_SIZE, 2000}, {HTTPGET_DONE, 0}}),
-        Download("/a.bin"));
+    EXPECT_EQ(Finished(2000), Download("/a.bin"));
     EXPECT_EQ(content.substr(0, 2000), ReadFile("a.bin"));
 }
 
@@ -309,8 +255,7 @@ TEST_F(HttpGetTaskTest, UnreachableServerIsARequestErrorAndLeavesNoPart) {
     }
     std::wstring url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/gone.bin";
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0}, {HTTPGET_CONNECTING, 0}, {HTTPGET_ERR_REQUEST, 0}}),
-              DownloadUrl(url));
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_REQUEST, 0), DownloadUrl(url));
     EXPECT_FALSE(Exists("gone.bin.part"));
 }
 
