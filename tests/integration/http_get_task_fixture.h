@@ -110,6 +110,18 @@ protected:
         return values;
     }
 
+    // Serves content that stops after stallAfter bytes and stays silent for a minute.
+    void ServeStalling(const std::string& path, const std::string& content, size_t stallAfter,
+                       HttpTestReply::Framing framing = HttpTestReply::Framing::Length) {
+        server.On(path, [content, stallAfter, framing](const HttpTestRequest&) {
+            HttpTestReply reply = HttpTestReply::Text(200, content);
+            reply.framing = framing;
+            reply.stallAfter = stallAfter;
+            reply.stallMs = 60000;
+            return reply;
+        });
+    }
+
     std::filesystem::path PathOf(const std::string& name) const { return m_dir / name; }
     bool Exists(const std::string& name) const { return std::filesystem::exists(PathOf(name)); }
     std::string ReadFile(const std::string& name) const {

@@ -74,12 +74,7 @@ TEST_F(HttpGetTaskTest, DroppedConnectionIsIncompleteAndResumable) {
 TEST_F(HttpGetTaskTest, StalledServerEndsTheAttemptAsIncomplete) {
     CHttpGetTask::SetStallTimeoutMs(300);
     std::string content = MakeContent(10000);
-    server.On("/slow.bin", [&](const HttpTestRequest&) {
-        HttpTestReply reply = HttpTestReply::Text(200, content);
-        reply.stallAfter = 4000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    ServeStalling("/slow.bin", content, 4000);
 
     EXPECT_EQ(AcceptedThenFailed(10000, HTTPGET_ERR_INCOMPLETE), Download("/slow.bin"));
     EXPECT_EQ(content.substr(0, 4000), ReadFile("slow.bin.part"));
@@ -129,12 +124,7 @@ TEST_F(HttpGetTaskTest, PartThatCannotBeCreatedIsAFileError) {
 TEST_F(HttpGetTaskTest, PercentFollowsTheTransferOfAKnownSize) {
     EXPECT_EQ(-1, task.GetPercent());
     std::string content = MakeContent(2000);
-    server.On("/half.bin", [&](const HttpTestRequest&) {
-        HttpTestReply reply = HttpTestReply::Text(200, content);
-        reply.stallAfter = 1000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    ServeStalling("/half.bin", content, 1000);
 
     receiver.Clear();
     task.Start(WideDir().c_str(), server.WideUrl("/half.bin").c_str());
@@ -147,13 +137,7 @@ TEST_F(HttpGetTaskTest, PercentFollowsTheTransferOfAKnownSize) {
 
 TEST_F(HttpGetTaskTest, PercentIsUnknownWithoutALength) {
     std::string content = MakeContent(2000);
-    server.On("/stream.bin", [&](const HttpTestRequest&) {
-        HttpTestReply reply = HttpTestReply::Text(200, content);
-        reply.framing = HttpTestReply::Framing::Close;
-        reply.stallAfter = 1000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    ServeStalling("/stream.bin", content, 1000, HttpTestReply::Framing::Close);
 
     receiver.Clear();
     task.Start(WideDir().c_str(), server.WideUrl("/stream.bin").c_str());
@@ -164,12 +148,7 @@ TEST_F(HttpGetTaskTest, PercentIsUnknownWithoutALength) {
 
 TEST_F(HttpGetTaskTest, StartWhileRunningStopsTheFirstDownload) {
     std::string content = MakeContent(4000);
-    server.On("/first.bin", [&](const HttpTestRequest&) {
-        HttpTestReply reply = HttpTestReply::Text(200, content);
-        reply.stallAfter = 1000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    ServeStalling("/first.bin", content, 1000);
     server.ServeFile("/second.bin", content);
 
     receiver.Clear();
