@@ -7,6 +7,7 @@
 #include "platform/text_encoding.h"
 #include "platform/thread.h"
 #include "update/http_get_job.h"
+#include "update/http_request.h"
 
 namespace {
 
@@ -56,8 +57,8 @@ BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR p
             }
         }
     }
-    m_bInitialized = TRUE;
-    return TRUE;
+    m_bInitialized = CHttpRequest::InitializeLibrary() ? TRUE : FALSE;
+    return m_bInitialized;
 }
 
 void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {

@@ -44,6 +44,9 @@ public:
     using HeadCallback = std::function<bool(const HttpResponseHead&)>;
     using BodyCallback = std::function<bool(const char* data, size_t size)>;
 
+    // Once per process, before the first request; false when the library cannot start.
+    static bool InitializeLibrary();
+
     explicit CHttpRequest(HttpRequestSettings settings);
     ~CHttpRequest();
     CHttpRequest(const CHttpRequest&) = delete;
