@@ -27,7 +27,7 @@ using testsupport::Notification;
 namespace {
 
 constexpr size_t kFileBytes = 256u * 1024u * 1024u;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 constexpr UINT kMessageId = 3024;
 constexpr unsigned kDeadlineMs = 120000;
 
