@@ -1,5 +1,6 @@
 #include "notification_receiver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -89,9 +90,12 @@ std::vector<Notification> NotificationReceiver::All() const {
 bool NotificationReceiver::WaitFor(const std::function<bool(const Notification&)>& predicate,
                                    unsigned timeoutMs) {
     std::unique_lock<std::mutex> lock(m_mutex);
+    // Each wake-up looks only at what arrived since the last one.
+    size_t checked = 0;
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        for (const Notification& notification : m_notifications) {
-            if (predicate(notification)) {
+        checked = std::min(checked, m_notifications.size());
+        for (; checked < m_notifications.size(); ++checked) {
+            if (predicate(m_notifications[checked])) {
                 return true;
             }
         }
