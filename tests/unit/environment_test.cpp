@@ -40,12 +40,6 @@ TEST(Environment, PerUserDataFallsBackToXdgDataHome) {
               (env.root().path() / "home/.local/share/Tavnel/SongDeck/").wstring());
 }
 
-TEST(Environment, VersionTextAndNumberComeFromTheStampedVersion) {
-    std::wstring text = Utf8ToWide(SONGDECK_VERSION_TEXT);
-    EXPECT_EQ(GetAppVersionString(), text);
-    EXPECT_EQ(GetAppVersionNumber(), VersionNumberFromText(text));
-}
-
 TEST(Environment, VersionNumbersOfPartialAndFullVersions) {
     EXPECT_EQ(VersionNumberFromText(L"1.0.0.3"), 10000000003LL);
     EXPECT_EQ(VersionNumberFromText(L"2.1"), 20100000000LL);
