@@ -21,3 +21,6 @@ std::wstring DecodeText936(std::string_view bytes);
 std::string WideToUtf8(std::wstring_view text);
 // Invalid sequences become U+FFFD.
 std::wstring Utf8ToWide(std::string_view text);
+
+// Equal without regard to letter case, as the platform compares names.
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);

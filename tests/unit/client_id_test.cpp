@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool IsFreshId(const std::wstring& id) {
-    return std::regex_match(WideToUtf8(id), std::regex("[0-9a-f]{17}")) &&
+    return id.size() == 17 && id.find_first_not_of(L"0123456789abcdef") == std::wstring::npos &&
            id[16] == ClientIdCheckDigit(id.substr(0, 16));
 }
 

@@ -26,11 +26,6 @@ protected:
     ScopedEnvironment m_env;
 };
 
-TEST_F(ClientOptions, ConfigLivesInTheUserDataFolder) {
-    EXPECT_EQ(fs::path(GetConfigIniPath()), m_env.UserData() / "config.ini");
-    EXPECT_TRUE(fs::is_directory(m_env.UserData()));
-}
-
 TEST_F(ClientOptions, WithoutAFileEveryOptionHasItsDefaultAndNoFileIsMade) {
     const CClientOptions& options = GetClientOptions();
     EXPECT_EQ(options.vk, 68);

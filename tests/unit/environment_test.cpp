@@ -2,7 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <cstdio>
 #include <string>
 
 #include "app/environment.h"
@@ -40,12 +40,6 @@ TEST(Environment, PerUserDataFallsBackToXdgDataHome) {
               (env.root().path() / "home/.local/share/Tavnel/SongDeck/").wstring());
 }
 
-TEST(Environment, VersionTextAndNumberComeFromTheStampedVersion) {
-    std::wstring text = Utf8ToWide(SONGDECK_VERSION_TEXT);
-    EXPECT_EQ(GetAppVersionString(), text);
-    EXPECT_EQ(GetAppVersionNumber(), VersionNumberFromText(text));
-}
-
 TEST(Environment, VersionNumbersOfPartialAndFullVersions) {
     EXPECT_EQ(VersionNumberFromText(L"1.0.0.3"), 10000000003LL);
     EXPECT_EQ(VersionNumberFromText(L"2.1"), 20100000000LL);
@@ -56,8 +50,14 @@ TEST(Environment, VersionNumbersOfPartialAndFullVersions) {
 
 TEST(Environment, UserAgentNamesTheProductAndThePlatformVersion) {
     std::string agent = WideToUtf8(GetUserAgent());
-    EXPECT_TRUE(std::regex_match(agent, std::regex(R"(Vexla SongDeck \(Linux \d+\.\d+\.\d+\))")))
+    unsigned major = 0, minor = 0, build = 0;
+    char end = 0;
+    EXPECT_EQ(std::sscanf(agent.c_str(), "Vexla SongDeck (Linux %u.%u.%u%c", &major, &minor, &build,
+                          &end),
+              4)
         << agent;
+    EXPECT_EQ(end, ')');
+    EXPECT_GT(major, 0u);
     EXPECT_EQ(GetUserAgent(), GetUserAgent());
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwctype>
 
 namespace {
 
@@ -180,4 +181,16 @@ std::wstring Utf8ToWide(std::string_view text) {
         }
     }
     return result;
+}
+
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
