@@ -90,6 +90,17 @@ TEST_F(HttpGetTaskTest, RangeNotSatisfiableStartsAgainFromZero) {
     EXPECT_EQ(content, ReadFile("a.bin"));
 }
 
+TEST_F(HttpGetTaskTest, ServerThatAlwaysRefusesTheRangeIsAnHttpErrorInTheEnd) {
+    server.On("/a.bin", [](const HttpTestRequest&) { return HttpTestReply::Text(416, ""); });
+    WriteFile("a.bin.part", "stale");
+
+    Sequence posted = Download("/a.bin");
+
+    EXPECT_EQ((std::pair<WPARAM, LPARAM>{HTTPGET_ERR_HTTP, 416}), posted.back());
+    EXPECT_LE(server.RequestsFor("/a.bin").size(), 5u);
+    EXPECT_FALSE(Exists("a.bin.part"));
+}
+
 TEST_F(HttpGetTaskTest, ResumeAnsweredWithoutLengthStartsAgainFromZero) {
     std::string content = MakeContent(1500);
     auto shared = std::make_shared<const std::string>(content);
