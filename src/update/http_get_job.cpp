@@ -1,0 +1,290 @@
+#include "update/http_get_job.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "app/helpers.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/text_encoding.h"
+#include "update/http_get_task.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A redirect chain longer than this is a loop.
+constexpr int kMaxRedirects = 10;
+// Starting again from byte 0 (after 416, a resume without length, a misplaced range) is
+// allowed this many times, so a server that always answers so cannot keep the thread busy.
+constexpr int kMaxRestarts = 3;
+
+constexpr unsigned kFailedExitCode = 0xFFFFFFFF;
+
+// Sizes are 32-bit by design; larger values are cut to their low 32 bits as the file size is.
+uint32_t Low32(uint64_t value) {
+    return static_cast<uint32_t>(value & 0xFFFFFFFFu);
+}
+
+bool RemoveFile(const fs::path& path) {
+    std::error_code error;
+    fs::remove(path, error);
+    return !error && !fs::exists(path, error);
+}
+
+unsigned EveryoneFileMode() {
+    SECURITY_ATTRIBUTES attributes{};
+    unsigned char descriptor[64] = {};
+    unsigned char acl[1024] = {};
+    if (!BuildEveryoneSecurity(&attributes, descriptor, acl)) {
+        return 0;
+    }
+    return attributes.fileMode;
+}
+
+}  // namespace
+
+LPCWSTR CHttpGetJob::GetFileName() const {
+    return m_bFileNameSet.load(std::memory_order_acquire) ? m_strFileName.c_str() : nullptr;
+}
+
+std::wstring CHttpGetJob::GetFilePath() const {
+    LPCWSTR name = GetFileName();
+    return name == nullptr ? std::wstring() : m_strDirectory + name;
+}
+
+void CHttpGetJob::Detach() {
+    std::lock_guard<std::mutex> lock(m_ownerMutex);
+    m_pOwner = nullptr;
+}
+
+void CHttpGetJob::Post(WPARAM code, LPARAM value) {
+    std::lock_guard<std::mutex> lock(m_ownerMutex);
+    if (m_pOwner != nullptr) {
+        PostMessageW(m_hNotifyWnd, m_nMsgId, code, value);
+    }
+}
+
+unsigned CHttpGetJob::ThreadEntry(void* arg) {
+    std::unique_ptr<std::shared_ptr<CHttpGetJob>> holder(
+        static_cast<std::shared_ptr<CHttpGetJob>*>(arg));
+    CHttpGetJob& job = **holder;
+    unsigned exitCode = job.DownloadThread();
+    job.m_nRunning.store(0);
+    return exitCode;
+}
+
+unsigned CHttpGetJob::DownloadThread() {
+    m_nTotal.store(0);
+    Post(HTTPGET_BEGIN, 0);
+    Post(HTTPGET_CONNECTING, 0);
+
+    // The name comes from the URL as given; a redirect later does not change it.
+    std::wstring name = FileNameFromUrl(m_strUrl);
+    if (name.empty()) {
+        Post(HTTPGET_ERR_REQUEST, 0);
+        return kFailedExitCode;
+    }
+    m_strFileName = name;
+    m_bFileNameSet.store(true, std::memory_order_release);
+
+    Transfer transfer;
+    transfer.partPath = PathFromWide(m_strDirectory + name + L".part");
+    transfer.finalPath = m_strDirectory + name;
+    transfer.url = WideToUtf8(m_strUrl);
+    CHttpRequest request(m_settings);
+    auto onBody = [&](const char* data, size_t size) { return WriteChunk(transfer, data, size); };
+
+    while (m_nRunning.load() != 0) {
+        std::vector<std::string> headers{"Accept: */*"};
+        if (!OpenPart(transfer, headers)) {
+            Post(HTTPGET_ERR_FILE, 0);
+            return kFailedExitCode;
+        }
+        transfer.status = 0;
+        HttpRequestResult result = HttpRequestResult::Failed;
+        Verdict verdict = Verdict::None;
+        auto judged = [&](const HttpResponseHead& head) {
+            verdict = JudgeAnswer(transfer, head);
+            return verdict == Verdict::Accept;
+        };
+        if (m_bInitialized) {
+            result = request.Get(transfer.url, headers, m_nRunning,
+                                 CHttpGetTask::GetStallTimeoutMs(), judged, onBody);
+        }
+        if (verdict == Verdict::Accept) {
+            return Conclude(transfer, true, result);
+        }
+        transfer.file.Close();
+        if (verdict == Verdict::None && m_nRunning.load() == 0) {
+            break;
+        }
+        if (!PrepareRetry(transfer, verdict)) {
+            return kFailedExitCode;
+        }
+    }
+    return Conclude(transfer, false, HttpRequestResult::Stopped);
+}
+
+bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers) {
+    if (transfer.file.OpenExisting(transfer.partPath)) {
+        uint32_t received = Low32(transfer.file.GetOpenedSize());
+        char range[48];
+        std::snprintf(range, sizeof(range), "Range: bytes=%u-", received);
+        headers.emplace_back(range);
+        m_nReceived.store(received);
+        Post(HTTPGET_RESUME, received);
+        return true;
+    }
+    m_nReceived.store(0);
+    unsigned mode = EveryoneFileMode();
+    return transfer.file.Create(transfer.partPath, mode) ||
+           (mode != 0 && transfer.file.Create(transfer.partPath, 0));
+}
+
+CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResponseHead& head) {
+    long status = head.status;
+    transfer.status = status;
+    if (status >= 300 && status <= 308 && head.location) {
+        transfer.redirectUrl = CHttpRequest::ResolveLocation(transfer.url, *head.location);
+        return Verdict::Redirect;
+    }
+    if (status >= 400 && status <= 504) {
+        return status == 416 ? Verdict::Restart : Verdict::HttpError;
+    }
+    // Everything else, success or not, is taken as the file.
+    return AcceptAnswer(transfer, head);
+}
+
+CHttpGetJob::Verdict CHttpGetJob::AcceptAnswer(Transfer& transfer, const HttpResponseHead& head) {
+    uint32_t resumed = m_nReceived.load();
+    if (!head.contentLength) {
+        if (resumed > 0) {
+            // Without a length a resumed file cannot be known complete: start over.
+            return Verdict::Restart;
+        }
+        transfer.lengthKnown = false;
+        m_nTotal.store(0);
+        Post(HTTPGET_SIZE, 0);
+        return Verdict::Accept;
+    }
+    if (resumed > 0) {
+        // Only a 206 continues the file, and only where its range says it starts; a server
+        // that ignored the range sends the whole file from byte 0.
+        uint64_t start = head.status == 206 ? head.rangeStart.value_or(resumed) : 0;
+        if (start > resumed) {
+            return Verdict::Restart;
+        }
+        if (start != resumed) {
+            if (!transfer.file.Truncate(start)) {
+                return Verdict::FileError;
+            }
+            m_nReceived.store(Low32(start));
+        }
+    }
+    transfer.lengthKnown = true;
+    uint32_t total = Low32(*head.contentLength + m_nReceived.load());
+    m_nTotal.store(total);
+    Post(HTTPGET_SIZE, total);
+    return Verdict::Accept;
+}
+
+bool CHttpGetJob::WriteChunk(Transfer& transfer, const char* data, size_t size) {
+    uint32_t received = m_nReceived.load();
+    if (transfer.lengthKnown) {
+        // Bytes past the announced length are not part of the file.
+        uint32_t total = m_nTotal.load();
+        size = received >= total ? 0 : std::min<size_t>(size, total - received);
+        if (size == 0) {
+            return true;
+        }
+    }
+    if (!transfer.file.Write(data, size)) {
+        transfer.writeFailed = true;
+        return false;
+    }
+    received += static_cast<uint32_t>(size);
+    m_nReceived.store(received);
+    Post(HTTPGET_PROGRESS, received);
+    return true;
+}
+
+bool CHttpGetJob::PrepareRetry(Transfer& transfer, Verdict verdict) {
+    bool nothingReceived = m_nReceived.load() == 0;
+    switch (verdict) {
+        case Verdict::Redirect:
+            if (!transfer.redirectUrl.empty() && ++transfer.redirects <= kMaxRedirects) {
+                transfer.url = transfer.redirectUrl;
+                return true;
+            }
+            [[fallthrough]];
+        case Verdict::None:
+            // No usable answer: the request could not be made, or it leads nowhere.
+            if (nothingReceived) {
+                RemoveFile(transfer.partPath);
+            }
+            Post(HTTPGET_ERR_REQUEST, 0);
+            return false;
+        case Verdict::Restart:
+            if (!RemoveFile(transfer.partPath)) {
+                Post(HTTPGET_ERR_FILE, transfer.status);
+                return false;
+            }
+            if (++transfer.restarts > kMaxRestarts) {
+                Post(HTTPGET_ERR_HTTP, transfer.status);
+                return false;
+            }
+            return true;
+        case Verdict::FileError:
+            Post(HTTPGET_ERR_FILE, 0);
+            return false;
+        case Verdict::HttpError:
+        case Verdict::Accept:
+            break;
+    }
+    if (nothingReceived) {
+        RemoveFile(transfer.partPath);
+    }
+    Post(HTTPGET_ERR_HTTP, transfer.status);
+    return false;
+}
+
+unsigned CHttpGetJob::Conclude(Transfer& transfer, bool accepted, HttpRequestResult result) {
+    transfer.file.Close();
+    if (transfer.writeFailed) {
+        Post(HTTPGET_ERR_FILE, 0);
+        return kFailedExitCode;
+    }
+    if (accepted && transfer.lengthKnown && m_nReceived.load() == m_nTotal.load()) {
+        return Finish(transfer);
+    }
+    if (m_nRunning.load() == 0) {
+        Post(HTTPGET_STOPPED, 0);
+        return 0;
+    }
+    if (transfer.lengthKnown || result != HttpRequestResult::Completed) {
+        Post(HTTPGET_ERR_INCOMPLETE, 0);
+        return 0;
+    }
+    return Finish(transfer);
+}
+
+unsigned CHttpGetJob::Finish(const Transfer& transfer) {
+    // rename replaces a file already under the final name.
+    std::error_code error;
+    fs::rename(transfer.partPath, PathFromWide(transfer.finalPath), error);
+    if (error) {
+        Post(HTTPGET_ERR_RENAME, 0);
+        return kFailedExitCode;
+    }
+    std::lock_guard<std::mutex> lock(m_ownerMutex);
+    if (m_pOwner != nullptr) {
+        m_pOwner->OnDownloaded();
+        PostMessageW(m_hNotifyWnd, m_nMsgId, HTTPGET_DONE, 0);
+    }
+    return 0;
+}
