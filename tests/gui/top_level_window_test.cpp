@@ -129,6 +129,21 @@ TEST(TopLevelWindow, SetWindowPosTopmostAndStyleChanges) {
         },
         kWaitMs));
     EXPECT_EQ(L"Renamed \u00e9\u4e2d", wnd.GetWindowText());
+
+    // An icon from a PNG file reaches the window manager.
+    GdkPixbuf* image = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 32, 32);
+    gdk_pixbuf_fill(image, 0x3366ccff);
+    const std::string icon = GuiWorkDir() + "/icon.png";
+    ASSERT_TRUE(gdk_pixbuf_save(image, icon.c_str(), "png", nullptr, nullptr));
+    g_object_unref(image);
+    wnd.SetIconFromFile(std::wstring(icon.begin(), icon.end()).c_str());
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return guitest::XProperty(wnd.m_hWnd, "_NET_WM_ICON").find("Icon (32 x 32)") !=
+                   std::string::npos;
+        },
+        kWaitMs))
+        << "the window has no 32 x 32 icon";
 }
 
 bool IsActive(HWND hwnd) {
