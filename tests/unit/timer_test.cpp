@@ -60,16 +60,17 @@ TEST(Timers, SettingAnExistingTimerRestartsIt) {
     };
     DWORD resetAt = 0;
     loop.Run([&] {
-        wnd.SetTimer(5, 150);
-        // Each restart pushes the first tick back by a full period.
+        wnd.SetTimer(5, 300);
+        // Each restart pushes the first tick back by a full period: after four restarts 50 ms
+        // apart, a timer that kept its first start would tick before the last restart.
         for (int i = 0; i < 4; ++i) {
-            PumpUntil([] { return false; }, 60);
+            PumpUntil([] { return false; }, 50);
             resetAt = GetTickCount();
-            wnd.SetTimer(5, 150);
+            wnd.SetTimer(5, 300);
         }
     });
     ASSERT_TRUE(PumpUntil([&] { return firstTick != 0; })) << "restarted timer never ticked";
-    EXPECT_GE(firstTick - resetAt, 140u) << "the timer kept its first start";
+    EXPECT_GE(LONG(firstTick - resetAt), 290) << "the timer kept its first start";
 }
 
 std::atomic<int> g_procTicks{0};
