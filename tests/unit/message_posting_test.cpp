@@ -154,6 +154,7 @@ TEST(MessagePosting, SendTaskWaitsAndPostTaskQueues) {
 
 TEST(MessagePosting, QuitEndsTheLoopWithItsCode) {
     static std::vector<WPARAM> handled;
+    handled.clear();
     HANDLE thread = BeginThreadEx(
         [](void*) -> unsigned {
             platform::EnsureMessageQueue();
