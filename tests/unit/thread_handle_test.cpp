@@ -40,6 +40,8 @@ TEST(ThreadHandles, ClosingARunningThreadDetachesIt) {
         HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     };
     static Shared shared;  // outlives the detached thread
+    ResetEvent(shared.gate);
+    ResetEvent(shared.finished);
     HANDLE thread = BeginThreadEx(
         [](void*) -> unsigned {
             WaitForSingleObject(shared.gate, INFINITE);
