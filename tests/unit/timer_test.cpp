@@ -86,6 +86,9 @@ void OnProcTick(HWND hwnd, UINT message, UINT_PTR id, DWORD) {
 }
 
 TEST(Timers, ProcedureTimersAndThreadTimers) {
+    g_procTicks = 0;
+    g_procWindow = nullptr;
+    g_procThread = 0;
     LoopThread loop;
     RecordingWnd wnd;
     loop.Run([&] { ASSERT_TRUE(wnd.Create()); });
@@ -97,7 +100,8 @@ TEST(Timers, ProcedureTimersAndThreadTimers) {
     wnd.KillTimer(7);
 
     // Without a window the timer belongs to the calling thread and gets an id of its own.
-    static std::atomic<int> threadTicks{0};
+    static std::atomic<int> threadTicks;
+    threadTicks = 0;
     UINT_PTR id = 0;
     loop.Run([&] {
         id = SetTimer(nullptr, 0, 15, [](HWND hwnd, UINT, UINT_PTR, DWORD) {
