@@ -1,8 +1,10 @@
-// The GUI tests' entry: the main thread is the UI thread and GTK must find a display.
+// The GUI tests' entry: the main thread is the UI thread, GTK must find a display and a window
+// manager must run on it (without one, placement, frames and closing cannot be tested).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "gui_support.h"
 #include "platform/messages.h"
 #include "platform/wnd.h"
 
@@ -13,6 +15,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "GUI tests need an X display: run them through tests/gui/session.sh "
                      "(ctest -L gui does)\n");
+        return 1;
+    }
+    const bool windowManager = PumpUntil(
+        [] {
+            return RunCommand("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+                   std::string::npos;
+        },
+        20000);
+    if (!windowManager) {
+        std::fprintf(stderr, "no window manager runs on the display (see openbox.log in %s)\n",
+                     GuiWorkDir().c_str());
         return 1;
     }
     return RUN_ALL_TESTS();
