@@ -38,11 +38,10 @@ bool ReadCardinals(Display* display, Window window, const char* name, long count
     return ok;
 }
 
-FrameExtents AskWindowManager() {
-    FrameExtents extents;
+bool AskWindowManager(FrameExtents* extents) {
     Display* display = Connection();
     if (display == nullptr) {
-        return extents;
+        return false;
     }
     const Window root = DefaultRootWindow(display);
     const Window probe = XCreateSimpleWindow(display, root, 0, 0, 100, 100, 0, 0, 0);
@@ -56,23 +55,35 @@ FrameExtents AskWindowManager() {
     // A window manager answers at once; without one nobody does and the frame is nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     long values[4];
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (ReadCardinals(display, probe, "_NET_FRAME_EXTENTS", 4, values)) {
-            extents = {int(values[0]), int(values[1]), int(values[2]), int(values[3])};
-            break;
+    bool answered = false;
+    while (!answered && std::chrono::steady_clock::now() < deadline) {
+        answered = ReadCardinals(display, probe, "_NET_FRAME_EXTENTS", 4, values);
+        if (!answered) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     XDestroyWindow(display, probe);
     XSync(display, False);
-    return extents;
+    if (answered) {
+        *extents = {int(values[0]), int(values[1]), int(values[2]), int(values[3])};
+    }
+    return answered;
 }
 
 }  // namespace
 
 FrameExtents DecoratedFrameExtents() {
+    // An answer is kept for good; without one (no window manager yet) the frame counts as
+    // nothing, and the window manager is asked again a while later.
+    static FrameExtents extents;
+    static bool known = false;
+    static std::chrono::steady_clock::time_point nextTry;
     std::lock_guard lock(g_mutex);
-    static const FrameExtents extents = AskWindowManager();
+    const auto now = std::chrono::steady_clock::now();
+    if (!known && now >= nextTry) {
+        known = AskWindowManager(&extents);
+        nextTry = now + std::chrono::seconds(10);
+    }
     return extents;
 }
 

@@ -14,8 +14,8 @@ struct FrameExtents {
     int bottom = 0;
 };
 
-// Asks the window manager once (_NET_REQUEST_FRAME_EXTENTS) and keeps the answer; all zero
-// without a display or without a window manager that answers.
+// Asks the window manager (_NET_REQUEST_FRAME_EXTENTS) and keeps its answer; all zero
+// without a display or without a window manager that answers (asked again 10 s later).
 FrameExtents DecoratedFrameExtents();
 // _NET_WORKAREA of the current desktop; the whole screen when the window manager gives none.
 bool WorkArea(RECT* rect);
