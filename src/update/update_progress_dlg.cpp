@@ -128,8 +128,8 @@ void CUpdateProgressDlg::OnCancel() {
         }
         return;
     }
-    const int answer = MessageBoxW(m_hWnd, L"更新还未完成，确定退出吗？", L"退出询问",
-                                   MB_YESNO | MB_ICONQUESTION);
+    const int answer =
+        MessageBoxW(m_hWnd, L"更新还未完成，确定退出吗？", L"退出询问", MB_YESNO | MB_ICONQUESTION);
     if (answer == IDYES) {
         CDialog::OnCancel();
         if (updater != nullptr) {

@@ -45,9 +45,9 @@ CUpdater::~CUpdater() {
     }
 }
 
-BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir,
-                           const std::wstring& id, const std::wstring& proxy,
-                           const std::wstring& proxyUser, const std::wstring& proxyPassword) {
+BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, const std::wstring& id,
+                           const std::wstring& proxy, const std::wstring& proxyUser,
+                           const std::wstring& proxyPassword) {
     std::wstring directory = dir.empty() ? GetModuleDirectory(nullptr) : dir;
     if (!directory.empty() && directory.back() != kPathSeparator && directory.back() != L'/') {
         directory += kPathSeparator;
@@ -84,8 +84,8 @@ BOOL CUpdater::ApplyServerUrlOverride(std::wstring& url) {
     const std::wstring path = GetModuleDirectory(nullptr) + L"serverurl.txt";
     std::wstring text = ReadTextFile(path.c_str());
     // A line break after the URL would end up inside the request line.
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' ||
-                             text.back() == L' ' || text.back() == L'\t')) {
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'\t')) {
         text.pop_back();
     }
     if (text.size() > kHttpSchemeLength &&

@@ -144,13 +144,14 @@ TEST_F(Manifest, FileListKeepsFilesNewerThanTheRunningVersionOrUnversioned) {
     };
     EXPECT_EQ(parsed.Downloads(), expected);
     EXPECT_EQ(parsed.Names(), (std::vector<std::wstring>{L"client.dll", L"unversioned.dat",
-                                                          L"zero.dat", L"negative.dat", L"a.dll"}));
+                                                         L"zero.dat", L"negative.dat", L"a.dll"}));
 }
 
 TEST_F(Manifest, LogLinesEachEndWithALineBreak) {
     pugi::xml_document document;
-    ASSERT_TRUE(document.load_string("<log><line> a </line><x>not a line</x><line/>"
-                                     "<line>b<![CDATA[&c]]></line></log>"));
+    ASSERT_TRUE(
+        document.load_string("<log><line> a </line><x>not a line</x><line/>"
+                             "<line>b<![CDATA[&c]]></line></log>"));
     std::wstring out = L"before\r\n";
     ManifestUpdater::GetLogLines(document.child("log"), out);
     EXPECT_EQ(out, L"before\r\na\r\n\r\nb&c\r\n");

@@ -71,12 +71,13 @@ protected:
     static bool Pump(const std::function<bool()>& done, DWORD ms = 5000) {
         return platform::PumpMessagesUntil(done, ms);
     }
+    // Declared before the proxy: receivers outlive the window that tells them of its end.
+    RecordingReceiver receiver;
+    RecordingReceiver other;
     CNotifyProxy proxy;
 };
 
 TEST_F(NotifyProxyWindow, DestroyTellsEveryBindingInIdOrderAndKeepsThem) {
-    RecordingReceiver receiver;
-    RecordingReceiver other;
     ASSERT_EQ(proxy.RegisterReceiver(5000, &receiver), 5000u);
     ASSERT_EQ(proxy.RegisterReceiver(4000, &other), 4000u);
     ASSERT_EQ(proxy.RegisterReceiver(3000, &receiver), 3000u);
@@ -89,7 +90,6 @@ TEST_F(NotifyProxyWindow, DestroyTellsEveryBindingInIdOrderAndKeepsThem) {
 }
 
 TEST_F(NotifyProxyWindow, PostedMessagesReachTheirReceiverInOrderAndUnboundOnesAreDropped) {
-    RecordingReceiver receiver;
     ASSERT_EQ(proxy.RegisterReceiver(3024, &receiver), 3024u);
     HWND hWnd = proxy.GetSafeHwnd();
     ASSERT_TRUE(PostMessageW(hWnd, 3024, 11, 0));
@@ -103,8 +103,8 @@ TEST_F(NotifyProxyWindow, PostedMessagesReachTheirReceiverInOrderAndUnboundOnesA
 }
 
 TEST_F(NotifyProxyWindow, MessagesQueuedBeforeUnregisteringAreDropped) {
-    RecordingReceiver stale;
-    RecordingReceiver marker;
+    RecordingReceiver& stale = receiver;
+    RecordingReceiver& marker = other;
     ASSERT_EQ(proxy.RegisterReceiver(3024, &stale), 3024u);
     ASSERT_EQ(proxy.RegisterReceiver(4000, &marker), 4000u);
     HWND hWnd = proxy.GetSafeHwnd();
@@ -118,7 +118,6 @@ TEST_F(NotifyProxyWindow, MessagesQueuedBeforeUnregisteringAreDropped) {
 }
 
 TEST_F(NotifyProxyWindow, TimerTicksArriveAsTheirIdWithoutParameters) {
-    RecordingReceiver receiver;
     ASSERT_EQ(proxy.RegisterReceiver(3025, &receiver), 3025u);
     ASSERT_NE(SetTimer(proxy.GetSafeHwnd(), 3025, 10, nullptr), 0u);
     ASSERT_TRUE(Pump([&] { return receiver.calls.size() >= 2; })) << "no timer ticks";

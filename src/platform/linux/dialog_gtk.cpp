@@ -180,8 +180,8 @@ namespace platform::dialog_native {
 std::shared_ptr<CDialog::Native> Create(const DialogTemplate& dialogTemplate, HWND owner) {
     auto native = std::make_shared<CDialog::Native>();
     native->owner = owner;
-    const bool ran = platform::SendTask(platform::GetUiThreadId(),
-                                        [&native, &dialogTemplate] { Build(*native, dialogTemplate); });
+    const bool ran = platform::SendTask(
+        platform::GetUiThreadId(), [&native, &dialogTemplate] { Build(*native, dialogTemplate); });
     if (!ran || native->window == nullptr) {
         return nullptr;
     }
@@ -277,8 +277,8 @@ void SetItemText(const NativePtr& native, int id, const std::wstring& text) {
         if (GTK_IS_BUTTON(widget)) {
             gtk_button_set_label(GTK_BUTTON(widget), utf8.c_str());
         } else if (GTK_IS_TEXT_VIEW(widget)) {
-            gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget)),
-                                     utf8.c_str(), -1);
+            gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget)), utf8.c_str(),
+                                     -1);
         } else if (GTK_IS_LABEL(widget)) {
             gtk_label_set_text(GTK_LABEL(widget), utf8.c_str());
         } else if (GTK_IS_FRAME(widget)) {
