@@ -13,6 +13,7 @@
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
 #include "update/update_messages.h"
+#include "beside_executable.h"
 #include "update_test_support.h"
 #include "update_thread_starter.h"
 
@@ -34,20 +35,6 @@ public:
         return CWnd::WindowProc(message, wParam, lParam);
     }
     std::vector<WPARAM> ready;
-};
-
-// A file beside the test executable, removed at the end.
-class FileBesideExecutable {
-public:
-    FileBesideExecutable(const std::string& name, const std::string& content)
-        : m_path(PathFromWide(GetModuleDirectory(nullptr)) / name) {
-        std::ofstream(m_path, std::ios::binary) << content;
-    }
-    ~FileBesideExecutable() { fs::remove(m_path); }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
 };
 
 class ClientUpdate : public ::testing::Test {
@@ -82,6 +69,7 @@ protected:
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
+    ExecutableFolderLock folderLock;
     TempFolder commonData;
     TempFolder localData;
     testsupport::TestHttpServer server;

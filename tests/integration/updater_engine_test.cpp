@@ -15,6 +15,7 @@
 #include "unit/temp_folder.h"
 #include "update/notify_proxy.h"
 #include "update/updater.h"
+#include "beside_executable.h"
 #include "update_test_support.h"
 
 namespace {
@@ -100,6 +101,8 @@ protected:
     std::wstring ManifestUrl() const { return server.WideUrl("/app/update.xml"); }
     size_t FetchesOf(const std::string& path) const { return server.RequestsFor(path).size(); }
 
+    // serverurl.txt beside the executable would redirect every run.
+    ExecutableFolderLock folderLock;
     TempFolder dir;
     TestHttpServer server;
 };
@@ -234,34 +237,22 @@ TEST_F(UpdaterEngine, APartialManifestIsContinued) {
     EXPECT_EQ(requests[0].Header("Range"), "bytes=40-");
 }
 
-// serverurl.txt lives beside the executable; the test removes it again.
-class ServerUrlFile {
-public:
-    explicit ServerUrlFile(const std::string& text)
-        : m_path(PathFromWide(GetModuleDirectory(nullptr)) / "serverurl.txt") {
-        std::ofstream(m_path, std::ios::binary) << text;
-    }
-    ~ServerUrlFile() { std::filesystem::remove(m_path); }
-
-private:
-    std::filesystem::path m_path;
-};
-
 TEST_F(UpdaterEngine, ServerUrlFileReplacesTheManifestUrl) {
     server.ServeFile("/other/manifest.xml", BuildManifest(kRunning, {}, {}));
     const std::wstring unreachable = L"http://127.0.0.1:9/update.xml";
     {
-        ServerUrlFile file("HtTp://127.0.0.1:" + std::to_string(server.Port()) +
-                           "/other/manifest.xml\r\n");
+        FileBesideExecutable file(
+            "serverurl.txt",
+            "HtTp://127.0.0.1:" + std::to_string(server.Port()) + "/other/manifest.xml\r\n");
         EXPECT_EQ(Run(unreachable).result, 2);
         const auto requests = server.RequestsFor("/other/manifest.xml");
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].target, "/other/manifest.xml?id={TEST-ID}&ver=10200030004");
     }
-    for (const std::string ignored :
+    for (const std::string& ignored :
          {"https://127.0.0.1:" + std::to_string(server.Port()) + "/other/manifest.xml",
           std::string("http://")}) {
-        ServerUrlFile file(ignored);
+        FileBesideExecutable file("serverurl.txt", ignored);
         std::wstring url = L"http://kept/";
         EXPECT_FALSE(CUpdater::ApplyServerUrlOverride(url)) << ignored;
         EXPECT_EQ(url, L"http://kept/");
