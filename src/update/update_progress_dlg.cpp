@@ -9,6 +9,30 @@ namespace {
 constexpr int IDC_CONTINUE = IDOK;
 constexpr int IDC_CANCEL = IDCANCEL;
 
+enum class ButtonState { Unchanged, Enabled, Disabled };
+
+// What each step shows: the status line, the continue button, the buttons' texts (null keeps
+// them), and the step the dialog is in afterwards.
+struct StepView {
+    const wchar_t* status;
+    ButtonState continueButton;
+    const wchar_t* continueText;
+    const wchar_t* cancelText;
+    int stepAfter;
+};
+
+constexpr StepView kStepViews[] = {
+    {L"正在检查更新...", ButtonState::Disabled, nullptr, nullptr, CUpdateProgressDlg::kChecking},
+    {L"没有可用更新", ButtonState::Disabled, nullptr, L"确定", CUpdateProgressDlg::kDone},
+    {L"发现更新文件，要继续吗？", ButtonState::Enabled, nullptr, nullptr,
+     CUpdateProgressDlg::kUpdateFound},
+    {L"正在下载更新文件...", ButtonState::Disabled, nullptr, nullptr,
+     CUpdateProgressDlg::kDownloading},
+    {L"更新文件下载完成，您重新启动程序以后将继续完成更新。", ButtonState::Enabled, L"重启程序",
+     nullptr, CUpdateProgressDlg::kDownloaded},
+    {L"更新文件下载失败!", ButtonState::Unchanged, nullptr, nullptr, CUpdateProgressDlg::kDone},
+};
+
 }  // namespace
 
 CUpdateProgressDlg::CUpdateProgressDlg() : CDialog(Template()) {}
@@ -46,41 +70,21 @@ BOOL CUpdateProgressDlg::OnInitDialog() {
 }
 
 void CUpdateProgressDlg::SetStep(int step) {
-    switch (step) {
-        case kChecking:
-            SetStatusText(L"正在检查更新...");
-            EnableDlgItem(IDC_CONTINUE, FALSE);
-            m_nStep = kChecking;
-            break;
-        case kNoUpdate:
-            SetStatusText(L"没有可用更新");
-            EnableDlgItem(IDC_CONTINUE, FALSE);
-            SetDlgItemText(IDC_CANCEL, L"确定");
-            m_nStep = kDone;
-            break;
-        case kUpdateFound:
-            SetStatusText(L"发现更新文件，要继续吗？");
-            EnableDlgItem(IDC_CONTINUE, TRUE);
-            m_nStep = kUpdateFound;
-            break;
-        case kDownloading:
-            SetStatusText(L"正在下载更新文件...");
-            EnableDlgItem(IDC_CONTINUE, FALSE);
-            m_nStep = kDownloading;
-            break;
-        case kDownloaded:
-            SetStatusText(L"更新文件下载完成，您重新启动程序以后将继续完成更新。");
-            EnableDlgItem(IDC_CONTINUE, TRUE);
-            SetDlgItemText(IDC_CONTINUE, L"重启程序");
-            m_nStep = kDownloaded;
-            break;
-        case kDownloadFailed:
-            SetStatusText(L"更新文件下载失败!");
-            m_nStep = kDone;
-            break;
-        default:
-            break;
+    if (step < kChecking || step > kDownloadFailed) {
+        return;
     }
+    const StepView& view = kStepViews[step];
+    SetStatusText(view.status);
+    if (view.continueButton != ButtonState::Unchanged) {
+        EnableDlgItem(IDC_CONTINUE, view.continueButton == ButtonState::Enabled);
+    }
+    if (view.continueText != nullptr) {
+        SetDlgItemText(IDC_CONTINUE, view.continueText);
+    }
+    if (view.cancelText != nullptr) {
+        SetDlgItemText(IDC_CANCEL, view.cancelText);
+    }
+    m_nStep = view.stepAfter;
 }
 
 void CUpdateProgressDlg::SetNotes(const std::wstring& text) {

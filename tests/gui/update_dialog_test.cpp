@@ -10,7 +10,7 @@
 #include "app/environment.h"
 #include "app/helpers.h"
 #include "gui_support.h"
-#include "integration/beside_executable.h"
+#include "integration/update_client_setting.h"
 #include "integration/update_test_support.h"
 #include "integration/update_thread_starter.h"
 #include "platform/files.h"
@@ -80,35 +80,12 @@ void Press(HWND dialog, int id) {
     gtk_button_clicked(GTK_BUTTON(button));
 }
 
-class StandInMainWindow : public CWnd {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_UPDATE_READY) {
-            ready.push_back(wParam);
-            return 0;
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-    std::vector<WPARAM> ready;
-};
-
-class UpdateDialog : public ::testing::Test {
+class UpdateDialog : public ::testing::Test, public UpdateClientSetting {
 protected:
-    void SetUp() override {
-        setenv("SONGDECK_COMMON_APPDATA", commonData.path().c_str(), 1);
-        setenv("SONGDECK_LOCAL_APPDATA", localData.path().c_str(), 1);
-        ASSERT_TRUE(mainWindow.CreateEx(0, L"StandIn", L"main", 0, RECT{}, nullptr, 0));
-        SetUpdateMainWindow(mainWindow.GetSafeHwnd());
-        testIni = std::make_unique<FileBesideExecutable>(
-            "test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
-                            server.Url("/desktop/update.xml") + "\n");
-        running = GetAppVersionNumber();
-        updateDir = PathFromWide(GetCommonDataDir()) / "update";
-    }
+    UpdateDialog() : UpdateClientSetting("/desktop/update.xml") {}
+    void SetUp() override { ASSERT_TRUE(mainWindowCreated); }
     void TearDown() override {
         EXPECT_TRUE(StopThread()) << "the update thread did not stop in time";
-        SetUpdateMainWindow(nullptr);
-        testIni.reset();
     }
 
     // Starts an interactive check and waits for its dialog.
@@ -140,14 +117,6 @@ protected:
         return StopUpdateThread(thread, 0);
     }
 
-    ExecutableFolderLock folderLock;
-    TempFolder commonData;
-    TempFolder localData;
-    testsupport::TestHttpServer server;
-    StandInMainWindow mainWindow;
-    std::unique_ptr<FileBesideExecutable> testIni;
-    LONGLONG running = 0;
-    fs::path updateDir;
     CUpdateThread* thread = nullptr;
 };
 
@@ -157,13 +126,7 @@ TEST_F(UpdateDialog, AnUpdateIsFoundConfirmedDownloadedAndRestarted) {
         BuildManifest(running + 1, {{running + 1, {"new player", "fixes"}}},
                       {{"files/lib.so", Md5Of(library), 0}}));
     // The manifest comes late, so the checking step can be seen.
-    server.On("/desktop/update.xml", [manifest](const testsupport::HttpTestRequest&) {
-        testsupport::HttpTestReply reply;
-        reply.body = manifest;
-        reply.stallAfter = 0;
-        reply.stallMs = 1500;
-        return reply;
-    });
+    server.On("/desktop/update.xml", StalledFile(manifest, 0, 1500));
     server.ServeFile("/desktop/files/lib.so", library);
 
     HWND dialog = StartInteractiveCheck();
@@ -242,13 +205,7 @@ TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
     auto body = std::make_shared<const std::string>(400000, 'b');
     server.ServeFile("/desktop/update.xml",
                      BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
-    server.On("/desktop/files/big.bin", [body](const testsupport::HttpTestRequest&) {
-        testsupport::HttpTestReply reply;
-        reply.body = body;
-        reply.stallAfter = 100000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
 
     HWND dialog = StartInteractiveCheck();
     ASSERT_TRUE(WaitForStatus(dialog, kFound)) << Status(dialog);

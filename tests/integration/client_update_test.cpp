@@ -13,7 +13,7 @@
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
 #include "update/update_messages.h"
-#include "beside_executable.h"
+#include "update_client_setting.h"
 #include "update_test_support.h"
 #include "update_thread_starter.h"
 
@@ -24,37 +24,10 @@ namespace fs = std::filesystem;
 
 constexpr DWORD kRunDeadlineMs = 30000;
 
-// The application's main window as far as the update side sees it.
-class StandInMainWindow : public CWnd {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_UPDATE_READY) {
-            ready.push_back(wParam);
-            return 0;
-        }
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-    std::vector<WPARAM> ready;
-};
-
-class ClientUpdate : public ::testing::Test {
+class ClientUpdate : public ::testing::Test, public UpdateClientSetting {
 protected:
-    void SetUp() override {
-        setenv("SONGDECK_COMMON_APPDATA", commonData.path().c_str(), 1);
-        setenv("SONGDECK_LOCAL_APPDATA", localData.path().c_str(), 1);
-        platform::EnsureMessageQueue();
-        ASSERT_TRUE(mainWindow.CreateEx(0, L"StandIn", L"main", 0, RECT{}, nullptr, 0));
-        SetUpdateMainWindow(mainWindow.GetSafeHwnd());
-        testIni = std::make_unique<FileBesideExecutable>(
-            "test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
-                            server.Url("/desktop/update.xml") + "\n");
-        running = GetAppVersionNumber();
-        updateDir = PathFromWide(GetCommonDataDir()) / "update";
-    }
-    void TearDown() override {
-        SetUpdateMainWindow(nullptr);
-        testIni.reset();
-    }
+    ClientUpdate() : UpdateClientSetting("/desktop/update.xml") {}
+    void SetUp() override { ASSERT_TRUE(mainWindowCreated); }
 
     // Runs a silent check and waits for the thread to end by itself.
     void RunSilentCheck() {
@@ -64,19 +37,6 @@ protected:
         EXPECT_TRUE(ended) << "the update thread did not end by itself";
         EXPECT_TRUE(StopUpdateThread(thread)) << "the update thread did not stop";
     }
-    std::string ReadUpdateFile(const std::string& name) const {
-        std::ifstream file(updateDir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    ExecutableFolderLock folderLock;
-    TempFolder commonData;
-    TempFolder localData;
-    testsupport::TestHttpServer server;
-    StandInMainWindow mainWindow;
-    std::unique_ptr<FileBesideExecutable> testIni;
-    LONGLONG running = 0;
-    fs::path updateDir;
 };
 
 TEST_F(ClientUpdate, ASilentRunStagesTheUpdateAndTellsTheMainWindow) {
@@ -143,17 +103,10 @@ TEST_F(ClientUpdate, AStartWithoutTheStartFlagChecksNothingUntilStopped) {
 }
 
 TEST_F(ClientUpdate, StoppingTheThreadDuringADownloadEndsItInTimeAndKeepsThePartForLater) {
-    testsupport::HttpTestReply stalled;
     auto body = std::make_shared<const std::string>(100000, 'z');
     server.ServeFile("/desktop/update.xml",
                      BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
-    server.On("/desktop/files/big.bin", [body](const testsupport::HttpTestRequest&) {
-        testsupport::HttpTestReply reply;
-        reply.body = body;
-        reply.stallAfter = 5000;
-        reply.stallMs = 60000;
-        return reply;
-    });
+    server.On("/desktop/files/big.bin", StalledFile(body, 5000, 60000));
     CUpdateThread* thread = StartUpdateThread(FALSE);
     ASSERT_NE(thread, nullptr);
     const fs::path part = updateDir / "big.bin.part";

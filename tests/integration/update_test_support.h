@@ -1,12 +1,14 @@
 // Manifests and files for update runs against the local test server.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/helpers.h"
 #include "platform/text_encoding.h"
+#include "support/test_http_server.h"
 
 namespace updatetest {
 
@@ -49,6 +51,18 @@ inline std::string BuildManifest(long long version, const std::vector<ManifestNo
     }
     xml += "  </download>\n</updater>\n";
     return xml;
+}
+
+// Serves body whole, but falls silent for stallMs after the first stallAfter bytes.
+inline testsupport::TestHttpServer::Handler StalledFile(std::shared_ptr<const std::string> body,
+                                                        size_t stallAfter, unsigned stallMs) {
+    return [body, stallAfter, stallMs](const testsupport::HttpTestRequest&) {
+        testsupport::HttpTestReply reply;
+        reply.body = body;
+        reply.stallAfter = stallAfter;
+        reply.stallMs = stallMs;
+        return reply;
+    };
 }
 
 }  // namespace updatetest
