@@ -1,6 +1,7 @@
 // The update progress dialog under a real window manager, driven by the update thread as real
 // checks run against a local HTTP server.
 #include <gtest/gtest.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
 
@@ -40,7 +41,7 @@ const char kFailed[] = "更新文件下载失败!";
 GtkWidget* Widget(HWND dialog, int id) {
     return platform::gtk::GetDialogWidget(dialog, id);
 }
-std::string Status(HWND dialog) {
+std::string StatusLine(HWND dialog) {
     GtkWidget* label = Widget(dialog, CUpdateProgressDlg::IDC_STATUS);
     return label != nullptr ? gtk_label_get_text(GTK_LABEL(label)) : "<no dialog>";
 }
@@ -99,7 +100,7 @@ protected:
         return dialog;
     }
     bool WaitForStatus(HWND dialog, const std::string& status) {
-        return PumpUntil([&] { return Status(dialog) == status; }, kDeadlineMs);
+        return PumpUntil([&] { return StatusLine(dialog) == status; }, kDeadlineMs);
     }
     // The thread ends by itself once its run is over.
     bool WaitForThreadEnd() {
@@ -130,21 +131,23 @@ TEST_F(UpdateDialog, AnUpdateIsFoundConfirmedDownloadedAndRestarted) {
     server.ServeFile("/desktop/files/lib.so", library);
 
     HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kChecking)) << Status(dialog);
+    ASSERT_TRUE(
+        PumpUntil([&] { return StatusLine(dialog) == kChecking && !Enabled(dialog, kContinue); },
+                  kDeadlineMs))
+        << StatusLine(dialog);
     EXPECT_TRUE(Shown(dialog));
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(Widget(dialog, 0))), "Quorvi更新");
-    EXPECT_FALSE(Enabled(dialog, kContinue));
     EXPECT_EQ(ButtonLabel(dialog, kContinue), "继续");
     EXPECT_EQ(ButtonLabel(dialog, kCancel), "取消");
 
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
     EXPECT_TRUE(PumpUntil([&] { return Enabled(dialog, kContinue); }, kDeadlineMs));
     EXPECT_EQ(Notes(dialog), "new player\r\nfixes\r\n\r\n");
     // Nothing is fetched before the user agrees.
     EXPECT_TRUE(server.RequestsFor("/desktop/files/lib.so").empty());
 
     Press(dialog, kContinue);
-    ASSERT_TRUE(WaitForStatus(dialog, kDownloaded)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kDownloaded)) << StatusLine(dialog);
     EXPECT_TRUE(
         PumpUntil([&] { return ButtonLabel(dialog, kContinue) == "重启程序"; }, kDeadlineMs));
     EXPECT_TRUE(Enabled(dialog, kContinue));
@@ -164,7 +167,7 @@ TEST_F(UpdateDialog, NoUpdateOffersOnlyOkWhichClosesAndEndsTheThread) {
     server.ServeFile("/desktop/update.xml", BuildManifest(running, {}, {}));
 
     HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kNoUpdate)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kNoUpdate)) << StatusLine(dialog);
     EXPECT_TRUE(PumpUntil([&] { return ButtonLabel(dialog, kCancel) == "确定"; }, kDeadlineMs));
     EXPECT_FALSE(Enabled(dialog, kContinue));
 
@@ -182,7 +185,7 @@ TEST_F(UpdateDialog, NoUpdateOffersOnlyOkWhichClosesAndEndsTheThread) {
 
 TEST_F(UpdateDialog, AManifestThatCannotBeFetchedLooksLikeNoUpdate) {
     HWND dialog = StartInteractiveCheck();
-    EXPECT_TRUE(WaitForStatus(dialog, kNoUpdate)) << Status(dialog);
+    EXPECT_TRUE(WaitForStatus(dialog, kNoUpdate)) << StatusLine(dialog);
 }
 
 TEST_F(UpdateDialog, AFailedDownloadIsShownAndClosesWithoutAQuestion) {
@@ -190,9 +193,9 @@ TEST_F(UpdateDialog, AFailedDownloadIsShownAndClosesWithoutAQuestion) {
                      BuildManifest(running + 1, {}, {{"files/missing.bin", "", 0}}));
 
     HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
     Press(dialog, kContinue);
-    ASSERT_TRUE(WaitForStatus(dialog, kFailed)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kFailed)) << StatusLine(dialog);
     EXPECT_EQ(ButtonLabel(dialog, kCancel), "取消");
 
     // The close box is the cancel button.
@@ -208,11 +211,11 @@ TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
     server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
 
     HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << Status(dialog);
+    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
     Press(dialog, kContinue);
     ASSERT_TRUE(PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs))
         << "the download never showed progress";
-    EXPECT_EQ(Status(dialog), kDownloading);
+    EXPECT_EQ(StatusLine(dialog), kDownloading);
 
     Press(dialog, kCancel);
     ASSERT_TRUE(
@@ -232,8 +235,10 @@ TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
     EXPECT_TRUE(fs::exists(updateDir / "big.bin.part"));
 
     // Escape asks the same; Yes leaves.
-    gtk_test_widget_send_key(Widget(dialog, kCancel), GDK_KEY_Escape,
-                             static_cast<GdkModifierType>(0));
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(Widget(dialog, 0)));
+    bool pressed = false;
+    RunCommand("xdotool windowactivate --sync " + std::to_string(xid) + " key Escape", &pressed);
+    EXPECT_TRUE(pressed) << "xdotool could not press Escape";
     ASSERT_TRUE(
         PumpUntil([] { return !platform::testing::ListMessageBoxes().empty(); }, kDeadlineMs))
         << "Escape asked nothing";
@@ -252,7 +257,7 @@ TEST(UpdateProgressDialog, TheBarNeverMovesBackAndOnlyFullShowsDownloaded) {
     dialog.SetProgress(37);
     EXPECT_EQ(dialog.GetProgressPos(CUpdateProgressDlg::IDC_PROGRESS), 50);
     EXPECT_EQ(dialog.m_nStep, CUpdateProgressDlg::kDownloading);
-    EXPECT_TRUE(PumpUntil([&] { return Status(hWnd) == kDownloading; }, kDeadlineMs));
+    EXPECT_TRUE(PumpUntil([&] { return StatusLine(hWnd) == kDownloading; }, kDeadlineMs));
     EXPECT_DOUBLE_EQ(Progress(hWnd), 0.5);
 
     dialog.SetProgress(101);
@@ -261,7 +266,7 @@ TEST(UpdateProgressDialog, TheBarNeverMovesBackAndOnlyFullShowsDownloaded) {
 
     dialog.SetProgress(100);
     EXPECT_EQ(dialog.m_nStep, CUpdateProgressDlg::kDownloaded);
-    EXPECT_TRUE(PumpUntil([&] { return Status(hWnd) == kDownloaded; }, kDeadlineMs));
+    EXPECT_TRUE(PumpUntil([&] { return StatusLine(hWnd) == kDownloaded; }, kDeadlineMs));
     EXPECT_DOUBLE_EQ(Progress(hWnd), 1.0);
 
     dialog.DestroyWindow();
