@@ -1,7 +1,9 @@
 // CDialog's widgets with GTK 3: a GtkWindow holding a GtkFixed, controls placed at the
 // template's rectangles converted from dialog units.
+#include <functional>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "platform/dialog_native.h"
 #include "platform/linux/dialog_gtk.h"
@@ -97,11 +99,24 @@ GtkWidget* MakeItem(CDialog::Native& native, const DialogItemTemplate& item) {
             }
             return button;
         }
-        case DialogItemKind::ProgressBar:
-            return gtk_progress_bar_new();
+        case DialogItemKind::ProgressBar: {
+            GtkWidget* bar = gtk_progress_bar_new();
+            // The theme's thin bar would be lost in a control of this height: fill it.
+            const int height = DluToPixelsY(item.rect.bottom) - 4;
+            const std::string css = "progressbar trough, progressbar progress { min-height: " +
+                                    std::to_string(height > 1 ? height : 1) + "px; }";
+            GtkCssProvider* provider = gtk_css_provider_new();
+            gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+            gtk_style_context_add_provider(gtk_widget_get_style_context(bar),
+                                           GTK_STYLE_PROVIDER(provider),
+                                           GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+            g_object_unref(provider);
+            return bar;
+        }
         case DialogItemKind::NotesEdit: {
             GtkWidget* view = gtk_text_view_new();
             gtk_text_view_set_editable(GTK_TEXT_VIEW(view), FALSE);
+            gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(view), FALSE);
             gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD_CHAR);
             gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), text.c_str(),
                                      -1);
@@ -112,7 +127,7 @@ GtkWidget* MakeItem(CDialog::Native& native, const DialogItemTemplate& item) {
             gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
             gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
             gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-            gtk_label_set_max_width_chars(GTK_LABEL(label), 1);
+            gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
             return label;
         }
         case DialogItemKind::GroupBox:
@@ -153,6 +168,13 @@ void Build(CDialog::Native& native, const DialogTemplate& dialogTemplate) {
                 gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(placed), GTK_POLICY_NEVER,
                                                GTK_POLICY_ALWAYS);
                 gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(placed), GTK_SHADOW_IN);
+                gtk_container_add(GTK_CONTAINER(placed), widget);
+            } else if (item.kind == DialogItemKind::StaticText) {
+                // A wrapping label asks for the height of one character per line; held in a
+                // box of the template's size it wraps to that width instead.
+                placed = gtk_scrolled_window_new(nullptr, nullptr);
+                gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(placed), GTK_POLICY_EXTERNAL,
+                                               GTK_POLICY_EXTERNAL);
                 gtk_container_add(GTK_CONTAINER(placed), widget);
             }
             Place(fixed, placed, item);
