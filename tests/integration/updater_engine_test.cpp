@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "app/helpers.h"
@@ -42,6 +43,16 @@ public:
         : CUpdater(proxy, kRunning, L"SongDeck test"), m_outcome(outcome) {}
     ~RecordingUpdater() override { StopUpdate(); }
 
+    // Ends the run as soon as the file check has started, as leaving the dialog does.
+    bool stopDuringFileCheck = false;
+    void OnNewVersion() override {
+        CUpdater::OnNewVersion();
+        if (stopDuringFileCheck) {
+            StopUpdate();
+            PostQuitMessage(0);
+        }
+    }
+
     void OnUpdateFinished(int result) override {
         m_outcome.result = result;
         m_outcome.state = m_nState;
@@ -59,8 +70,10 @@ private:
 // One run of the engine on its own thread; the outcome is read after the thread ended.
 class EngineThread : public CWinThread {
 public:
-    EngineThread(std::wstring url, std::wstring dir)
-        : m_url(std::move(url)), m_dir(std::move(dir)) {
+    EngineThread(std::wstring url, std::wstring dir, bool stopDuringFileCheck)
+        : m_url(std::move(url)),
+          m_dir(std::move(dir)),
+          m_bStopDuringFileCheck(stopDuringFileCheck) {
         m_bAutoDelete = FALSE;
     }
     BOOL InitInstance() override {
@@ -68,6 +81,7 @@ public:
             return FALSE;
         }
         m_pUpdater = std::make_unique<RecordingUpdater>(&m_proxy, outcome);
+        m_pUpdater->stopDuringFileCheck = m_bStopDuringFileCheck;
         outcome.started = m_pUpdater->CheckUpdate(m_url, m_dir, L"{TEST-ID}", L"", L"", L"");
         return TRUE;
     }
@@ -81,14 +95,27 @@ public:
 private:
     std::wstring m_url;
     std::wstring m_dir;
+    bool m_bStopDuringFileCheck;
     CNotifyProxy m_proxy;
     std::unique_ptr<RecordingUpdater> m_pUpdater;
 };
 
+// Polls without a message loop; false after the deadline.
+bool PollUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
 class UpdaterEngine : public ::testing::Test {
 protected:
-    Outcome Run(const std::wstring& url) {
-        EngineThread thread(url, dir.wide());
+    Outcome Run(const std::wstring& url, bool stopDuringFileCheck = false) {
+        EngineThread thread(url, dir.wide(), stopDuringFileCheck);
         EXPECT_TRUE(thread.CreateThread());
         if (WaitForSingleObject(thread.m_hThread, kRunDeadlineMs) != WAIT_OBJECT_0) {
             thread.PostThreadMessage(WM_QUIT, 0, 0);
@@ -235,6 +262,35 @@ TEST_F(UpdaterEngine, APartialManifestIsContinued) {
     const auto requests = server.RequestsFor("/app/update.xml");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Header("Range"), "bytes=40-");
+}
+
+TEST_F(UpdaterEngine, StoppingDuringTheFileCheckLeavesTheWorkerToEndOnItsOwn) {
+    // A present file with a wrong digest big enough that hashing it outlasts the stop's short
+    // wait, so the worker is left running on its own; the smaller ones after it are never
+    // looked at.
+    std::vector<ManifestFile> files;
+    dir.Write("big.bin", std::string(128 << 20, 'c'));
+    files.push_back({"files/big.bin", Md5Of("other"), 0});
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".bin";
+        dir.Write(name, "small");
+        files.push_back({"files/" + name, Md5Of("other"), 0});
+    }
+    server.ServeFile("/app/update.xml", BuildManifest(kRunning + 1, {}, files));
+
+    const DWORD before = GetTickCount();
+    const Outcome outcome = Run(ManifestUrl(), true);
+
+    // The run ended without a result, the worker posted nothing that reached anyone, and
+    // nothing was downloaded.
+    EXPECT_EQ(outcome.result, -1);
+    EXPECT_LT(GetTickCount() - before, 5000u);
+    EXPECT_TRUE(server.RequestsFor("/app/files/f0.bin").empty());
+    // The detached worker finishes the file it was hashing and stops before the next one.
+    EXPECT_TRUE(PollUntil([&] { return !std::filesystem::exists(dir.path() / "big.bin"); }))
+        << "the worker never finished the big file";
+    Sleep(200);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "f0.bin"));
 }
 
 TEST_F(UpdaterEngine, ServerUrlFileReplacesTheManifestUrl) {
