@@ -286,11 +286,13 @@ TEST_F(UpdaterEngine, StoppingDuringTheFileCheckLeavesTheWorkerToEndOnItsOwn) {
     EXPECT_EQ(outcome.result, -1);
     EXPECT_LT(GetTickCount() - before, 5000u);
     EXPECT_TRUE(server.RequestsFor("/app/files/f0.bin").empty());
-    // The detached worker finishes the file it was hashing and stops before the next one.
-    EXPECT_TRUE(PollUntil([&] { return !std::filesystem::exists(dir.path() / "big.bin"); }))
-        << "the worker never finished the big file";
+    // The worker, detached or not, ends at the next file at the latest: the files after the
+    // big one are never looked at.
+    PollUntil([&] { return !std::filesystem::exists(dir.path() / "big.bin"); }, 5000);
     Sleep(200);
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "f0.bin"));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / ("f" + std::to_string(i) + ".bin")));
+    }
 }
 
 TEST_F(UpdaterEngine, ServerUrlFileReplacesTheManifestUrl) {

@@ -145,6 +145,10 @@ void Place(GtkWidget* fixed, GtkWidget* widget, const DialogItemTemplate& item) 
 }
 
 void Build(CDialog::Native& native, const DialogTemplate& dialogTemplate) {
+    // Without a display there is nothing to build on: the dialog cannot be created.
+    if (gdk_display_get_default() == nullptr) {
+        return;
+    }
     native.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(native.window);
     gtk_window_set_title(window, ToUtf8(dialogTemplate.caption).c_str());
