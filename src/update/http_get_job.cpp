@@ -12,7 +12,6 @@
 #include "platform/messages.h"
 #include "platform/text_encoding.h"
 #include "update/http_get_task.h"
-#include "update/part_file.h"
 
 namespace fs = std::filesystem;
 
@@ -92,197 +91,192 @@ unsigned CHttpGetJob::DownloadThread() {
     }
     m_strFileName = name;
     m_bFileNameSet.store(true, std::memory_order_release);
-    const std::wstring partPath = m_strDirectory + name + L".part";
-    const std::wstring finalPath = m_strDirectory + name;
-    const fs::path partFsPath = PathFromWide(partPath);
 
+    Transfer transfer;
+    transfer.partPath = PathFromWide(m_strDirectory + name + L".part");
+    transfer.finalPath = m_strDirectory + name;
+    transfer.url = WideToUtf8(m_strUrl);
     CHttpRequest request(m_settings);
-    CPartFile file;
-    std::string url = WideToUtf8(m_strUrl);
-    int redirects = 0;
-    int restarts = 0;
-    bool accepted = false;
-    bool lengthKnown = false;
-    bool writeFailed = false;
-    HttpRequestResult transfer = HttpRequestResult::Failed;
+    auto onBody = [&](const char* data, size_t size) { return WriteChunk(transfer, data, size); };
 
     while (m_nRunning.load() != 0) {
         std::vector<std::string> headers{"Accept: */*"};
-        uint32_t received = 0;
-        if (file.OpenExisting(partFsPath)) {
-            received = Low32(file.GetOpenedSize());
-            char range[48];
-            std::snprintf(range, sizeof(range), "Range: bytes=%u-", received);
-            headers.emplace_back(range);
-            m_nReceived.store(received);
-            Post(HTTPGET_RESUME, received);
-        } else {
-            unsigned mode = EveryoneFileMode();
-            if (!file.Create(partFsPath, mode) && (mode == 0 || !file.Create(partFsPath, 0))) {
-                Post(HTTPGET_ERR_FILE, 0);
-                return kFailedExitCode;
-            }
-            m_nReceived.store(0);
-        }
-
-        Verdict verdict = Verdict::None;
-        long status = 0;
-        std::string redirectUrl;
-        auto onHead = [&](const HttpResponseHead& head) {
-            status = head.status;
-            if ((status >= 200 && status <= 206) || status == 100) {
-                verdict = Verdict::Accept;
-            } else if (status >= 300 && status <= 308) {
-                verdict = head.location ? Verdict::Redirect : Verdict::Accept;
-                if (head.location) {
-                    redirectUrl = CHttpRequest::ResolveLocation(url, *head.location);
-                }
-            } else if (status >= 400 && status <= 504) {
-                verdict = status == 416 ? Verdict::Restart : Verdict::HttpError;
-            } else {
-                verdict = Verdict::Accept;
-            }
-            if (verdict != Verdict::Accept) {
-                return false;
-            }
-            uint32_t resumed = m_nReceived.load();
-            if (!head.contentLength) {
-                if (resumed > 0) {
-                    // Without a length a resumed file cannot be known complete: start over.
-                    verdict = Verdict::Restart;
-                    return false;
-                }
-                lengthKnown = false;
-                m_nTotal.store(0);
-                Post(HTTPGET_SIZE, 0);
-                return true;
-            }
-            if (resumed > 0) {
-                // Only a 206 continues the file, and only where its range says it starts; a
-                // server that ignored the range sends the whole file from byte 0.
-                uint64_t start = 0;
-                if (status == 206) {
-                    start = head.rangeStart.value_or(resumed);
-                }
-                if (start > resumed) {
-                    verdict = Verdict::Restart;
-                    return false;
-                }
-                if (start != resumed) {
-                    if (!file.Truncate(start)) {
-                        verdict = Verdict::FileError;
-                        return false;
-                    }
-                    m_nReceived.store(Low32(start));
-                }
-            }
-            lengthKnown = true;
-            uint32_t total = Low32(*head.contentLength + m_nReceived.load());
-            m_nTotal.store(total);
-            Post(HTTPGET_SIZE, total);
-            return true;
-        };
-        auto onBody = [&](const char* data, size_t size) {
-            uint32_t now = m_nReceived.load();
-            if (lengthKnown) {
-                // Bytes past the announced length are not part of the file.
-                uint32_t total = m_nTotal.load();
-                size = now >= total ? 0 : std::min<size_t>(size, total - now);
-                if (size == 0) {
-                    return true;
-                }
-            }
-            if (!file.Write(data, size)) {
-                writeFailed = true;
-                return false;
-            }
-            now += static_cast<uint32_t>(size);
-            m_nReceived.store(now);
-            Post(HTTPGET_PROGRESS, now);
-            return true;
-        };
-
-        HttpRequestResult result = HttpRequestResult::Failed;
-        if (m_bInitialized) {
-            result = request.Get(url, headers, m_nRunning, CHttpGetTask::GetStallTimeoutMs(),
-                                 onHead, onBody);
-        }
-        if (verdict == Verdict::Accept) {
-            accepted = true;
-            transfer = result;
-            break;
-        }
-        file.Close();
-        received = m_nReceived.load();
-        if (verdict == Verdict::None) {
-            if (m_nRunning.load() == 0) {
-                break;
-            }
-            // No answer: the request could not be made or sent.
-            if (received == 0) {
-                RemoveFile(partFsPath);
-            }
-            Post(HTTPGET_ERR_REQUEST, 0);
-            return kFailedExitCode;
-        }
-        if (verdict == Verdict::Redirect) {
-            if (redirectUrl.empty() || ++redirects > kMaxRedirects) {
-                if (received == 0) {
-                    RemoveFile(partFsPath);
-                }
-                Post(HTTPGET_ERR_REQUEST, 0);
-                return kFailedExitCode;
-            }
-            url = redirectUrl;
-            continue;
-        }
-        if (verdict == Verdict::Restart) {
-            if (!RemoveFile(partFsPath)) {
-                Post(HTTPGET_ERR_FILE, status);
-                return kFailedExitCode;
-            }
-            if (++restarts > kMaxRestarts) {
-                Post(HTTPGET_ERR_HTTP, status);
-                return kFailedExitCode;
-            }
-            continue;
-        }
-        if (verdict == Verdict::FileError) {
+        if (!OpenPart(transfer, headers)) {
             Post(HTTPGET_ERR_FILE, 0);
             return kFailedExitCode;
         }
-        // An HTTP error.
-        if (received == 0) {
-            RemoveFile(partFsPath);
+        transfer.status = 0;
+        HttpRequestResult result = HttpRequestResult::Failed;
+        Verdict verdict = Verdict::None;
+        auto judged = [&](const HttpResponseHead& head) {
+            verdict = JudgeAnswer(transfer, head);
+            return verdict == Verdict::Accept;
+        };
+        if (m_bInitialized) {
+            result = request.Get(transfer.url, headers, m_nRunning,
+                                 CHttpGetTask::GetStallTimeoutMs(), judged, onBody);
         }
-        Post(HTTPGET_ERR_HTTP, status);
-        return kFailedExitCode;
+        if (verdict == Verdict::Accept) {
+            return Conclude(transfer, true, result);
+        }
+        transfer.file.Close();
+        if (verdict == Verdict::None && m_nRunning.load() == 0) {
+            break;
+        }
+        if (!PrepareRetry(transfer, verdict)) {
+            return kFailedExitCode;
+        }
     }
-    file.Close();
+    return Conclude(transfer, false, HttpRequestResult::Stopped);
+}
 
+bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers) {
+    if (transfer.file.OpenExisting(transfer.partPath)) {
+        uint32_t received = Low32(transfer.file.GetOpenedSize());
+        char range[48];
+        std::snprintf(range, sizeof(range), "Range: bytes=%u-", received);
+        headers.emplace_back(range);
+        m_nReceived.store(received);
+        Post(HTTPGET_RESUME, received);
+        return true;
+    }
+    m_nReceived.store(0);
+    unsigned mode = EveryoneFileMode();
+    return transfer.file.Create(transfer.partPath, mode) ||
+           (mode != 0 && transfer.file.Create(transfer.partPath, 0));
+}
+
+CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResponseHead& head) {
+    long status = head.status;
+    transfer.status = status;
+    if (status >= 300 && status <= 308 && head.location) {
+        transfer.redirectUrl = CHttpRequest::ResolveLocation(transfer.url, *head.location);
+        return Verdict::Redirect;
+    }
+    if (status >= 400 && status <= 504) {
+        return status == 416 ? Verdict::Restart : Verdict::HttpError;
+    }
+    // Everything else, success or not, is taken as the file.
+    return AcceptAnswer(transfer, head);
+}
+
+CHttpGetJob::Verdict CHttpGetJob::AcceptAnswer(Transfer& transfer, const HttpResponseHead& head) {
+    uint32_t resumed = m_nReceived.load();
+    if (!head.contentLength) {
+        if (resumed > 0) {
+            // Without a length a resumed file cannot be known complete: start over.
+            return Verdict::Restart;
+        }
+        transfer.lengthKnown = false;
+        m_nTotal.store(0);
+        Post(HTTPGET_SIZE, 0);
+        return Verdict::Accept;
+    }
+    if (resumed > 0) {
+        // Only a 206 continues the file, and only where its range says it starts; a server
+        // that ignored the range sends the whole file from byte 0.
+        uint64_t start = head.status == 206 ? head.rangeStart.value_or(resumed) : 0;
+        if (start > resumed) {
+            return Verdict::Restart;
+        }
+        if (start != resumed) {
+            if (!transfer.file.Truncate(start)) {
+                return Verdict::FileError;
+            }
+            m_nReceived.store(Low32(start));
+        }
+    }
+    transfer.lengthKnown = true;
+    uint32_t total = Low32(*head.contentLength + m_nReceived.load());
+    m_nTotal.store(total);
+    Post(HTTPGET_SIZE, total);
+    return Verdict::Accept;
+}
+
+bool CHttpGetJob::WriteChunk(Transfer& transfer, const char* data, size_t size) {
     uint32_t received = m_nReceived.load();
-    if (writeFailed) {
+    if (transfer.lengthKnown) {
+        // Bytes past the announced length are not part of the file.
+        uint32_t total = m_nTotal.load();
+        size = received >= total ? 0 : std::min<size_t>(size, total - received);
+        if (size == 0) {
+            return true;
+        }
+    }
+    if (!transfer.file.Write(data, size)) {
+        transfer.writeFailed = true;
+        return false;
+    }
+    received += static_cast<uint32_t>(size);
+    m_nReceived.store(received);
+    Post(HTTPGET_PROGRESS, received);
+    return true;
+}
+
+bool CHttpGetJob::PrepareRetry(Transfer& transfer, Verdict verdict) {
+    bool nothingReceived = m_nReceived.load() == 0;
+    switch (verdict) {
+        case Verdict::Redirect:
+            if (!transfer.redirectUrl.empty() && ++transfer.redirects <= kMaxRedirects) {
+                transfer.url = transfer.redirectUrl;
+                return true;
+            }
+            [[fallthrough]];
+        case Verdict::None:
+            // No usable answer: the request could not be made, or it leads nowhere.
+            if (nothingReceived) {
+                RemoveFile(transfer.partPath);
+            }
+            Post(HTTPGET_ERR_REQUEST, 0);
+            return false;
+        case Verdict::Restart:
+            if (!RemoveFile(transfer.partPath)) {
+                Post(HTTPGET_ERR_FILE, transfer.status);
+                return false;
+            }
+            if (++transfer.restarts > kMaxRestarts) {
+                Post(HTTPGET_ERR_HTTP, transfer.status);
+                return false;
+            }
+            return true;
+        case Verdict::FileError:
+            Post(HTTPGET_ERR_FILE, 0);
+            return false;
+        case Verdict::HttpError:
+        case Verdict::Accept:
+            break;
+    }
+    if (nothingReceived) {
+        RemoveFile(transfer.partPath);
+    }
+    Post(HTTPGET_ERR_HTTP, transfer.status);
+    return false;
+}
+
+unsigned CHttpGetJob::Conclude(Transfer& transfer, bool accepted, HttpRequestResult result) {
+    transfer.file.Close();
+    if (transfer.writeFailed) {
         Post(HTTPGET_ERR_FILE, 0);
         return kFailedExitCode;
     }
-    if (accepted && lengthKnown && received == m_nTotal.load()) {
-        return Finish(partPath, finalPath);
+    if (accepted && transfer.lengthKnown && m_nReceived.load() == m_nTotal.load()) {
+        return Finish(transfer);
     }
     if (m_nRunning.load() == 0) {
         Post(HTTPGET_STOPPED, 0);
         return 0;
     }
-    if (lengthKnown || transfer != HttpRequestResult::Completed) {
+    if (transfer.lengthKnown || result != HttpRequestResult::Completed) {
         Post(HTTPGET_ERR_INCOMPLETE, 0);
         return 0;
     }
-    return Finish(partPath, finalPath);
+    return Finish(transfer);
 }
 
-unsigned CHttpGetJob::Finish(const std::wstring& partPath, const std::wstring& finalPath) {
+unsigned CHttpGetJob::Finish(const Transfer& transfer) {
     // rename replaces a file already under the final name.
     std::error_code error;
-    fs::rename(PathFromWide(partPath), PathFromWide(finalPath), error);
+    fs::rename(transfer.partPath, PathFromWide(transfer.finalPath), error);
     if (error) {
         Post(HTTPGET_ERR_RENAME, 0);
         return kFailedExitCode;

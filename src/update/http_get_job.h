@@ -5,10 +5,13 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 #include "update/http_request.h"
+#include "update/part_file.h"
 
 class CHttpGetTask;
 
@@ -42,10 +45,36 @@ public:
 private:
     enum class Verdict { None, Accept, Redirect, Restart, HttpError, FileError };
 
+    // What one download thread works with from attempt to attempt.
+    struct Transfer {
+        std::filesystem::path partPath;
+        std::wstring finalPath;
+        CPartFile file;
+        std::string url;
+        int redirects = 0;
+        int restarts = 0;
+        long status = 0;
+        std::string redirectUrl;
+        bool lengthKnown = false;
+        bool writeFailed = false;
+    };
+
     unsigned DownloadThread();
     void Post(WPARAM code, LPARAM value);
+    // Opens the ".part" to continue it (adding the range line) or creates it; false when
+    // neither works.
+    bool OpenPart(Transfer& transfer, std::vector<std::string>& headers);
+    // What to do with an answer; an accepted one has its size posted and its file placed.
+    Verdict JudgeAnswer(Transfer& transfer, const HttpResponseHead& head);
+    Verdict AcceptAnswer(Transfer& transfer, const HttpResponseHead& head);
+    bool WriteChunk(Transfer& transfer, const char* data, size_t size);
+    // After an answer that was not accepted: true to try again, false when the download ended
+    // (its failure posted).
+    bool PrepareRetry(Transfer& transfer, Verdict verdict);
+    // After the transfer loop: done, stopped or incomplete.
+    unsigned Conclude(Transfer& transfer, bool accepted, HttpRequestResult result);
     // Moves the finished ".part" into place, lets the task look at it and reports.
-    unsigned Finish(const std::wstring& partPath, const std::wstring& finalPath);
+    unsigned Finish(const Transfer& transfer);
 
     std::wstring m_strFileName;
     std::atomic<bool> m_bFileNameSet{false};

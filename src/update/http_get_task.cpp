@@ -1,14 +1,19 @@
 #include "update/http_get_task.h"
 
 #include <atomic>
+#include <mutex>
 
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "platform/thread.h"
 #include "update/http_get_job.h"
+#include "update/http_request.h"
 
 namespace {
 
 std::atomic<unsigned> g_nStallTimeoutMs{60000};
+std::mutex g_authoritiesMutex;
+std::string g_strAuthorities;
 
 }  // namespace
 
@@ -26,6 +31,11 @@ unsigned CHttpGetTask::GetStallTimeoutMs() {
     return g_nStallTimeoutMs.load();
 }
 
+void CHttpGetTask::SetCertificateAuthorities(const std::wstring& pemFile) {
+    std::lock_guard<std::mutex> lock(g_authoritiesMutex);
+    g_strAuthorities = PathFromWide(pemFile).string();
+}
+
 BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR proxyServer,
                         LPCWSTR proxyUser, LPCWSTR proxyPassword) {
     m_hNotifyWnd = notifyWnd;
@@ -33,8 +43,11 @@ BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR p
     bool useProxy = proxyServer != nullptr && *proxyServer != 0;
     // Without a proxy the system's settings apply, unless this task used a proxy before: then
     // it goes direct.
-    int previousAccess = m_nAccessType;
-    m_nAccessType = useProxy ? 3 : (previousAccess == 3 ? 1 : 0);
+    if (useProxy) {
+        m_nAccessType = kAccessProxy;
+    } else {
+        m_nAccessType = m_nAccessType == kAccessProxy ? kAccessDirect : kAccessSystemSettings;
+    }
     m_strUserAgent = userAgent != nullptr ? userAgent : L"";
     m_strProxy = useProxy ? proxyServer : L"";
     if (useProxy) {
@@ -47,8 +60,8 @@ BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR p
             }
         }
     }
-    m_bInitialized = TRUE;
-    return TRUE;
+    m_bInitialized = CHttpRequest::InitializeLibrary() ? TRUE : FALSE;
+    return m_bInitialized;
 }
 
 void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
@@ -62,8 +75,12 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
     job->m_nMsgId = m_nMsgId;
     job->m_bInitialized = m_bInitialized != FALSE;
     job->m_settings.userAgent = WideToUtf8(m_strUserAgent.c_str());
-    job->m_settings.direct = m_nAccessType == 1;
-    if (m_nAccessType == 3) {
+    job->m_settings.direct = m_nAccessType == kAccessDirect;
+    {
+        std::lock_guard<std::mutex> lock(g_authoritiesMutex);
+        job->m_settings.certificateAuthorities = g_strAuthorities;
+    }
+    if (m_nAccessType == kAccessProxy) {
         job->m_settings.proxy = WideToUtf8(m_strProxy.c_str());
         if (m_pProxyUser) {
             job->m_settings.proxyUser = WideToUtf8(m_pProxyUser->c_str());

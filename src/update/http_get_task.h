@@ -38,7 +38,8 @@ public:
     // Downloads url into directory (used as a prefix; a null directory keeps the previous one).
     void Start(LPCWSTR directory, LPCWSTR url);
     // Asks the download to end and waits for it a bounded time; a thread that does not end in
-    // time is left to finish on its own and posts nothing more.
+    // time is left to finish on its own and posts nothing more (one inside OnDownloaded, which
+    // works on this task, is waited for).
     void Stop();
     // Percent of the file received, or -1 while nothing runs or the size is unknown.
     int GetPercent() const;
@@ -48,9 +49,12 @@ public:
     // How long a connection may stay silent before the attempt is given up (60 s by default).
     static void SetStallTimeoutMs(unsigned milliseconds);
     static unsigned GetStallTimeoutMs();
+    // The certificates https servers are checked against: a PEM file, or empty (the default)
+    // for the system's.
+    static void SetCertificateAuthorities(const std::wstring& pemFile);
 
 protected:
-    // Runs on the download thread once the file is under its final name.
+    // Runs on the download thread once the file is under its final name, before HTTPGET_DONE.
     virtual void OnDownloaded() {}
     // Directory + file name of the current download.
     std::wstring GetFilePath() const;
@@ -61,8 +65,9 @@ private:
     HWND m_hNotifyWnd = nullptr;
     UINT m_nMsgId = 0;
     BOOL m_bInitialized = FALSE;
-    // The access type of the last Init: 0 the system's settings, 1 direct, 3 through m_strProxy.
-    int m_nAccessType = 0;
+    // How the last Init reaches the network, with the original platform's access type values.
+    enum AccessType { kAccessSystemSettings = 0, kAccessDirect = 1, kAccessProxy = 3 };
+    AccessType m_nAccessType = kAccessSystemSettings;
     std::wstring m_strUserAgent;
     std::wstring m_strProxy;
     std::unique_ptr<std::wstring> m_pProxyUser;

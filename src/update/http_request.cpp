@@ -17,11 +17,6 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 // How often the transfer loop looks at the keep-going flag and the stall clock.
 constexpr int kPollMs = 50;
 
-void EnsureCurlGlobalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 std::string Trim(std::string text) {
     const char* blanks = " \t\r\n";
     size_t first = text.find_first_not_of(blanks);
@@ -55,8 +50,15 @@ struct CHttpRequest::Exchange {
     Clock::time_point lastActivity = Clock::now();
 };
 
+bool CHttpRequest::InitializeLibrary() {
+    static std::once_flag once;
+    static bool initialized = false;
+    std::call_once(once, [] { initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return initialized;
+}
+
 CHttpRequest::CHttpRequest(HttpRequestSettings settings) : m_settings(std::move(settings)) {
-    EnsureCurlGlobalInit();
+    InitializeLibrary();
     m_pEasy = curl_easy_init();
     m_pMulti = curl_multi_init();
 }
@@ -203,6 +205,9 @@ HttpRequestResult CHttpRequest::Get(const std::string& url,
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &exchange);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!m_settings.certificateAuthorities.empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, m_settings.certificateAuthorities.c_str());
+    }
     if (!m_settings.userAgent.empty()) {
         curl_easy_setopt(easy, CURLOPT_USERAGENT, m_settings.userAgent.c_str());
     }

@@ -26,6 +26,8 @@ struct HttpRequestSettings {
     bool direct = false;
     std::optional<std::string> proxyUser;
     std::optional<std::string> proxyPassword;
+    // PEM file of the certificates to check https servers against; empty: the system's.
+    std::string certificateAuthorities;
 };
 
 enum class HttpRequestResult {
@@ -41,6 +43,9 @@ class CHttpRequest {
 public:
     using HeadCallback = std::function<bool(const HttpResponseHead&)>;
     using BodyCallback = std::function<bool(const char* data, size_t size)>;
+
+    // Once per process, before the first request; false when the library cannot start.
+    static bool InitializeLibrary();
 
     explicit CHttpRequest(HttpRequestSettings settings);
     ~CHttpRequest();

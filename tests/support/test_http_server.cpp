@@ -105,22 +105,29 @@ HttpTestReply HttpTestReply::Redirect(int status, std::string location) {
 
 HttpTestReply HttpTestReply::File(const HttpTestRequest& request,
                                   std::shared_ptr<const std::string> content, bool honourRange) {
-    HttpTestReply reply;
-    reply.body = std::move(content);
     size_t start = 0;
-    if (honourRange && ParseRangeStart(request.Header("Range"), &start)) {
-        size_t size = reply.body->size();
-        if (start >= size) {
-            HttpTestReply refused = Text(416, "");
-            refused.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
-            return refused;
-        }
-        reply.status = 206;
-        reply.offset = start;
-        reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(start) + "-" +
-                                                        std::to_string(size - 1) + "/" +
-                                                        std::to_string(size));
+    if (!honourRange || !ParseRangeStart(request.Header("Range"), &start)) {
+        HttpTestReply reply;
+        reply.body = std::move(content);
+        return reply;
     }
+    if (start >= content->size()) {
+        HttpTestReply refused = Text(416, "");
+        refused.headers.emplace_back("Content-Range", "bytes */" + std::to_string(content->size()));
+        return refused;
+    }
+    return Partial(std::move(content), start);
+}
+
+HttpTestReply HttpTestReply::Partial(std::shared_ptr<const std::string> content, size_t start) {
+    HttpTestReply reply;
+    size_t size = content->size();
+    reply.status = 206;
+    reply.offset = start;
+    reply.body = std::move(content);
+    reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(start) + "-" +
+                                                    std::to_string(size - 1) + "/" +
+                                                    std::to_string(size));
     return reply;
 }
 
@@ -250,6 +257,11 @@ void TestHttpServer::ServeConnection(int fd) {
                 break;
             }
             buffer.append(chunk, static_cast<size_t>(got));
+            // Not HTTP (a TLS hello, say): hang up as a plain HTTP server does.
+            if (buffer[0] < 'A' || buffer[0] > 'Z') {
+                keepOpen = false;
+                break;
+            }
         }
         if (!keepOpen) {
             break;

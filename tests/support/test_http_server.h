@@ -59,6 +59,8 @@ struct HttpTestReply {
     // Content-Range, or 416 for a start at or past the end. honourRange false: always 200.
     static HttpTestReply File(const HttpTestRequest& request,
                               std::shared_ptr<const std::string> content, bool honourRange = true);
+    // A 206 of content from start on, with its Content-Range.
+    static HttpTestReply Partial(std::shared_ptr<const std::string> content, size_t start);
     size_t BodySize() const;
 };
 
