@@ -47,33 +47,6 @@ TEST(MessagePosting, PostsKeepTheirOrderPerSendingThread) {
     }
 }
 
-TEST(MessagePosting, TasksAndMessagesShareOneOrder) {
-    LoopThread loop;
-    RecordingWnd wnd;
-    loop.Run([&] { ASSERT_TRUE(wnd.Create()); });
-    std::vector<int> order;
-    std::mutex mutex;
-    auto note = [&](int n) {
-        std::lock_guard lock(mutex);
-        order.push_back(n);
-    };
-    wnd.onMessage = [&](UINT message, WPARAM wParam, LPARAM) -> LRESULT {
-        if (message == WM_SEQ) {
-            note(int(wParam));
-        }
-        return 0;
-    };
-    PostMessageW(wnd.m_hWnd, WM_SEQ, 1, 0);
-    platform::PostTask(loop.Id(), [&] { note(2); });
-    PostMessageW(wnd.m_hWnd, WM_SEQ, 3, 0);
-    platform::PostTask(loop.Id(), [&] { note(4); });
-    ASSERT_TRUE(PumpUntil([&] {
-        std::lock_guard lock(mutex);
-        return order.size() == 4;
-    }));
-    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), order);
-}
-
 TEST(MessagePosting, SendReturnsTheAnswerAndRunsOnTheOwner) {
     LoopThread loop;
     RecordingWnd wnd;
