@@ -19,6 +19,9 @@ class CMultiByteText {
 public:
     static constexpr size_t kInlineBytes = 128;
     explicit CMultiByteText(const wchar_t* text);
+    // The text may point into the object itself, so it stays where it was made.
+    CMultiByteText(const CMultiByteText&) = delete;
+    CMultiByteText& operator=(const CMultiByteText&) = delete;
     const char* c_str() const { return m_pText; }
     operator const char*() const { return m_pText; }
     // Bytes before the terminator.
@@ -37,6 +40,8 @@ class CWideText {
 public:
     static constexpr size_t kInlineChars = 128;
     explicit CWideText(const char* text);
+    CWideText(const CWideText&) = delete;
+    CWideText& operator=(const CWideText&) = delete;
     const wchar_t* c_str() const { return m_pText; }
     operator const wchar_t*() const { return m_pText; }
     size_t size() const { return m_nSize; }
@@ -58,14 +63,21 @@ std::wstring ReadTextFile(const wchar_t* path);
 // target, which then takes the target's place, so a crash leaves the old or the new file.
 BOOL WriteNarrowFile(const wchar_t* path, const char* text);
 BOOL WriteTextFile(const wchar_t* text, const wchar_t* path);
+// Creates every folder of the path up to its last separator ('/' or '\\'): a path must end
+// with a separator to be created whole.
 BOOL CreateDirectoryPath(const wchar_t* path);
+// Removes the folder with everything in it; links inside are removed, never followed.
 BOOL DeleteDirectoryTree(const wchar_t* path);
 
 // Module handles: null names the executable; any other value is the address of something
 // inside the module (a shared object or the executable).
 using HMODULE = const void*;
+// The module's folder with its trailing separator.
 std::wstring GetModuleDirectory(HMODULE module);
+// The module's full path (not cut at MAX_PATH: a cut path would name another file).
 std::wstring GetModuleFileName(HMODULE module);
+// The version the build stamped into the module's file. *length is in characters; when the
+// buffer is too small it becomes the count needed, terminator included, and 0 is returned.
 BOOL GetModuleFileVersion(HMODULE module, wchar_t* buffer, DWORD* length);
 
 std::wstring FileNameFromUrl(const std::wstring& url);
@@ -83,5 +95,7 @@ BOOL BuildEveryoneSecurity(SECURITY_ATTRIBUTES* attributes, void* descriptor, vo
 // Raises HResultError from errno, mapped as the platform maps its last error.
 [[noreturn]] void HResultFromLastError();
 
+// 32 lower-case hexadecimal digits; empty when the MD5 facility is missing.
 std::wstring MD5OfBuffer(const void* data, size_t length);
+// Empty when the file cannot be opened or read, or is empty.
 std::wstring MD5OfFile(const wchar_t* path);

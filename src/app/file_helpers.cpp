@@ -1,0 +1,117 @@
+// Whole-file text, directory creation and removal, file names from URLs.
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "app/helpers.h"
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+
+std::wstring ReadTextFile(const wchar_t* path) {
+    if (path == nullptr) {
+        return {};
+    }
+    fs::path native = PathFromWide(path);
+    std::error_code error;
+    if (!fs::is_regular_file(native, error)) {
+        return {};
+    }
+    std::ifstream file(native, std::ios::binary);
+    if (!file) {
+        return {};
+    }
+    uintmax_t size = fs::file_size(native, error);
+    if (error || size == 0) {
+        return {};
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(size));
+    // A file that shrank meanwhile gives what was there.
+    bytes.resize(static_cast<size_t>(file.gcount()));
+    CWideText text = ToWide936(bytes.c_str());
+    return std::wstring(text.c_str(), text.size());
+}
+
+BOOL WriteNarrowFile(const wchar_t* path, const char* text) {
+    if (path == nullptr || text == nullptr) {
+        return FALSE;
+    }
+    return ReplaceFileAtomically(PathFromWide(path), text, std::strlen(text));
+}
+
+BOOL WriteTextFile(const wchar_t* text, const wchar_t* path) {
+    if (text == nullptr) {
+        return FALSE;
+    }
+    CMultiByteText narrow = ToMultiByte936(text);
+    return WriteNarrowFile(path, narrow.c_str());
+}
+
+BOOL CreateDirectoryPath(const wchar_t* path) {
+    if (path == nullptr) {
+        return FALSE;
+    }
+    std::wstring_view text(path);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\\' && text[i] != L'/') {
+            continue;
+        }
+        fs::path prefix = PathFromWide(text.substr(0, i + 1));
+        std::error_code error;
+        if (fs::is_directory(prefix, error)) {
+            continue;
+        }
+        if (!fs::create_directory(prefix, error) && !fs::is_directory(prefix, error)) {
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL DeleteDirectoryTree(const wchar_t* path) {
+    if (path == nullptr) {
+        return FALSE;
+    }
+    fs::path folder = PathFromWide(path);
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        // A link is removed as a link, never followed: the tree ends at the folder's own entries.
+        if (it->is_directory(error) && !it->is_symlink(error)) {
+            DeleteDirectoryTree(WideFromPath(it->path()).c_str());
+        } else {
+            fs::remove(it->path(), error);
+        }
+    }
+    return fs::remove(folder, error) && !error ? TRUE : FALSE;
+}
+
+std::wstring FileNameFromUrl(const std::wstring& url) {
+    size_t slash = url.rfind(L'/');
+    if (slash == std::wstring::npos) {
+        return {};
+    }
+    std::wstring name = url.substr(slash + 1);
+    SanitizeFileName(name);
+    return name;
+}
+
+void SanitizeFileName(std::wstring& name) {
+    for (wchar_t& ch : name) {
+        if (std::wcschr(L"\"*/:<>?\\|", ch) != nullptr && ch != L'\0') {
+            ch = L'_';
+        }
+    }
+}
+
+BOOL BuildEveryoneSecurity(SECURITY_ATTRIBUTES* attributes, void* descriptor, void* acl) {
+    if (attributes == nullptr || descriptor == nullptr || acl == nullptr) {
+        return FALSE;
+    }
+    attributes->nLength = sizeof(SECURITY_ATTRIBUTES);
+    attributes->lpSecurityDescriptor = descriptor;
+    attributes->bInheritHandle = FALSE;
+    // Every local user may read and write; the process umask still applies at creation.
+    attributes->fileMode = 0666;
+    return TRUE;
+}

@@ -1,0 +1,157 @@
+// Native paths and atomic file replacement on POSIX file systems.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <random>
+#include <string>
+
+#include "platform/text_encoding.h"
+
+namespace {
+
+// Closes a descriptor on every way out.
+class CFileDescriptor {
+public:
+    explicit CFileDescriptor(int fd) : m_fd(fd) {}
+    ~CFileDescriptor() {
+        if (m_fd >= 0) {
+            int saved = errno;
+            ::close(m_fd);
+            errno = saved;
+        }
+    }
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    int release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A temporary name beside the target that no other writer picks.
+std::string TemporaryNameFor(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::filesystem::path path(target);
+    std::string name = "." + path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
+                       std::to_string(counter++) + "-" + std::to_string(random() % 100000);
+    return (path.parent_path() / name).string();
+}
+
+void SyncFolderOf(const std::filesystem::path& path) {
+    std::filesystem::path folder = path.parent_path();
+    CFileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (fd.get() >= 0) {
+        ::fsync(fd.get());
+    }
+}
+
+}  // namespace
+
+std::filesystem::path PathFromWide(std::wstring_view path) {
+    std::wstring text(path);
+    for (wchar_t& ch : text) {
+        if (ch == L'\\') {
+            ch = L'/';
+        }
+    }
+    return std::filesystem::path(WideToUtf8(text));
+}
+
+std::wstring WideFromPath(const std::filesystem::path& path) {
+    return Utf8ToWide(path.native());
+}
+
+BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
+    const std::string target = path.native();
+    mode_t mode = 0666;  // before the umask, as a file created in place would be
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            errno = EISDIR;
+            return FALSE;
+        }
+        if ((existing.st_mode & 0222) == 0) {
+            errno = EACCES;
+            return FALSE;
+        }
+        mode = existing.st_mode & 07777;
+    }
+    std::string temporary;
+    int raw = -1;
+    for (int attempt = 0; attempt < 8 && raw < 0; ++attempt) {
+        temporary = TemporaryNameFor(target);
+        raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0 && errno != EEXIST) {
+            return FALSE;
+        }
+    }
+    if (raw < 0) {
+        return FALSE;
+    }
+    CFileDescriptor fd(raw);
+    bool ok = WriteAll(fd.get(), data, size);
+    if (ok && mode != 0666) {
+        ok = ::fchmod(fd.get(), mode) == 0;
+    }
+    ok = ok && ::fsync(fd.get()) == 0;
+    int closed = ::close(fd.release());
+    ok = ok && closed == 0;
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return FALSE;
+    }
+    SyncFolderOf(path);
+    return TRUE;
+}
+
+BOOL FillEmptyFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
+    std::filesystem::path folder = path.parent_path();
+    CFileDescriptor lock(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (lock.get() < 0) {
+        return FALSE;
+    }
+    // flock locks belong to the open file description, so this also keeps two threads of one
+    // process apart.
+    while (::flock(lock.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return FALSE;
+        }
+    }
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && existing.st_size > 0) {
+        return TRUE;
+    }
+    return ReplaceFileAtomically(path, data, size);
+}

@@ -1,0 +1,23 @@
+// Text encodings the system needs from the platform: code page 936 for narrow text on disk, and
+// UTF-8 for the names and files of the desktop around it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Converts count wide characters (a terminator among them is converted like any other) to code
+// page 936. With a null out it answers the bytes needed. Returns the bytes written, or 0 with
+// errno set: E2BIG when out is too small, EILSEQ when the text has no code page 936 form.
+size_t ConvertWideTo936(const wchar_t* text, size_t count, char* out, size_t outBytes);
+// The same from code page 936 bytes to wide characters.
+size_t Convert936ToWide(const char* text, size_t count, wchar_t* out, size_t outChars);
+
+// Whole-text forms for files read and rewritten by the platform layer: a character without a
+// code page 936 form becomes '?', an invalid byte U+FFFD, as the original platform does.
+std::string EncodeText936(std::wstring_view text);
+std::wstring DecodeText936(std::string_view bytes);
+
+std::string WideToUtf8(std::wstring_view text);
+// Invalid sequences become U+FFFD.
+std::wstring Utf8ToWide(std::string_view text);

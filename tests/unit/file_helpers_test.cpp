@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <iterator>
+
+#include "app/helpers.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(ReadTextFile, MissingEmptyAndNullGiveEmptyText) {
+    TempFolder dir;
+    dir.Write("empty.txt", "");
+    EXPECT_EQ(ReadTextFile(nullptr), L"");
+    EXPECT_EQ(ReadTextFile(dir.wide(L"missing.txt").c_str()), L"");
+    EXPECT_EQ(ReadTextFile(dir.wide(L"empty.txt").c_str()), L"");
+}
+
+TEST(ReadTextFile, ConvertsFromCodePage936) {
+    TempFolder dir;
+    dir.Write("song.txt", "http://a/\xD6\xD0\r\n");
+    EXPECT_EQ(ReadTextFile(dir.wide(L"song.txt").c_str()), L"http://a/\u4E2D\r\n");
+}
+
+TEST(WriteTextFile, WritesCodePage936AndRejectsNulls) {
+    TempFolder dir;
+    std::wstring path = dir.wide(L"out.txt");
+    EXPECT_TRUE(WriteTextFile(L"\u4E2D=1", path.c_str()));
+    EXPECT_EQ(dir.Read("out.txt"), "\xD6\xD0=1");
+    EXPECT_FALSE(WriteTextFile(nullptr, path.c_str()));
+    EXPECT_FALSE(WriteNarrowFile(nullptr, "x"));
+    EXPECT_FALSE(WriteNarrowFile(path.c_str(), nullptr));
+    EXPECT_EQ(dir.Read("out.txt"), "\xD6\xD0=1");
+}
+
+TEST(WriteNarrowFile, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
+    TempFolder dir;
+    std::wstring path = dir.wide(L"data.txt");
+    dir.Write("data.txt", "old contents that are longer");
+    ASSERT_TRUE(WriteNarrowFile(path.c_str(), "new"));
+    EXPECT_EQ(dir.Read("data.txt"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(WriteNarrowFile, AWriteFailingHalfwayLeavesTheOldFileWhole) {
+    TempFolder dir;
+    dir.Write("keep.txt", "old");
+    // A child process whose files may not grow past 10 bytes fails in the middle of the write,
+    // whoever runs the test (permission bits do not stop root).
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{10, 10};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string text(4096, 'n');
+        _exit(WriteNarrowFile(dir.wide(L"keep.txt").c_str(), text.c_str()) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was reported as success";
+    EXPECT_EQ(dir.Read("keep.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+        << "the temporary file was left behind";
+}
+
+TEST(WriteNarrowFile, AMissingOrReadOnlyFolderFailsTheWrite) {
+    TempFolder dir;
+    EXPECT_FALSE(WriteNarrowFile(dir.wide(L"no/such/file.txt").c_str(), "x"));
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "read-only folders do not stop root";
+    }
+    dir.Write("keep.txt", "old");
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(WriteNarrowFile(dir.wide(L"keep.txt").c_str(), "new"));
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(dir.Read("keep.txt"), "old");
+}
+
+TEST(WriteNarrowFile, AReadOnlyFileStaysAsItIs) {
+    TempFolder dir;
+    dir.Write("ro.txt", "old");
+    fs::permissions(dir.path() / "ro.txt", fs::perms::owner_read);
+    EXPECT_FALSE(WriteNarrowFile(dir.wide(L"ro.txt").c_str(), "new"));
+    EXPECT_EQ(dir.Read("ro.txt"), "old");
+}
+
+TEST(WriteNarrowFile, KeepsTheModeOfTheFileItReplaces) {
+    TempFolder dir;
+    dir.Write("mode.txt", "old");
+    fs::permissions(dir.path() / "mode.txt", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(WriteNarrowFile(dir.wide(L"mode.txt").c_str(), "new"));
+    EXPECT_EQ(fs::status(dir.path() / "mode.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(CreateDirectoryPath, CreatesUpToTheLastSeparator) {
+    TempFolder dir;
+    EXPECT_TRUE(CreateDirectoryPath(dir.wide(L"a/b/c").c_str()));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "a" / "b"));
+    EXPECT_FALSE(fs::exists(dir.path() / "a" / "b" / "c"));
+
+    EXPECT_TRUE(CreateDirectoryPath(dir.wide(L"a/b/c/").c_str()));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "a" / "b" / "c"));
+}
+
+TEST(CreateDirectoryPath, AcceptsBackslashesAndFailsAtAFile) {
+    TempFolder dir;
+    EXPECT_TRUE(CreateDirectoryPath(dir.wide(L"x\\y\\").c_str()));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "x" / "y"));
+
+    dir.Write("file", "");
+    EXPECT_FALSE(CreateDirectoryPath(dir.wide(L"file/sub/").c_str()));
+    EXPECT_FALSE(CreateDirectoryPath(nullptr));
+}
+
+TEST(DeleteDirectoryTree, RemovesEverythingButDoesNotFollowLinks) {
+    TempFolder dir;
+    TempFolder outside;
+    outside.Write("precious.txt", "keep");
+    fs::create_directories(dir.path() / "tree" / "sub" / "deeper");
+    dir.Write("tree/a.txt", "a");
+    dir.Write("tree/sub/deeper/b.txt", "b");
+    fs::create_directory_symlink(outside.path(), dir.path() / "tree" / "link");
+
+    EXPECT_TRUE(DeleteDirectoryTree(dir.wide(L"tree").c_str()));
+    EXPECT_FALSE(fs::exists(dir.path() / "tree"));
+    EXPECT_EQ(outside.Read("precious.txt"), "keep");
+    EXPECT_FALSE(DeleteDirectoryTree(dir.wide(L"tree").c_str()));
+}
+
+TEST(FileNameFromUrl, TakesTheLastSegmentMadeSafe) {
+    EXPECT_EQ(FileNameFromUrl(L"http://host/dir/"), L"");
+    EXPECT_EQ(FileNameFromUrl(L"http://host/dir/x?a=b|c"), L"x_a=b_c");
+    EXPECT_EQ(FileNameFromUrl(L"no-slash"), L"");
+    EXPECT_EQ(FileNameFromUrl(L"http://h/SongDeck.exe"), L"SongDeck.exe");
+
+    std::wstring all = L"\"*/:<>?\\|ok";
+    SanitizeFileName(all);
+    EXPECT_EQ(all, L"_________ok");
+}
+
+TEST(BuildEveryoneSecurity, FillsTheRecordWithAModeForEveryUser) {
+    SECURITY_ATTRIBUTES attributes{};
+    char descriptor[64];
+    char acl[1024];
+    EXPECT_FALSE(BuildEveryoneSecurity(nullptr, descriptor, acl));
+    EXPECT_FALSE(BuildEveryoneSecurity(&attributes, nullptr, acl));
+    ASSERT_TRUE(BuildEveryoneSecurity(&attributes, descriptor, acl));
+    EXPECT_EQ(attributes.lpSecurityDescriptor, descriptor);
+    EXPECT_EQ(attributes.fileMode, 0666u);
+    EXPECT_FALSE(attributes.bInheritHandle);
+}
+
+}  // namespace

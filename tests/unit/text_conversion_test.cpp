@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/helpers.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+// "中文歌曲" in code page 936.
+const char kChinese936[] = "\xD6\xD0\xCE\xC4\xB8\xE8\xC7\xFA";
+const wchar_t kChineseWide[] = L"\u4E2D\u6587\u6B4C\u66F2";
+
+TEST(TextConversion, NullInNullOut) {
+    EXPECT_EQ(ToMultiByte936(nullptr).c_str(), nullptr);
+    EXPECT_EQ(ToWide936(nullptr).c_str(), nullptr);
+}
+
+TEST(TextConversion, ChineseTextRoundTripsThroughCodePage936) {
+    CMultiByteText narrow = ToMultiByte936(kChineseWide);
+    EXPECT_STREQ(narrow.c_str(), kChinese936);
+    EXPECT_EQ(narrow.size(), 8u);
+    CWideText wide = ToWide936(narrow.c_str());
+    EXPECT_STREQ(wide.c_str(), kChineseWide);
+    EXPECT_EQ(wide.size(), 4u);
+}
+
+TEST(TextConversion, InlineBufferHoldsUpTo31WideCharacters) {
+    std::wstring fits(31, L'a');
+    CMultiByteText inside = ToMultiByte936(fits.c_str());
+    EXPECT_TRUE(inside.IsInline());
+    EXPECT_EQ(std::string(inside.c_str()), std::string(31, 'a'));
+
+    std::wstring over(32, L'b');
+    CMultiByteText heap = ToMultiByte936(over.c_str());
+    EXPECT_FALSE(heap.IsInline());
+    EXPECT_EQ(std::string(heap.c_str()), std::string(32, 'b'));
+}
+
+TEST(TextConversion, WideInlineBufferHolds127Bytes) {
+    std::string fits(127, 'x');
+    CWideText inside = ToWide936(fits.c_str());
+    EXPECT_TRUE(inside.IsInline());
+    EXPECT_EQ(std::wstring(inside.c_str()), std::wstring(127, L'x'));
+
+    std::string over(128, 'y');
+    CWideText heap = ToWide936(over.c_str());
+    EXPECT_FALSE(heap.IsInline());
+    EXPECT_EQ(heap.size(), 128u);
+}
+
+TEST(TextConversion, LongChineseTextConvertsOnTheHeap) {
+    std::wstring text;
+    for (int i = 0; i < 200; ++i) {
+        text += kChineseWide;
+    }
+    CMultiByteText narrow = ToMultiByte936(text.c_str());
+    EXPECT_EQ(narrow.size(), 1600u);
+    EXPECT_EQ(std::wstring(ToWide936(narrow.c_str()).c_str()), text);
+}
+
+TEST(TextConversion, UnrepresentableTextRaisesAnHResult) {
+    // An emoji has no code page 936 form; the conversion raises, it does not cut the text.
+    try {
+        ToMultiByte936(L"ok\U0001F600");
+        FAIL() << "no error raised";
+    } catch (const HResultError& error) {
+        EXPECT_EQ(static_cast<uint32_t>(error.hr) & 0xFFFF0000u, 0x80070000u);
+    }
+    // A lone lead byte is no text either.
+    EXPECT_THROW(ToWide936("\xD6"), HResultError);
+}
+
+HRESULT RaisedFor(int error) {
+    errno = error;
+    try {
+        HResultFromLastError();
+    } catch (const HResultError& raised) {
+        return raised.hr;
+    }
+    ADD_FAILURE() << "nothing raised";
+    return S_OK;
+}
+
+TEST(TextConversion, HResultFromLastErrorMapsErrno) {
+    EXPECT_EQ(static_cast<uint32_t>(RaisedFor(13)), 0x8007000Du);
+    EXPECT_EQ(static_cast<uint32_t>(RaisedFor(0x12345)), 0x80072345u);
+    EXPECT_EQ(RaisedFor(0), 0);
+}
+
+TEST(TextEncoding, LossyFormsKeepWhatTheyCan) {
+    EXPECT_EQ(EncodeText936(L"a\U0001F600\u4E2D"), std::string("a?\xD6\xD0"));
+    EXPECT_EQ(DecodeText936("a\xD6\xD0\xFF"
+                            "b"),
+              std::wstring(L"a\u4E2D\uFFFDb"));
+}
+
+TEST(TextEncoding, Utf8RoundTripAndInvalidBytes) {
+    std::wstring text = L"caf\u00E9 \u4E2D \U0001F600";
+    EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
+    EXPECT_EQ(WideToUtf8(L"\u00E9"), std::string("\xC3\xA9"));
+    // A cut sequence and an overlong form both decode as replacement characters.
+    EXPECT_EQ(Utf8ToWide("a\xE4\xB8"), std::wstring(L"a\uFFFD\uFFFD"));
+    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), std::wstring(L"\uFFFD\uFFFD"));
+}
+
+}  // namespace
