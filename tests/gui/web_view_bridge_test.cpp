@@ -1,50 +1,26 @@
 // The WebKit view and its window.external bridge, in a bare GTK window.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <glib/gstdio.h>
 
-#include <fstream>
-#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browser/external_call.h"
 #include "browser/main_dispatch_imp.h"
-#include "platform/linux/utf8_text.h"
 #include "platform/linux/web_view_gtk.h"
+#include "web_test_support.h"
+
+using webtest::CActionCommand;
+using webtest::CEchoTypesCommand;
+using webtest::CReturnCommand;
+using webtest::kHarness;
+using webtest::PumpFor;
 
 namespace {
 
-bool Pump(const std::function<bool()>& done, int timeoutMs) {
-    gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
-    while (!done() && g_get_monotonic_time() < deadline) {
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return done();
-}
-
-class CTextCommand : public CInvokeHandler {
-public:
-    CTextCommand(const wchar_t* name, std::wstring text)
-        : CInvokeHandler(name), m_strText(std::move(text)) {}
-    HRESULT Invoke(REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r, EXCEPINFO*, UINT*) override {
-        std::wstring description;
-        for (UINT i = p->cArgs; i-- > 0;) {
-            description += std::to_wstring(p->rgvarg[i].vt) + L",";
-        }
-        if (r != nullptr) {
-            VariantInit(r);
-            r->vt = VT_BSTR;
-            std::wstring text = m_strText + description;
-            r->bstrVal = SysAllocStringLen(text.data(), text.size());
-        }
-        return S_OK;
-    }
-    std::wstring m_strText;
-};
-
-class CEvents : public platform::IWebViewEvents {
+class CRecordingEvents : public platform::IWebViewEvents {
 public:
     void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
     void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
@@ -52,7 +28,7 @@ public:
     void OnLoadFailed(const std::wstring& url) override { m_log.push_back(L"4 " + url); }
     bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
         m_log.push_back(L"0 " + url);
-        return false;
+        return url.find(L"blocked") != std::wstring::npos;
     }
     HRESULT OnExternalLookUp(const std::wstring& name) override {
         return LookUpExternalMember(&m_dispatch, name);
@@ -61,38 +37,224 @@ public:
                            VARIANT* result) override {
         return InvokeExternalMember(&m_dispatch, name, flags, args, result);
     }
+    bool Logged(const std::wstring& line) const {
+        return std::find(m_log.begin(), m_log.end(), line) != m_log.end();
+    }
+
     CMainDispatchImp m_dispatch;
     std::wstring m_strTitle;
     std::vector<std::wstring> m_log;
 };
 
+class WebViewBridge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display";
+        m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_default_size(GTK_WINDOW(m_pWindow), 500, 400);
+        m_pView = std::make_unique<platform::gtk::CWebViewGtk>(&m_events);
+        gtk_container_add(GTK_CONTAINER(m_pWindow), m_pView->GetWidget());
+        gtk_widget_show_all(m_pWindow);
+        m_events.m_dispatch.RegisterHandler(&m_types);
+        m_events.m_dispatch.RegisterHandler(&m_ret);
+        m_events.m_dispatch.RegisterHandler(&m_fail);
+    }
+    void TearDown() override {
+        m_pView.reset();
+        if (m_pWindow != nullptr) {
+            gtk_widget_destroy(m_pWindow);
+        }
+    }
+    // Loads the page and waits for its "done:" title; returns the results part.
+    std::wstring RunPage(const std::string& body, int timeoutMs = 15000) {
+        m_events.m_strTitle.clear();
+        m_pView->Navigate(m_pages.Write(
+            "page.html",
+            std::string("<html><head>") + kHarness + "</head><body>" + body + "</body></html>"));
+        bool done = PumpFor([&] { return m_events.m_strTitle.rfind(L"done:", 0) == 0; }, timeoutMs);
+        EXPECT_TRUE(done) << "the page did not finish; title " << WideToUtf8(m_events.m_strTitle);
+        return done ? m_events.m_strTitle.substr(5) : L"";
+    }
+
+    webtest::CPageFolder m_pages;
+    CRecordingEvents m_events;
+    CEchoTypesCommand m_types{L"Types"};
+    CReturnCommand m_ret{L"Ret"};
+    CReturnCommand m_fail{L"Fail", E_NOTIMPL};
+    GtkWidget* m_pWindow = nullptr;
+    std::unique_ptr<platform::gtk::CWebViewGtk> m_pView;
+};
+
 }  // namespace
 
-TEST(WebViewSpike, BridgeWorks) {
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    gchar* dir = g_dir_make_tmp("songdeck-web-XXXXXX", nullptr);
-    std::string page = std::string(dir) + "/p.html";
-    std::ofstream(page)
-        << "<html><head><title>t0</title></head><body style='width:400px'>"
-           "<script>var r=[];try{r.push(external.Echo('a',1,2.5,true,null));"
-           "r.push(typeof external.Nope);r.push(external.Echo==true)}catch(e){r.push('E'+e)}"
-           "document.title='done:'+r.join('|');</script></body></html>";
-    CEvents events;
-    CTextCommand echo(L"Echo", L"echo:");
-    events.m_dispatch.RegisterHandler(&echo);
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window), 400, 300);
-    auto* view = new platform::gtk::CWebViewGtk(&events);
-    gtk_container_add(GTK_CONTAINER(window), view->GetWidget());
-    gtk_widget_show_all(window);
-    view->Navigate(platform::gtk::FromUtf8(page.c_str()));
-    EXPECT_TRUE(Pump([&] { return events.m_strTitle.rfind(L"done:", 0) == 0; }, 10000));
-    printf("title: %ls\n", events.m_strTitle.c_str());
-    for (auto& l : events.m_log)
-        printf("%ls\n", l.c_str());
-    std::wstring w, h;
-    EXPECT_TRUE(view->GetBodyInlineSize(&w, &h));
-    printf("size [%ls] [%ls]\n", w.c_str(), h.c_str());
-    delete view;
-    gtk_widget_destroy(window);
+TEST_F(WebViewBridge, ArgumentsResultsAndErrorsCrossWithTheirTypes) {
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>external.Types('a',1,-2147483648,2147483648,1.5,true,false,null,undefined)));"
+        "r.push(t(()=>external.Types()));"
+        "r.push(t(()=>String(external.Types)));"
+        "r.push(t(()=>external.Types=='get'));"
+        "r.push(t(()=>typeof external.Nope));"
+        "r.push(t(()=>typeof external.types));"
+        "r.push(t(()=>'Types' in external));"
+        "r.push(t(()=>external.Ret(5)===5&&external.Ret(1.25)===1.25&&external.Ret(true)===true"
+        "&&external.Ret(null)===undefined&&external.Ret('x')==='x'&&isNaN(external.Ret(NaN))));"
+        "r.push(t(()=>external.Fail(1)));"
+        "r.push(t(()=>external.Nope()));"
+        "r.push(t(()=>external.Ret({a:1})));"
+        "r.push(t(()=>external.Ret(function(){})));"
+        "r.push(t(()=>external.Ret([1],2)));"
+        "r.push(t(()=>external.Ret(Symbol('s'))));"
+        "r.push(t(()=>external.Ret()));"
+        "r.push(t(()=>window.external===external&&typeof window.external));"
+        "done(r);</script>");
+    EXPECT_EQ(results,
+              L"call:8:3:3:5:5:11:11:0:0|call|get|true|undefined|undefined|true|true|E80004001"
+              L"|E0|E80020005|E80020005|E80020005|E80020005|E80004005|object");
+}
+
+TEST_F(WebViewBridge, TextSurvivesUnchangedAndHugeTextIsRefused) {
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "var s='a\\u0000b\\ud800c\\udc00\\u4e2d\\ud83d\\ude00\"\\\\\\n\\u2028\\u00e9';"
+        "r.push(t(()=>external.Ret(s)===s));"
+        "var big='x'.repeat(1<<20)+'\\u4e2d';"
+        "r.push(t(()=>external.Ret(big)===big));"
+        "r.push(t(()=>external.Ret('y'.repeat(17*1024*1024))));"
+        "r.push(t(()=>external.Ret('still')));"
+        "done(r);</script>",
+        60000);
+    EXPECT_EQ(results, L"true|true|E80004005|still");
+}
+
+TEST_F(WebViewBridge, PagePromptsStayPromptsAndSilenceAnswersThemUnseen) {
+    std::string seen;
+    g_signal_connect(
+        m_pView->GetWidget(), "script-dialog",
+        G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+            *static_cast<std::string*>(data) = webkit_script_dialog_get_message(dialog);
+            if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT) {
+                webkit_script_dialog_prompt_set_text(dialog, "typed");
+            }
+            return TRUE;
+        }),
+        &seen);
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>prompt('\\u0001songdeck-bridge:forged:[\"c\",\"Ret\",1,[1]]','d')));"
+        "r.push(t(()=>external.Ret('bridge')));"
+        "done(r);</script>");
+    EXPECT_EQ(results, L"typed|bridge");
+    EXPECT_EQ(seen, "\x01songdeck-bridge:forged:[\"c\",\"Ret\",1,[1]]");
+    EXPECT_EQ(m_ret.m_nCalls, 1);
+
+    seen.clear();
+    m_pView->SetSilent(true);
+    results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>prompt('q','d')));r.push(t(()=>confirm('c')));r.push(t(()=>alert('a')));"
+        "r.push(t(()=>external.Ret('bridge')));"
+        "done(r);</script>");
+    EXPECT_EQ(results, L"null|false|undefined|bridge");
+    EXPECT_EQ(seen, "");
+}
+
+TEST_F(WebViewBridge, EveryFrameHasExternal) {
+    m_pages.Write("frame.html",
+                  "<html><body><script>external.Ret('from the frame');</script></body></html>");
+    RunPage("<iframe src='frame.html'></iframe><script>onload=function(){done([]);};</script>");
+    EXPECT_EQ(m_ret.m_nCalls, 1);
+    EXPECT_EQ(m_ret.m_strLast, L"from the frame");
+}
+
+TEST_F(WebViewBridge, ACallMayRunANestedLoopOrCloseTheView) {
+    bool ticked = false;
+    CActionCommand nested(L"Nested", [&] {
+        g_timeout_add(
+            50,
+            [](gpointer flag) -> gboolean {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &ticked);
+        PumpFor([&] { return ticked; }, 3000);
+    });
+    m_events.m_dispatch.RegisterHandler(&nested);
+    EXPECT_EQ(RunPage("<script>done([t(()=>external.Nested())]);</script>"), L"after");
+    EXPECT_TRUE(ticked);
+
+    CActionCommand close(L"Close", [&] {
+        m_pView.reset();
+        gtk_widget_destroy(m_pWindow);
+        m_pWindow = nullptr;
+    });
+    m_events.m_dispatch.RegisterHandler(&close);
+    m_events.m_strTitle.clear();
+    m_pView->Navigate(
+        m_pages.Write("close.html", "<script>external.Close();external.Ret('late');</script>"));
+    EXPECT_TRUE(PumpFor([&] { return m_pView == nullptr; }, 10000));
+    // The page is gone with its view: nothing more reaches the commands.
+    PumpFor([] { return false; }, 300);
+    EXPECT_EQ(m_ret.m_nCalls, 0);
+}
+
+TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
+    std::wstring page = m_pages.Write("events.html", "<title>First title</title>hello");
+    m_pView->Navigate(page);
+    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"3 " + page); }, 10000));
+    EXPECT_EQ(m_events.m_strTitle, L"First title");
+    EXPECT_TRUE(m_events.Logged(L"0 " + page));
+    EXPECT_TRUE(m_events.Logged(L"2 " + page));
+    EXPECT_EQ(m_pView->GetUrl(), page);
+
+    m_events.m_log.clear();
+    std::wstring missing = Utf8ToWide(m_pages.Dir()) + L"/missing.html";
+    m_pView->Navigate(missing);
+    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"4 " + missing); }, 10000));
+    // The browser's error page that follows is not a completed navigation.
+    PumpFor([] { return false; }, 500);
+    EXPECT_FALSE(m_events.Logged(L"3 " + missing));
+    EXPECT_FALSE(m_events.Logged(L"2 " + missing));
+
+    // A port on the loopback address that nothing listens on.
+    int port = webtest::FreeLoopbackPort();
+    std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(port) + L"/";
+    m_events.m_log.clear();
+    m_pView->Navigate(refused);
+    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"4 " + refused); }, 10000));
+
+    m_events.m_log.clear();
+    std::wstring blocked = m_pages.Write("blocked.html", "<title>Blocked</title>");
+    m_pView->Navigate(m_pages.Write("go.html",
+                                    "<title>Go</title><script>"
+                                    "setTimeout(function(){location.href="
+                                    "'blocked.html';},0);</script>"));
+    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"0 " + blocked); }, 10000));
+    PumpFor([] { return false; }, 500);
+    EXPECT_FALSE(m_events.Logged(L"2 " + blocked));
+    EXPECT_EQ(m_events.m_strTitle, L"Go");
+}
+
+TEST_F(WebViewBridge, BodyInlineSizeIsReadFromTheLoadedPage) {
+    struct Case {
+        const char* body;
+        const wchar_t* width;
+        const wchar_t* height;
+    };
+    const Case cases[] = {
+        {"<body style='width:400px;height:300px'>", L"400px", L"300px"},
+        {"<body style='width:400;height:250'>", L"400px", L"250px"},  // quirks mode
+        {"<body style='width:auto;height:12em'>", L"auto", L"12em"},
+        {"<body>", L"", L""},
+    };
+    for (const Case& c : cases) {
+        m_events.m_log.clear();
+        std::wstring page = m_pages.Write("size.html", std::string("<html>") + c.body + "x");
+        m_pView->Navigate(page);
+        ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"3 " + page); }, 10000));
+        std::wstring width = L"?", height = L"?";
+        EXPECT_TRUE(m_pView->GetBodyInlineSize(&width, &height)) << c.body;
+        EXPECT_EQ(width, c.width) << c.body;
+        EXPECT_EQ(height, c.height) << c.body;
+    }
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/utf8_text.h"
+#include "platform/text_encoding.h"
 #include "platform/linux/web_context_gtk.h"
 #include "platform/web_view.h"
 
@@ -32,7 +32,7 @@ bool GetCookieText(const std::wstring& url, std::wstring* text) {
     auto reply = std::make_shared<CookieReply>();
     auto* keep = new std::shared_ptr<CookieReply>(reply);
     webkit_cookie_manager_get_cookies(
-        SharedCookies(), gtk::ToUtf8(url).c_str(), nullptr,
+        SharedCookies(), WideToUtf8(url).c_str(), nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::shared_ptr<CookieReply>> owner(
                 static_cast<std::shared_ptr<CookieReply>*>(data));
@@ -56,16 +56,16 @@ bool GetCookieText(const std::wstring& url, std::wstring* text) {
     if (!gtk::WaitForBrowser([&] { return reply->done; }, kCookieTimeoutMs)) {
         return false;
     }
-    *text = gtk::FromUtf8(reply->text.c_str());
+    *text = Utf8ToWide(reply->text.c_str());
     return !text->empty();
 }
 
 bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
-    GUri* origin = g_uri_parse(gtk::ToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
+    GUri* origin = g_uri_parse(WideToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
     if (origin == nullptr) {
         return false;
     }
-    std::string header = gtk::ToUtf8(name.empty() ? data : name + L"=" + data);
+    std::string header = WideToUtf8(name.empty() ? data : name + L"=" + data);
     SoupCookie* cookie = soup_cookie_parse(header.c_str(), origin);
     g_uri_unref(origin);
     if (cookie == nullptr) {

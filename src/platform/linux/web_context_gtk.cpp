@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/linux/bridge_script.h"
-#include "platform/linux/utf8_text.h"
+#include "platform/text_encoding.h"
 #include "platform/web_view.h"
 
 namespace platform {
@@ -22,7 +22,7 @@ constexpr const char kNoScrollBars[] = ":root { overflow: hidden !important; }";
 }  // namespace
 
 void SetWebDataDirectory(const std::wstring& folder) {
-    WebDataDirectory() = gtk::ToUtf8(folder);
+    WebDataDirectory() = WideToUtf8(folder);
 }
 
 namespace gtk {

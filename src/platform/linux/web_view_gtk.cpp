@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "platform/linux/bridge_script.h"
-#include "platform/linux/utf8_text.h"
+#include "platform/files.h"
+#include "platform/text_encoding.h"
 #include "platform/linux/web_context_gtk.h"
 #include "platform/script_call_codec.h"
 
@@ -17,11 +18,49 @@ constexpr const char kBodySizeScript[] =
     "(function () { var b = document.body;"
     " return b ? b.style.width + '\\n' + b.style.height : null; })()";
 
+std::wstring TextOf(const char* text) {
+    return Utf8ToWide(text != nullptr ? text : "");
+}
+
 bool IsCancellation(GError* error) {
     // A load replaced by another one, or one that became a download, did not fail.
     return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
            g_error_matches(error, WEBKIT_POLICY_ERROR,
                            WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+}
+
+// Bridge dialogs in progress on a view. WebKit must finish such a dialog before its view is
+// destroyed, so a view that goes away inside a call is destroyed later.
+constexpr const char kDialogDepthKey[] = "songdeck-bridge-depth";
+
+int DialogDepth(WebKitWebView* view) {
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(view), kDialogDepthKey));
+}
+
+void AddDialogDepth(WebKitWebView* view, int change) {
+    g_object_set_data(G_OBJECT(view), kDialogDepthKey, GINT_TO_POINTER(DialogDepth(view) + change));
+}
+
+// Answers what the rest of a page's script asks after its view's owner has gone.
+gboolean OnOrphanDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+    const char* message = webkit_script_dialog_get_message(dialog);
+    const std::string& marker = GetBridgeMarker();
+    if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT &&
+        message != nullptr && std::strncmp(message, marker.c_str(), marker.size()) == 0) {
+        webkit_script_dialog_prompt_set_text(
+            dialog, AnswerBridgeRequest(nullptr, message + marker.size()).c_str());
+    }
+    return TRUE;
+}
+
+gboolean DestroyWhenIdle(gpointer data) {
+    auto* view = static_cast<WebKitWebView*>(data);
+    if (DialogDepth(view) > 0) {
+        return G_SOURCE_CONTINUE;
+    }
+    gtk_widget_destroy(GTK_WIDGET(view));
+    g_object_unref(view);
+    return G_SOURCE_REMOVE;
 }
 
 // A separate browser window for a link with a new-window target; it lives until its window
@@ -86,8 +125,17 @@ CWebViewGtk::CWebViewGtk(IWebViewEvents* events, WebKitWebView* related) : m_pEv
 CWebViewGtk::~CWebViewGtk() {
     *m_pAlive = false;
     g_signal_handlers_disconnect_by_data(m_pView, this);
-    gtk_widget_destroy(GTK_WIDGET(m_pView));
-    g_object_unref(m_pView);
+    g_signal_connect(m_pView, "script-dialog", G_CALLBACK(OnOrphanDialog), nullptr);
+    webkit_web_view_stop_loading(m_pView);
+    GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(m_pView));
+    if (parent != nullptr) {
+        gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(m_pView));
+    }
+    if (DialogDepth(m_pView) > 0) {
+        g_timeout_add(20, DestroyWhenIdle, m_pView);
+    } else {
+        DestroyWhenIdle(m_pView);
+    }
 }
 
 void CWebViewGtk::Connect() {
@@ -100,9 +148,11 @@ void CWebViewGtk::Connect() {
 }
 
 std::string CWebViewGtk::UrlFromLocation(const std::wstring& location) {
-    std::string text = ToUtf8(location);
+    std::string text = WideToUtf8(location);
     if (!text.empty() && text[0] == '/') {
-        gchar* uri = g_filename_to_uri(text.c_str(), nullptr, nullptr);
+        // Paths may be written with '\' between folders, as the system's code does.
+        std::string path = PathFromWide(location).native();
+        gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
         if (uri != nullptr) {
             text = uri;
             g_free(uri);
@@ -115,12 +165,12 @@ std::wstring CWebViewGtk::LocationFromUrl(const char* url) {
     if (url != nullptr && g_str_has_prefix(url, "file:")) {
         gchar* path = g_filename_from_uri(url, nullptr, nullptr);
         if (path != nullptr) {
-            std::wstring location = FromUtf8(path);
+            std::wstring location = Utf8ToWide(path);
             g_free(path);
             return location;
         }
     }
-    return FromUtf8(url);
+    return TextOf(url);
 }
 
 void CWebViewGtk::Navigate(const std::wstring& url) {
@@ -166,8 +216,8 @@ bool CWebViewGtk::GetBodyInlineSize(std::wstring* width, std::wstring* height) {
         return false;
     }
     size_t split = answer->text.find('\n');
-    *width = FromUtf8(answer->text.substr(0, split).c_str());
-    *height = split == std::string::npos ? L"" : FromUtf8(answer->text.c_str() + split + 1);
+    *width = Utf8ToWide(answer->text.substr(0, split).c_str());
+    *height = split == std::string::npos ? L"" : Utf8ToWide(answer->text.c_str() + split + 1);
     return true;
 }
 
@@ -179,12 +229,13 @@ gboolean CWebViewGtk::OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* di
     const std::string& marker = GetBridgeMarker();
     if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && message != nullptr &&
         std::strncmp(message, marker.c_str(), marker.size()) == 0) {
-        // The command may close the window and so destroy this object and its widget; the
-        // dialog and the view stay valid until the handler returns.
-        std::shared_ptr<bool> alive = self->m_pAlive;
+        // The command may close the window and so destroy this object; the view itself lives
+        // on until the dialog is answered (see the destructor).
         g_object_ref(view);
+        AddDialogDepth(view, 1);
         std::string answer = AnswerBridgeRequest(self->m_pEvents, message + marker.size());
         webkit_script_dialog_prompt_set_text(dialog, answer.c_str());
+        AddDialogDepth(view, -1);
         g_object_unref(view);
         return TRUE;
     }
@@ -243,7 +294,7 @@ void CWebViewGtk::OnTitleChanged(GObject* view, GParamSpec*, gpointer data) {
     const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(view));
     if (self->m_pEvents != nullptr && title != nullptr && *title != '\0' &&
         !self->m_bErrorPageLoad) {
-        self->m_pEvents->OnTitleChanged(FromUtf8(title));
+        self->m_pEvents->OnTitleChanged(Utf8ToWide(title));
     }
 }
 
@@ -258,7 +309,7 @@ gboolean CWebViewGtk::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     std::wstring url = LocationFromUrl(webkit_uri_request_get_uri(request));
-    std::wstring frame = FromUtf8(webkit_navigation_action_get_frame_name(action));
+    std::wstring frame = TextOf(webkit_navigation_action_get_frame_name(action));
     g_object_ref(decision);
     bool cancel = self->m_pEvents->OnBeforeNavigate(url, frame);
     if (cancel) {
