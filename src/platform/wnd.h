@@ -67,6 +67,22 @@ int GetSystemMetrics(int nIndex);
 // The screen's work area (the screen less panels that reserve their place).
 BOOL GetWorkArea(RECT* rect);
 
+// WM_CREATE's lParam points at the creation parameters.
+struct CREATESTRUCTW {
+    LPVOID lpCreateParams;
+    void* hInstance;
+    void* hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 class CWnd {
 public:
     CWnd();
@@ -80,13 +96,16 @@ public:
     // The window object registered under a handle; null for an unknown handle.
     static CWnd* FromHandle(HWND hWnd);
 
-    // Creates the window on the calling thread, sends WM_CREATE (a result of -1 fails the
-    // creation), then WM_SIZE with the client size; WS_VISIBLE shows it.
+    // Creates the window on the calling thread (which must run a message loop), sends
+    // WM_CREATE (a result of -1 fails the creation, after WM_DESTROY and WM_NCDESTROY), then
+    // WM_SIZE with the client size; WS_VISIBLE shows it. The class name is not used.
     virtual BOOL CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName,
                           DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID,
                           LPVOID lpParam = nullptr);
-    // Sends WM_DESTROY to the children first, then to this window, then WM_NCDESTROY, after
-    // which PostNcDestroy runs and m_hWnd is null.
+    // Sends WM_DESTROY to this window, destroys its children, then sends WM_NCDESTROY, after
+    // which the handle is invalid, m_hWnd is null and PostNcDestroy runs. Called on another
+    // thread, the destruction runs on the owning thread while the caller waits. Destroying a
+    // thread's main window ends that thread's loop (WM_QUIT with 0).
     virtual BOOL DestroyWindow();
 
     // The window procedure; the default handling of a message is DefWindowProc.
@@ -136,15 +155,18 @@ private:
 class CWinThread {
 public:
     CWinThread();
-    // Does not stop the thread; owners post WM_QUIT and wait first.
+    // Does not stop the thread; owners post WM_QUIT and wait first. Closes m_hThread (an
+    // owner that closes the handle itself sets the field null).
     virtual ~CWinThread();
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
     static constexpr DWORD CREATE_SUSPENDED = 0x4;
-    // Creates the thread and its message queue; with CREATE_SUSPENDED it waits for
-    // ResumeThread before InitInstance. Messages posted meanwhile are kept.
+    // Creates the thread and its message queue (the queue exists when this returns); with
+    // CREATE_SUSPENDED it waits for ResumeThread before InitInstance. Messages posted
+    // meanwhile are kept.
     BOOL CreateThread(DWORD dwCreateFlags = 0);
+    // Returns the previous suspend count (1 when it was suspended, else 0).
     DWORD ResumeThread();
     BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -154,6 +176,10 @@ public:
     virtual int ExitInstance() { return m_nExitCode; }
     // A thread message reached the loop (the message map of thread messages).
     virtual void OnThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) {}
+    // Runs the calling thread's loop with this object as its thread object until WM_QUIT,
+    // then returns ExitInstance(). The thread entry calls it after InitInstance; the UI
+    // thread's application object may call it on the main thread.
+    virtual int Run();
 
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;
@@ -165,8 +191,14 @@ protected:
 
 private:
     static unsigned ThreadEntry(void* self);
+    HANDLE m_hStarted = nullptr;
     HANDLE m_hResume = nullptr;
+    bool m_bSuspended = false;
 };
+
+// The thread object of the calling thread (its CWinThread, or the object whose Run is
+// running there); null on other threads.
+CWinThread* AfxGetThread();
 
 namespace platform {
 // Initialises GTK on the UI thread; false when no display can be opened.
