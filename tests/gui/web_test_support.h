@@ -16,17 +16,6 @@
 
 namespace webtest {
 
-// Runs the UI thread's loop until done() or the deadline; false on time-out.
-inline bool PumpFor(const std::function<bool()>& done, int timeoutMs) {
-    gint64 deadline = g_get_monotonic_time() + gint64(timeoutMs) * 1000;
-    while (!done() && g_get_monotonic_time() < deadline) {
-        if (!g_main_context_iteration(nullptr, FALSE)) {
-            g_usleep(1000);
-        }
-    }
-    return done();
-}
-
 // Script put before a test page's own: t(f) gives f()'s value as text, or "E" and the
 // HRESULT of the error it threw; done(list) publishes the results as the title.
 constexpr const char kHarness[] =

@@ -10,13 +10,13 @@
 #include "browser/external_call.h"
 #include "browser/main_dispatch_imp.h"
 #include "platform/linux/web_view_gtk.h"
+#include "gui_support.h"
 #include "web_test_support.h"
 
 using webtest::CActionCommand;
 using webtest::CEchoTypesCommand;
 using webtest::CReturnCommand;
 using webtest::kHarness;
-using webtest::PumpFor;
 
 namespace {
 
@@ -49,7 +49,6 @@ public:
 class WebViewBridge : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display";
         m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_default_size(GTK_WINDOW(m_pWindow), 500, 400);
         m_pView = std::make_unique<platform::gtk::CWebViewGtk>(&m_events);
@@ -71,7 +70,8 @@ protected:
         m_pView->Navigate(m_pages.Write(
             "page.html",
             std::string("<html><head>") + kHarness + "</head><body>" + body + "</body></html>"));
-        bool done = PumpFor([&] { return m_events.m_strTitle.rfind(L"done:", 0) == 0; }, timeoutMs);
+        bool done =
+            PumpUntil([&] { return m_events.m_strTitle.rfind(L"done:", 0) == 0; }, timeoutMs);
         EXPECT_TRUE(done) << "the page did not finish; title " << WideToUtf8(m_events.m_strTitle);
         return done ? m_events.m_strTitle.substr(5) : L"";
     }
@@ -177,7 +177,7 @@ TEST_F(WebViewBridge, ACallMayRunANestedLoopOrCloseTheView) {
                 return G_SOURCE_REMOVE;
             },
             &ticked);
-        PumpFor([&] { return ticked; }, 3000);
+        PumpUntil([&] { return ticked; }, 3000);
     });
     m_events.m_dispatch.RegisterHandler(&nested);
     EXPECT_EQ(RunPage("<script>done([t(()=>external.Nested())]);</script>"), L"after");
@@ -192,17 +192,18 @@ TEST_F(WebViewBridge, ACallMayRunANestedLoopOrCloseTheView) {
     m_events.m_strTitle.clear();
     m_pView->Navigate(
         m_pages.Write("close.html", "<script>external.Close();external.Ret('late');</script>"));
-    EXPECT_TRUE(PumpFor([&] { return m_pView == nullptr; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return m_pView == nullptr; }, 10000));
     // The page is gone with its view: nothing more reaches the commands.
-    PumpFor([] { return false; }, 300);
+    PumpFor(300);
     EXPECT_EQ(m_ret.m_nCalls, 0);
 }
 
 TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
     std::wstring page = m_pages.Write("events.html", "<title>First title</title>hello");
     m_pView->Navigate(page);
-    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"3 " + page); }, 10000));
-    EXPECT_EQ(m_events.m_strTitle, L"First title");
+    ASSERT_TRUE(PumpUntil(
+        [&] { return m_events.Logged(L"3 " + page) && m_events.m_strTitle == L"First title"; },
+        10000));
     EXPECT_TRUE(m_events.Logged(L"0 " + page));
     EXPECT_TRUE(m_events.Logged(L"2 " + page));
     EXPECT_EQ(m_pView->GetUrl(), page);
@@ -210,9 +211,9 @@ TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
     m_events.m_log.clear();
     std::wstring missing = Utf8ToWide(m_pages.Dir()) + L"/missing.html";
     m_pView->Navigate(missing);
-    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"4 " + missing); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"4 " + missing); }, 10000));
     // The browser's error page that follows is not a completed navigation.
-    PumpFor([] { return false; }, 500);
+    PumpFor(500);
     EXPECT_FALSE(m_events.Logged(L"3 " + missing));
     EXPECT_FALSE(m_events.Logged(L"2 " + missing));
 
@@ -221,7 +222,7 @@ TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
     std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(port) + L"/";
     m_events.m_log.clear();
     m_pView->Navigate(refused);
-    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"4 " + refused); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"4 " + refused); }, 10000));
 
     m_events.m_log.clear();
     std::wstring blocked = m_pages.Write("blocked.html", "<title>Blocked</title>");
@@ -229,8 +230,8 @@ TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
                                     "<title>Go</title><script>"
                                     "setTimeout(function(){location.href="
                                     "'blocked.html';},0);</script>"));
-    ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"0 " + blocked); }, 10000));
-    PumpFor([] { return false; }, 500);
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"0 " + blocked); }, 10000));
+    PumpFor(500);
     EXPECT_FALSE(m_events.Logged(L"2 " + blocked));
     EXPECT_EQ(m_events.m_strTitle, L"Go");
 }
@@ -251,7 +252,7 @@ TEST_F(WebViewBridge, BodyInlineSizeIsReadFromTheLoadedPage) {
         m_events.m_log.clear();
         std::wstring page = m_pages.Write("size.html", std::string("<html>") + c.body + "x");
         m_pView->Navigate(page);
-        ASSERT_TRUE(PumpFor([&] { return m_events.Logged(L"3 " + page); }, 10000));
+        ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + page); }, 10000));
         std::wstring width = L"?", height = L"?";
         EXPECT_TRUE(m_pView->GetBodyInlineSize(&width, &height)) << c.body;
         EXPECT_EQ(width, c.width) << c.body;
