@@ -259,3 +259,35 @@ TEST_F(WebViewBridge, BodyInlineSizeIsReadFromTheLoadedPage) {
         EXPECT_EQ(height, c.height) << c.body;
     }
 }
+
+TEST_F(WebViewBridge, NewWindowTargetsOpenASeparateBrowserWindow) {
+    m_pages.Write("other.html",
+                  "<title>Other window</title><script>"
+                  "document.title+=' '+(typeof external.Ret);</script>");
+    auto findOther = [] {
+        GtkWidget* found = nullptr;
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* w = windows; w != nullptr; w = w->next) {
+            const char* title = gtk_window_get_title(GTK_WINDOW(w->data));
+            if (title != nullptr && g_str_has_prefix(title, "Other window") &&
+                gtk_widget_get_visible(GTK_WIDGET(w->data))) {
+                found = GTK_WIDGET(w->data);
+            }
+        }
+        g_list_free(windows);
+        return found;
+    };
+    RunPage(
+        "<a id='l' href='other.html' target='_blank'>x</a><script>"
+        "document.getElementById('l').click();done([]);</script>");
+    ASSERT_TRUE(PumpUntil([&] { return findOther() != nullptr; }, 10000));
+    // The separate window is a plain browser: its page has no external members.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return g_strcmp0(gtk_window_get_title(GTK_WINDOW(findOther())),
+                             "Other window undefined") == 0;
+        },
+        10000));
+    gtk_widget_destroy(findOther());
+    EXPECT_EQ(m_ret.m_nCalls, 0);
+}

@@ -139,6 +139,10 @@ CWebViewGtk::~CWebViewGtk() {
 }
 
 void CWebViewGtk::Connect() {
+    // Pages open their own windows (window.open, links with a target), as in the hosted
+    // browser of the original platform, which has no pop-up blocker.
+    webkit_settings_set_javascript_can_open_windows_automatically(
+        webkit_web_view_get_settings(m_pView), TRUE);
     g_signal_connect(m_pView, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(m_pView, "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(m_pView, "load-failed", G_CALLBACK(OnLoadFailed), this);
