@@ -25,7 +25,12 @@ public:
     void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
     void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
     void OnLoadFinished(const std::wstring& url) override { m_log.push_back(L"3 " + url); }
-    void OnLoadFailed(const std::wstring& url) override { m_log.push_back(L"4 " + url); }
+    void OnLoadFailed(const std::wstring& url) override {
+        m_log.push_back(L"4 " + url);
+        if (m_onFailure) {
+            m_onFailure();
+        }
+    }
     bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
         m_log.push_back(L"0 " + url);
         return url.find(L"blocked") != std::wstring::npos;
@@ -44,6 +49,7 @@ public:
     CMainDispatchImp m_dispatch;
     std::wstring m_strTitle;
     std::vector<std::wstring> m_log;
+    std::function<void()> m_onFailure;
 };
 
 class WebViewBridge : public ::testing::Test {
@@ -216,6 +222,14 @@ TEST_F(WebViewBridge, LoadEventsFailuresAndCancelledNavigations) {
     PumpFor(500);
     EXPECT_FALSE(m_events.Logged(L"3 " + missing));
     EXPECT_FALSE(m_events.Logged(L"2 " + missing));
+
+    // An owner that goes elsewhere on an error gets its page, not the error page.
+    std::wstring fallback = m_pages.Write("fallback.html", "<title>Fallback</title>");
+    m_events.m_onFailure = [&] { m_pView->Navigate(fallback); };
+    m_pView->Navigate(missing);
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + fallback); }, 10000));
+    EXPECT_EQ(m_pView->GetUrl(), fallback);
+    m_events.m_onFailure = nullptr;
 
     // A port on the loopback address that nothing listens on.
     int port = webtest::FreeLoopbackPort();

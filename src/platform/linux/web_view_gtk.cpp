@@ -178,6 +178,7 @@ std::wstring CWebViewGtk::LocationFromUrl(const char* url) {
 }
 
 void CWebViewGtk::Navigate(const std::wstring& url) {
+    ++m_nNavigations;
     webkit_web_view_load_uri(m_pView, UrlFromLocation(url).c_str());
 }
 
@@ -281,15 +282,17 @@ gboolean CWebViewGtk::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, 
         return FALSE;
     }
     self->m_bLoadFailed = true;
-    self->m_bErrorPagePending = true;
     if (self->m_pEvents != nullptr) {
         std::shared_ptr<bool> alive = self->m_pAlive;
+        unsigned navigations = self->m_nNavigations;
         self->m_pEvents->OnLoadFailed(LocationFromUrl(uri));
-        if (!*alive) {
+        // The owner went elsewhere: its navigation goes ahead instead of the error page.
+        if (!*alive || self->m_nNavigations != navigations) {
             return TRUE;
         }
     }
     // The browser's own error page.
+    self->m_bErrorPagePending = true;
     return FALSE;
 }
 

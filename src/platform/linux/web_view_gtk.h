@@ -55,6 +55,8 @@ private:
     bool m_bLoadFailed = false;
     bool m_bErrorPagePending = false;
     bool m_bErrorPageLoad = false;
+    // Navigations asked for by the owner, to see one started inside an event.
+    unsigned m_nNavigations = 0;
 };
 
 // Answers one window.external request from a page; events may be null (no members).
