@@ -145,6 +145,8 @@ public:
     void SetIconFromFile(LPCWSTR path);
 
 private:
+    bool CreateNative();
+
     struct State;
     friend struct WindowRegistry;
     State* m_pState = nullptr;

@@ -1,6 +1,7 @@
 // CWnd: creation, destruction and the window procedure.
 #include <algorithm>
 
+#include "platform/linux/gtk_window.h"
 #include "platform/linux/timer_table.h"
 #include "platform/linux/window_registry.h"
 #include "platform/linux/window_state.h"
@@ -24,10 +25,6 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
     if (m_hWnd != nullptr) {
         return FALSE;
     }
-    const bool messageOnly = dwStyle == 0 && dwExStyle == 0 && pParentWnd == nullptr;
-    if (!messageOnly) {
-        return FALSE;
-    }
     platform::EnsureMessageQueue();
     *m_pState = State{};
     State& state = *m_pState;
@@ -39,6 +36,17 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
     state.text = lpszWindowName != nullptr ? lpszWindowName : L"";
     state.rect = rect;
     m_hWnd = WindowRegistry::Register(this, state.threadId);
+
+    const bool messageOnly = dwStyle == 0 && dwExStyle == 0 && pParentWnd == nullptr;
+    if (!messageOnly && !CreateNative()) {
+        WindowRegistry::Unregister(m_hWnd);
+        m_hWnd = nullptr;
+        return FALSE;
+    }
+    // Children, and top-level windows owned by this one, go down with it.
+    if (pParentWnd != nullptr) {
+        pParentWnd->m_pState->children.push_back(this);
+    }
 
     CREATESTRUCTW create{lpParam,
                          nullptr,
@@ -97,6 +105,11 @@ BOOL CWnd::DestroyWindow() {
     }
     platform::detail::KillTimersOfWindow(hwnd);
     WindowProc(WM_NCDESTROY, 0, 0);
+    if (state.native != nullptr) {
+        auto* native = state.native;
+        state.native = nullptr;
+        platform::SendTask(platform::GetUiThreadId(), [native] { native->Destroy(); });
+    }
 
     WindowRegistry::Unregister(hwnd);
     if (state.parent != nullptr) {
@@ -113,6 +126,25 @@ BOOL CWnd::DestroyWindow() {
     // Last: a self-deleting window frees itself here.
     PostNcDestroy();
     return TRUE;
+}
+
+// Widgets are made on the UI thread, whichever thread owns the window.
+bool CWnd::CreateNative() {
+    State& state = *m_pState;
+    const bool child = (state.style & WS_CHILD) != 0;
+    platform::gtk::NativeWindow* parentNative =
+        state.parent != nullptr ? state.parent->m_pState->native : nullptr;
+    const platform::gtk::NativeWindow::Params params{m_hWnd,
+                                                     state.threadId,
+                                                     state.style,
+                                                     state.exStyle,
+                                                     state.text,
+                                                     state.rect,
+                                                     child ? parentNative : nullptr,
+                                                     child ? nullptr : parentNative};
+    platform::SendTask(platform::GetUiThreadId(),
+                       [&] { state.native = platform::gtk::NativeWindow::Create(params); });
+    return state.native != nullptr;
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,6 +3,9 @@
 #include <map>
 #include <mutex>
 
+#include "platform/linux/gtk_window.h"
+#include "platform/linux/window_state.h"
+
 namespace {
 
 struct Entry {
@@ -77,10 +80,27 @@ LRESULT DeliverToWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ForgetWindowsOfThread(DWORD threadId) {
-    std::lock_guard lock(g_mutex);
-    auto& entries = Entries();
-    for (auto it = entries.begin(); it != entries.end();) {
-        it = it->second.threadId == threadId ? entries.erase(it) : std::next(it);
+    std::vector<platform::gtk::NativeWindow*> widgets;
+    {
+        std::lock_guard lock(g_mutex);
+        auto& entries = Entries();
+        for (auto it = entries.begin(); it != entries.end();) {
+            if (it->second.threadId != threadId) {
+                ++it;
+                continue;
+            }
+            // The ending thread is the only one that touches its windows' state.
+            auto*& native = WindowRegistry::StateOf(it->second.wnd)->native;
+            if (native != nullptr) {
+                widgets.push_back(native);
+                native = nullptr;
+            }
+            it = entries.erase(it);
+        }
+    }
+    // Their widgets must not stay on the screen.
+    for (auto* native : widgets) {
+        platform::PostTask(platform::GetUiThreadId(), [native] { native->Destroy(); });
     }
 }
 
