@@ -5,7 +5,7 @@
 
 #include "platform/types.h"
 
-// Directories end with a path separator.
+// Directories end with a path separator. GetUserDataDir and GetSharedDataDir create theirs.
 std::wstring GetUserDataDir();
 std::wstring GetCommonVendorDir();
 std::wstring GetCommonDataDir();
@@ -13,6 +13,8 @@ std::wstring GetSharedDataDir();
 
 std::wstring GetAppVersionString();
 LONGLONG GetAppVersionNumber();
+// a.b.c.d as (a × 100 + b) × 100000000 + c × 10000 + d; missing parts count 0.
+LONGLONG VersionNumberFromText(const std::wstring& text);
 std::wstring GetAutoRunCommand();
 std::wstring GetAutoRunValueName();
 std::wstring GetUserAgent();

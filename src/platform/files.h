@@ -25,8 +25,17 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // permission is left alone and the call fails, as writing into it would. errno tells why.
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
-// Gives a missing or empty file its first contents, once: under an exclusive lock of the folder,
-// a file that is missing or empty is replaced atomically by the bytes, a file that already has
-// contents is left as it is (and the call succeeds). Two processes racing here agree on one
-// file. The caller reads back what the file holds.
-BOOL FillEmptyFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
+// Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that
+// read a file of the folder and then create it do so one at a time. Creates no folder.
+class CFolderLock {
+public:
+    explicit CFolderLock(const std::filesystem::path& folder);
+    ~CFolderLock();
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+    bool IsLocked() const { return m_bLocked; }
+
+private:
+    intptr_t m_hFolder;
+    bool m_bLocked = false;
+};

@@ -34,11 +34,12 @@ cat >"$inner" <<INNER
 openbox --sm-disable >"$workdir/openbox.log" 2>&1 &
 tint2 -c "$workdir/tint2rc" >"$workdir/tint2.log" 2>&1 &
 dunst >"$workdir/dunst.log" 2>&1 &
-for _ in \$(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+# Wait for the window manager, then for the panel's strut to shrink the work area.
+for _ in \$(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' &&
+        ! xprop -root _NET_WORKAREA 2>/dev/null | grep -q ', 1280, 800' && break
     sleep 0.05
 done
-sleep 0.3
 "\$@"
 rc=\$?
 kill %1 %2 %3 2>/dev/null

@@ -135,23 +135,22 @@ BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, 
     return TRUE;
 }
 
-BOOL FillEmptyFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
-    std::filesystem::path folder = path.parent_path();
-    CFileDescriptor lock(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (lock.get() < 0) {
-        return FALSE;
+CFolderLock::CFolderLock(const std::filesystem::path& folder)
+    : m_hFolder(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (m_hFolder < 0) {
+        return;
     }
-    // flock locks belong to the open file description, so this also keeps two threads of one
+    // flock locks belong to the open file description, so they also keep threads of one
     // process apart.
-    while (::flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return FALSE;
-        }
+    int rc;
+    do {
+        rc = ::flock(static_cast<int>(m_hFolder), LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    m_bLocked = rc == 0;
+}
+
+CFolderLock::~CFolderLock() {
+    if (m_hFolder >= 0) {
+        ::close(static_cast<int>(m_hFolder));  // releases the lock
     }
-    struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && existing.st_size > 0) {
-        return TRUE;
-    }
-    return ReplaceFileAtomically(path, data, size);
 }

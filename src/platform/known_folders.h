@@ -1,0 +1,12 @@
+// The platform's special folders.
+#pragma once
+
+#include <string>
+
+constexpr int CSIDL_LOCAL_APPDATA = 0x1C;   // per-user application data
+constexpr int CSIDL_COMMON_APPDATA = 0x23;  // application data of all users
+
+// The folder's full path without a trailing separator; empty when it cannot be had. Each can be
+// redirected by the environment (SONGDECK_LOCAL_APPDATA, SONGDECK_COMMON_APPDATA) so that tests
+// never touch the real folders.
+std::wstring GetKnownFolderPath(int csidl);
