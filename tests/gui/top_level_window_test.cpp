@@ -55,10 +55,15 @@ TEST(TopLevelWindow, StylesShowWithTheRequestedClientSize) {
     const RECT frame = guitest::FrameOnScreen(captioned.m_hWnd);
     EXPECT_EQ(60, frame.left);
     EXPECT_EQ(60, frame.top);
-    RECT reported{};
-    captioned.GetWindowRect(&reported);
-    EXPECT_EQ(frame.left, reported.left);
-    EXPECT_EQ(frame.bottom, reported.bottom);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            RECT reported{};
+            captioned.GetWindowRect(&reported);
+            return reported.left == frame.left && reported.top == frame.top &&
+                   reported.right == frame.right && reported.bottom == frame.bottom;
+        },
+        kWaitMs))
+        << "GetWindowRect does not report the frame on screen";
     EXPECT_TRUE(captioned.IsWindowVisible());
     EXPECT_EQ(1u, captioned.Count(WM_SHOWWINDOW));
     const auto sizes = captioned.ParamsOf(WM_SIZE);
@@ -139,12 +144,17 @@ TEST(TopLevelWindow, CenterWindowLandsInTheWorkAreaCentre) {
     EXPECT_NEAR((work.left + work.right) / 2, (rect.left + rect.right) / 2, 1);
     EXPECT_NEAR((work.top + work.bottom) / 2, (rect.top + rect.bottom) / 2, 1);
 
-    // And the window manager puts it there once shown.
+    // And the window manager puts it there once shown; GetWindowRect then tells the truth.
     wnd.ShowWindow(SW_SHOW);
     ASSERT_TRUE(PumpUntil(
         [&] {
             const RECT frame = guitest::FrameOnScreen(wnd.m_hWnd);
-            return IsMapped(wnd.m_hWnd) && frame.left == rect.left && frame.top == rect.top;
+            RECT reported{};
+            wnd.GetWindowRect(&reported);
+            return IsMapped(wnd.m_hWnd) && frame.left == rect.left && frame.top == rect.top &&
+                   frame.right == rect.right && frame.bottom == rect.bottom &&
+                   reported.left == frame.left && reported.top == frame.top &&
+                   reported.right == frame.right && reported.bottom == frame.bottom;
         },
         kWaitMs))
         << "the window was not placed where CenterWindow put it";

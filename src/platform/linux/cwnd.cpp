@@ -106,9 +106,16 @@ BOOL CWnd::DestroyWindow() {
     platform::detail::KillTimersOfWindow(hwnd);
     WindowProc(WM_NCDESTROY, 0, 0);
     if (state.native != nullptr) {
+        // Queued rather than waited for: a thread that ends (its owner waiting for it, maybe
+        // on the UI thread) must not need the UI thread to finish. Until the task runs the
+        // widget's events find no window and are dropped.
         auto* native = state.native;
         state.native = nullptr;
-        platform::SendTask(platform::GetUiThreadId(), [native] { native->Destroy(); });
+        if (platform::IsUiThread()) {
+            native->Destroy();
+        } else {
+            platform::PostTask(platform::GetUiThreadId(), [native] { native->Destroy(); });
+        }
     }
 
     WindowRegistry::Unregister(hwnd);

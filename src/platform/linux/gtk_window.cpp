@@ -313,15 +313,19 @@ void NativeWindow::OnHide(GtkWidget*, gpointer self) {
     SendMessageW(native->m_hWnd, WM_SHOWWINDOW, FALSE, 0);
 }
 
-gboolean NativeWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer self) {
+gboolean NativeWindow::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self) {
+    // The event has the client area in root coordinates; the frame around it is what the
+    // window manager draws, which the frame metrics describe.
     auto* native = static_cast<NativeWindow*>(self);
-    GdkWindow* window = gtk_widget_get_window(widget);
-    if (window != nullptr) {
-        GdkRectangle frame;
-        gdk_window_get_frame_extents(window, &frame);
-        std::lock_guard lock(native->m_mutex);
-        native->m_rcFrame = {frame.x, frame.y, frame.x + frame.width, frame.y + frame.height};
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (native->m_bDecorated) {
+        left = right = GetSystemMetrics(SM_CXBORDER);
+        top = GetSystemMetrics(SM_CYCAPTION);
+        bottom = GetSystemMetrics(SM_CYBORDER);
     }
+    std::lock_guard lock(native->m_mutex);
+    native->m_rcFrame = {event->x - left, event->y - top, event->x + event->width + right,
+                         event->y + event->height + bottom};
     return FALSE;
 }
 

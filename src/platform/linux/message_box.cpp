@@ -57,7 +57,9 @@ int CloseAnswer(UINT type) {
 }
 
 void Answer(PendingBox* box, int answer) {
-    if (answer == 0 || box->answer.exchange(answer) != 0) {
+    int unanswered = 0;
+    // The first answer stands; the dialog's destruction afterwards must not replace it.
+    if (answer == 0 || !box->answer.compare_exchange_strong(unanswered, answer)) {
         return;
     }
     platform::PostTask(box->caller, [] {});  // wakes the caller's loop at once
