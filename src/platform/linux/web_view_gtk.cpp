@@ -179,6 +179,12 @@ std::wstring CWebViewGtk::LocationFromUrl(const char* url) {
 
 void CWebViewGtk::Navigate(const std::wstring& url) {
     ++m_nNavigations;
+    if (m_bErrorPagePending || m_bErrorPageLoad) {
+        // The error page of a failed load would still replace a navigation started now, so
+        // this one waits until the error page is shown.
+        m_strDeferredUrl = UrlFromLocation(url);
+        return;
+    }
     webkit_web_view_load_uri(m_pView, UrlFromLocation(url).c_str());
 }
 
@@ -264,7 +270,18 @@ void CWebViewGtk::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoi
         self->m_bLoadFailed = false;
         return;
     }
-    if (self->m_pEvents == nullptr || self->m_bErrorPageLoad || self->m_bLoadFailed) {
+    if (self->m_bErrorPageLoad) {
+        if (event == WEBKIT_LOAD_FINISHED) {
+            self->m_bErrorPageLoad = false;
+            if (!self->m_strDeferredUrl.empty()) {
+                std::string url;
+                url.swap(self->m_strDeferredUrl);
+                webkit_web_view_load_uri(view, url.c_str());
+            }
+        }
+        return;
+    }
+    if (self->m_pEvents == nullptr || self->m_bLoadFailed) {
         return;
     }
     std::wstring url = LocationFromUrl(webkit_web_view_get_uri(view));

@@ -57,6 +57,8 @@ private:
     bool m_bErrorPageLoad = false;
     // Navigations asked for by the owner, to see one started inside an event.
     unsigned m_nNavigations = 0;
+    // A navigation asked for while the error page is on its way (see Navigate).
+    std::string m_strDeferredUrl;
 };
 
 // Answers one window.external request from a page; events may be null (no members).
