@@ -436,6 +436,8 @@ HRESULT CScriptRequest::Decode(std::string_view text) {
         m_nKind = kLookUp;
     } else if (kind == L"c") {
         m_nKind = kCall;
+    } else if (kind == L"d") {
+        m_nKind = kFrameLoaded;
     } else {
         return E_FAIL;
     }

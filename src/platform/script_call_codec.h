@@ -5,6 +5,7 @@
 //
 // Request:  ["l", name]                 does the member exist?
 //           ["c", name, flags, [args]]  call (flags 1) or property read (flags 2)
+//           ["d", url]                  a frame's document has loaded
 //   an argument is a string, a number (integral in 32 bits: VT_I4, otherwise VT_R8), true or
 //   false (VT_BOOL), null (VT_EMPTY), {"n": "NaN" | "Infinity" | "-Infinity"} (VT_R8), or any
 //   other object, which stands for a value of a type the bridge cannot hand over.
@@ -24,7 +25,7 @@ constexpr size_t kMaxScriptRequestBytes = 16 * 1024 * 1024;
 
 class CScriptRequest {
 public:
-    enum Kind { kLookUp, kCall };
+    enum Kind { kLookUp, kCall, kFrameLoaded };
 
     CScriptRequest() = default;
     ~CScriptRequest();
@@ -36,6 +37,7 @@ public:
     HRESULT Decode(std::string_view text);
 
     Kind m_nKind = kLookUp;
+    // The member's name; the frame's address for kFrameLoaded.
     std::wstring m_strName;
     WORD m_wFlags = 0;
     // In the script's order; the request owns the values.

@@ -22,6 +22,7 @@ public:
     virtual void OnTitleChanged(const std::wstring& title) = 0;
     // The view has started showing the page at url (it may still be loading).
     virtual void OnNavigationCommitted(const std::wstring& url) = 0;
+    // A document has loaded: a frame's (before the page's own), or the page's.
     virtual void OnLoadFinished(const std::wstring& url) = 0;
     // The browser shows its own error page afterwards.
     virtual void OnLoadFailed(const std::wstring& url) = 0;

@@ -247,6 +247,13 @@ TEST_F(PageWindow, CommandsAnswerThePageAndErrorsReachItsScript) {
               L"text|call:8:3:11:0:5|true|undefined|E80004001|E80004005|E80020005|E80020005");
     EXPECT_EQ(m_pWnd->m_ret.m_strLast, L"text");
     EXPECT_EQ(m_pWnd->m_ret.m_nCalls, 2);  // the frame's call and the page's
+    // The frame's document completes before the page's, and both are reported.
+    std::wstring frame = Utf8ToWide(m_pages.Dir()) + L"/frame.html";
+    std::wstring page = Utf8ToWide(m_pages.Dir()) + L"/bridge.html";
+    ASSERT_TRUE(PumpUntil([&] { return m_pWnd->Logged(L"document " + page); }, 10000));
+    auto& log = m_pWnd->m_log;
+    auto frameDone = std::find(log.begin(), log.end(), L"document " + frame);
+    EXPECT_LT(frameDone, std::find(log.begin(), log.end(), L"document " + page));
 }
 
 TEST_F(PageWindow, WithoutAnExternalObjectThePageSeesNoMembers) {

@@ -14,6 +14,11 @@ TEST(ScriptRequest, DecodesLookUpAndCallWithEveryArgumentKind) {
     EXPECT_EQ(lookUp.m_nKind, CScriptRequest::kLookUp);
     EXPECT_EQ(lookUp.m_strName, L"IsTavnelClient");
 
+    CScriptRequest frame;
+    ASSERT_EQ(frame.Decode(R"(["d","file:///tmp/f.html"])"), S_OK);
+    EXPECT_EQ(frame.m_nKind, CScriptRequest::kFrameLoaded);
+    EXPECT_EQ(frame.m_strName, L"file:///tmp/f.html");
+
     CScriptRequest call;
     ASSERT_EQ(call.Decode(R"( [ "c" , "Alert", 1, ["t\"\\\n", 7, -2147483648, 2147483648, 1.5,)"
                           R"( true, false, null, {"n":"-Infinity"}] ] )"),

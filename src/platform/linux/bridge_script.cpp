@@ -121,6 +121,11 @@ const external = new Proxy(Object.create(null), {
     deleteProperty: function () { return true; },
     defineProperty: function () { return true; },
 });
+// A frame's loaded document is reported as the top document's is by the view.
+if (window !== window.top) {
+    window.addEventListener('load', function () { send(['d', location.href]); });
+}
+
 try {
     defineProperty(window, 'external',
                    {value: external, enumerable: true, configurable: false, writable: false});

@@ -97,6 +97,10 @@ std::string AnswerBridgeRequest(IWebViewEvents* events, const char* request) {
     if (events == nullptr) {
         return EncodeScriptAnswer(DISP_E_UNKNOWNNAME, nullptr);
     }
+    if (decoded.m_nKind == CScriptRequest::kFrameLoaded) {
+        events->OnLoadFinished(CWebViewGtk::LocationFromUrl(WideToUtf8(decoded.m_strName).c_str()));
+        return EncodeScriptAnswer(S_OK, nullptr);
+    }
     if (decoded.m_nKind == CScriptRequest::kLookUp) {
         return EncodeScriptAnswer(events->OnExternalLookUp(decoded.m_strName), nullptr);
     }
