@@ -34,11 +34,10 @@ LRESULT CHtmlCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (result == -1) {
                 return -1;
             }
-            static const bool dataFolderSet = [] {
+            // Every page of the client shares one store, in the user's data folder.
+            if (!platform::IsWebDataDirectorySet()) {
                 platform::SetWebDataDirectory(GetUserDataDir() + L"webdata/");
-                return true;
-            }();
-            (void)dataFolderSet;
+            }
             m_pWebView = platform::CreateWebView(m_hWnd, this);
             return result;
         }

@@ -4,6 +4,12 @@ namespace {
 constexpr DWORD kBrowserControlStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP;
 }  // namespace
 
+CIEWapperWnd::~CIEWapperWnd() {
+    if (m_hWnd != nullptr) {
+        DestroyWindow();
+    }
+}
+
 void CIEWapperWnd::NavigateTo(std::wstring url) {
     if (m_htmlCtrl.GetSafeHwnd() != nullptr) {
         m_htmlCtrl.Navigate2(url);

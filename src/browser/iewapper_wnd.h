@@ -13,6 +13,8 @@ constexpr UINT WM_PAGE_NOTIFY = WM_USER + 1000;
 class CIEWapperWnd : public CWnd {
 public:
     CIEWapperWnd() = default;
+    // The window goes before the control it holds, so the control sees its own WM_DESTROY.
+    ~CIEWapperWnd() override;
 
     // Local pages as full file paths, service pages by address; nothing without a window.
     void NavigateTo(std::wstring url);

@@ -54,9 +54,11 @@ public:
 // outlive the view. Null when the window is not a child window.
 std::unique_ptr<IWebView> CreateWebView(HWND childWindow, IWebViewEvents* events);
 
-// Where the shared browser context keeps its data (cookies, storage, caches); takes effect
-// when the first view is created. Without it a folder below the user's data home is used.
+// Where the shared browser context keeps its data (cookies, storage, caches). The first
+// folder given counts, and only before the first view is made; without one a folder below
+// the user's data home is used.
 void SetWebDataDirectory(const std::wstring& folder);
+bool IsWebDataDirectorySet();
 
 // The shared cookie store, synchronous on the UI thread.
 // The cookies a request to url would carry, as "name1=value1; name2=value2"; false when it

@@ -195,7 +195,7 @@ TEST_F(PageWindow, BrowserStaysExactlyOverTheClientAreaWhenResized) {
             10000))
             << "window text " << WideToUtf8(m_pWnd->GetWindowText()) << ", client "
             << WideToUtf8(expected);
-        RECT place{}, frame{};
+        RECT place{};
         m_pWnd->Control().GetWindowRect(&place);
         EXPECT_EQ(place.right - place.left, client.right);
         EXPECT_EQ(place.bottom - place.top, client.bottom);

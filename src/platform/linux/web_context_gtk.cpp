@@ -22,7 +22,13 @@ constexpr const char kNoScrollBars[] = ":root { overflow: hidden !important; }";
 }  // namespace
 
 void SetWebDataDirectory(const std::wstring& folder) {
-    WebDataDirectory() = WideToUtf8(folder);
+    if (WebDataDirectory().empty()) {
+        WebDataDirectory() = WideToUtf8(folder);
+    }
+}
+
+bool IsWebDataDirectorySet() {
+    return !WebDataDirectory().empty();
 }
 
 namespace gtk {

@@ -206,6 +206,10 @@ bool CWebViewGtk::GetBodyInlineSize(std::wstring* width, std::wstring* height) {
         bool hasBody = false;
         std::string text;
     };
+    // A page waiting in its own window.external call cannot answer.
+    if (DialogDepth(m_pView) > 0) {
+        return false;
+    }
     auto answer = std::make_shared<Answer>();
     webkit_web_view_evaluate_javascript(
         m_pView, kBodySizeScript, -1, nullptr, nullptr, nullptr,
