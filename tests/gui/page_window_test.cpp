@@ -121,6 +121,26 @@ TEST_F(PageWindow, TitleBecomesTheWindowTextAndEveryHookHearsItsEvent) {
     EXPECT_LT(position(L"complete " + page), position(L"document " + page));
 }
 
+TEST_F(PageWindow, CreationCentresTheWindowAndMakesTheControlAChildThatReports) {
+    CHtmlCtrlEx& control = m_pWnd->Control();
+    ASSERT_NE(control.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(control.GetParent(), m_pWnd.get());
+    EXPECT_EQ(control.GetStyle() & 0x52010000u, 0x52010000u);
+    EXPECT_EQ(control.GetDlgCtrlID(), static_cast<UINT>(-1));
+    EXPECT_EQ(control.m_nNotifyMsg, 2024u);
+    RECT work{}, frame{};
+    ASSERT_TRUE(GetWorkArea(&work));
+    m_pWnd->GetWindowRect(&frame);
+    EXPECT_NEAR((frame.left + frame.right) / 2, (work.left + work.right) / 2, 2);
+    EXPECT_NEAR((frame.top + frame.bottom) / 2, (work.top + work.bottom) / 2, 2);
+
+    // A window object without a window ignores navigation.
+    CTestPageWnd unopened;
+    unopened.NavigateTo(m_pages.Write("never.html", "<title>Never</title>"));
+    PumpFor(200);
+    EXPECT_TRUE(unopened.m_log.empty());
+}
+
 TEST_F(PageWindow, NotifyCodesOutsideOneToFourDoNothing) {
     m_pWnd->m_log.clear();
     const wchar_t text[] = L"some text";

@@ -305,3 +305,11 @@ TEST_F(WebViewBridge, NewWindowTargetsOpenASeparateBrowserWindow) {
     gtk_widget_destroy(findOther());
     EXPECT_EQ(m_ret.m_nCalls, 0);
 }
+
+TEST_F(WebViewBridge, PagesShowNoScrollBarsEvenWhenTallerThanTheView) {
+    EXPECT_EQ(RunPage("<div style='width:3000px;height:3000px'></div><script>onload=function(){"
+                      "done([getComputedStyle(document.documentElement).overflow,"
+                      "innerWidth-document.scrollingElement.clientWidth,"
+                      "innerHeight-document.scrollingElement.clientHeight]);};</script>"),
+              L"hidden|0|0");
+}
