@@ -22,7 +22,6 @@ public:
     void Navigate2(const std::wstring& url);
     // No page dialogs while set (for pages being torn down).
     void SetSilent(BOOL bSilent);
-    BOOL HasBrowser() const { return m_pWebView != nullptr; }
 
     // Browser events, as the browser reports them.
     virtual void OnBeforeNavigate2(LPCWSTR lpszURL, DWORD nFlags, LPCWSTR lpszTargetFrameName,

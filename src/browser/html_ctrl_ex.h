@@ -1,5 +1,6 @@
 // The browser control of every page window: hands the page its window.external object and
-// reports the page's events to the parent window.
+// reports the page's events to the parent window. The view has no border of its own to hide
+// and always fills the control, so the control needs no size handling.
 #pragma once
 
 #include "browser/html_ctrl.h"
