@@ -1,8 +1,7 @@
 // The client id in guid.dat: made once per user, then read back on every call.
 #include "app/client_id.h"
 
-#include <cerrno>
-#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,18 +18,24 @@ enum class ReadResult { kText, kEmpty, kFailed };
 
 // The first line of the file, up to 62 characters, its line end kept; a missing file is empty.
 ReadResult ReadFirstLine(const std::filesystem::path& path, std::string& line) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return errno == ENOENT ? ReadResult::kEmpty : ReadResult::kFailed;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        return error ? ReadResult::kFailed : ReadResult::kEmpty;
     }
-    char buffer[kMaxIdChars + 2] = {};
-    bool read = std::fgets(buffer, static_cast<int>(kMaxIdChars + 1), file) != nullptr;
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         return ReadResult::kFailed;
     }
-    line = read ? std::string(buffer) : std::string();
+    char buffer[kMaxIdChars + 1] = {};
+    file.get(buffer, sizeof(buffer), '\n');
+    size_t count = static_cast<size_t>(file.gcount());
+    if (count < kMaxIdChars && file.peek() == '\n') {
+        buffer[count] = '\n';  // the line end is part of the id, as the C runtime reads it
+    }
+    if (file.bad()) {
+        return ReadResult::kFailed;
+    }
+    line = buffer;  // up to the first NUL, as a C string
     return line.empty() ? ReadResult::kEmpty : ReadResult::kText;
 }
 

@@ -54,7 +54,9 @@ private:
     size_t m_nSize = 0;
 };
 
-// Null in, null out (c_str() is null). Raise HResultError on text that cannot be converted.
+// Null in, null out (c_str() is null). Characters without a form are replaced ('?', U+FFFD),
+// as the platform's conversion without flags does; HResultError is raised only when memory or
+// the conversion itself fails.
 CMultiByteText ToMultiByte936(const wchar_t* text);
 CWideText ToWide936(const char* text);
 

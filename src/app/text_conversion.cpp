@@ -25,6 +25,35 @@ T* AllocateOrRaise(size_t count) {
 
 }  // namespace
 
+// Converts units of text (its terminator included) into the inline buffer when room fits there,
+// else onto the heap. When the guess was short, the exact size is asked for and the text is
+// converted again; any other failure raises.
+template <typename In, typename Out, size_t N>
+const Out* ConvertIntoBuffer(const In* text, size_t units, size_t room, Out (&inlineBuffer)[N],
+                             std::unique_ptr<Out[]>& heap,
+                             size_t (*convert)(const In*, size_t, Out*, size_t)) {
+    Out* out = inlineBuffer;
+    if (room > N) {
+        heap.reset(AllocateOrRaise<Out>(room));
+        out = heap.get();
+    }
+    errno = 0;
+    size_t written = convert(text, units, out, room);
+    if (written == 0 && errno == E2BIG) {
+        room = convert(text, units, nullptr, 0);
+        if (room == 0) {
+            HResultFromLastError();
+        }
+        heap.reset(AllocateOrRaise<Out>(room));
+        out = heap.get();
+        written = convert(text, units, out, room);
+    }
+    if (written == 0) {
+        HResultFromLastError();
+    }
+    return out;
+}
+
 void HResultFromLastError() {
     int error = errno;
     if (error <= 0) {
@@ -39,28 +68,8 @@ CMultiByteText::CMultiByteText(const wchar_t* text) {
     }
     const size_t units = std::wcslen(text) + 1;
     // Code page 936 needs at most 2 bytes a character; 4 leaves room as the original does.
-    size_t room = 4 * units;
-    char* out = m_inline;
-    if (room > kInlineBytes) {
-        m_heap.reset(AllocateOrRaise<char>(room));
-        out = m_heap.get();
-    }
-    errno = 0;
-    size_t written = ConvertWideTo936(text, units, out, room);
-    if (written == 0 && errno == E2BIG) {
-        room = ConvertWideTo936(text, units, nullptr, 0);
-        if (room == 0) {
-            HResultFromLastError();
-        }
-        m_heap.reset(AllocateOrRaise<char>(room));
-        out = m_heap.get();
-        written = ConvertWideTo936(text, units, out, room);
-    }
-    if (written == 0) {
-        HResultFromLastError();
-    }
-    m_pText = out;
-    m_nSize = std::strlen(out);
+    m_pText = ConvertIntoBuffer(text, units, 4 * units, m_inline, m_heap, ConvertWideTo936);
+    m_nSize = std::strlen(m_pText);
 }
 
 CWideText::CWideText(const char* text) {
@@ -68,28 +77,8 @@ CWideText::CWideText(const char* text) {
         return;
     }
     const size_t units = std::strlen(text) + 1;
-    size_t room = units;
-    wchar_t* out = m_inline;
-    if (room > kInlineChars) {
-        m_heap.reset(AllocateOrRaise<wchar_t>(room));
-        out = m_heap.get();
-    }
-    errno = 0;
-    size_t written = Convert936ToWide(text, units, out, room);
-    if (written == 0 && errno == E2BIG) {
-        room = Convert936ToWide(text, units, nullptr, 0);
-        if (room == 0) {
-            HResultFromLastError();
-        }
-        m_heap.reset(AllocateOrRaise<wchar_t>(room));
-        out = m_heap.get();
-        written = Convert936ToWide(text, units, out, room);
-    }
-    if (written == 0) {
-        HResultFromLastError();
-    }
-    m_pText = out;
-    m_nSize = std::wcslen(out);
+    m_pText = ConvertIntoBuffer(text, units, units, m_inline, m_heap, Convert936ToWide);
+    m_nSize = std::wcslen(m_pText);
 }
 
 CMultiByteText ToMultiByte936(const wchar_t* text) {

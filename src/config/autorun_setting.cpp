@@ -1,25 +1,8 @@
 // Start at login: on exactly when the entry holds the autorun command, whatever the case.
-#include <cwctype>
-
 #include "app/environment.h"
 #include "config/client_options.h"
 #include "platform/autostart.h"
-
-namespace {
-
-bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+#include "platform/text_encoding.h"
 
 BOOL IsAutoRunEnabled() {
     wchar_t command[260] = {};

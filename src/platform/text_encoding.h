@@ -7,17 +7,20 @@
 #include <string_view>
 
 // Converts count wide characters (a terminator among them is converted like any other) to code
-// page 936. With a null out it answers the bytes needed. Returns the bytes written, or 0 with
-// errno set: E2BIG when out is too small, EILSEQ when the text has no code page 936 form.
+// page 936; a character without a form becomes '?', as the original platform's conversion does
+// without flags. With a null out it answers the bytes needed. Returns the bytes written, or 0
+// with errno set (E2BIG when out is too small).
 size_t ConvertWideTo936(const wchar_t* text, size_t count, char* out, size_t outBytes);
-// The same from code page 936 bytes to wide characters.
+// The same from code page 936 bytes to wide characters; an invalid byte becomes U+FFFD.
 size_t Convert936ToWide(const char* text, size_t count, wchar_t* out, size_t outChars);
 
-// Whole-text forms for files read and rewritten by the platform layer: a character without a
-// code page 936 form becomes '?', an invalid byte U+FFFD, as the original platform does.
+// Whole-text forms of the two.
 std::string EncodeText936(std::wstring_view text);
 std::wstring DecodeText936(std::string_view bytes);
 
 std::string WideToUtf8(std::wstring_view text);
 // Invalid sequences become U+FFFD.
 std::wstring Utf8ToWide(std::string_view text);
+
+// Equal without regard to letter case, as the platform compares names.
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);

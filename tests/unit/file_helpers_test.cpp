@@ -148,16 +148,4 @@ TEST(FileNameFromUrl, TakesTheLastSegmentMadeSafe) {
     EXPECT_EQ(all, L"_________ok");
 }
 
-TEST(BuildEveryoneSecurity, FillsTheRecordWithAModeForEveryUser) {
-    SECURITY_ATTRIBUTES attributes{};
-    char descriptor[64];
-    char acl[1024];
-    EXPECT_FALSE(BuildEveryoneSecurity(nullptr, descriptor, acl));
-    EXPECT_FALSE(BuildEveryoneSecurity(&attributes, nullptr, acl));
-    ASSERT_TRUE(BuildEveryoneSecurity(&attributes, descriptor, acl));
-    EXPECT_EQ(attributes.lpSecurityDescriptor, descriptor);
-    EXPECT_EQ(attributes.fileMode, 0666u);
-    EXPECT_FALSE(attributes.bInheritHandle);
-}
-
 }  // namespace

@@ -59,16 +59,12 @@ TEST(TextConversion, LongChineseTextConvertsOnTheHeap) {
     EXPECT_EQ(std::wstring(ToWide936(narrow.c_str()).c_str()), text);
 }
 
-TEST(TextConversion, UnrepresentableTextRaisesAnHResult) {
-    // An emoji has no code page 936 form; the conversion raises, it does not cut the text.
-    try {
-        ToMultiByte936(L"ok\U0001F600");
-        FAIL() << "no error raised";
-    } catch (const HResultError& error) {
-        EXPECT_EQ(static_cast<uint32_t>(error.hr) & 0xFFFF0000u, 0x80070000u);
-    }
-    // A lone lead byte is no text either.
-    EXPECT_THROW(ToWide936("\xD6"), HResultError);
+TEST(TextConversion, TextWithoutAFormIsReplacedNotRaised) {
+    // An emoji has no code page 936 form, a lone lead byte is no text: both are replaced and
+    // the rest of the text survives, so a stray byte in a file cannot stop its reader.
+    EXPECT_STREQ(ToMultiByte936(L"ok\U0001F600\u4E2D!").c_str(), "ok?\xD6\xD0!");
+    EXPECT_STREQ(ToWide936("a\xFF\xD6\xD0z").c_str(), L"a\uFFFD\u4E2Dz");
+    EXPECT_STREQ(ToWide936("end\xD6").c_str(), L"end\uFFFD");
 }
 
 HRESULT RaisedFor(int error) {

@@ -15,6 +15,7 @@ public:
     std::atomic<DWORD> initThread{0};
     std::atomic<bool> exited{false};
     std::atomic<bool>* destroyed = nullptr;
+    std::atomic<DWORD>* reportThread = nullptr;  // outlives a self-deleting thread
     BOOL initResult = TRUE;
     std::vector<WPARAM> work;  // touched only on the thread, read after it ended
 
@@ -25,6 +26,9 @@ public:
     }
     BOOL InitInstance() override {
         initThread = GetCurrentThreadId();
+        if (reportThread != nullptr) {
+            *reportThread = GetCurrentThreadId();
+        }
         return initResult;
     }
     void OnThreadMessage(UINT message, WPARAM wParam, LPARAM) override {
@@ -68,10 +72,12 @@ TEST(WinThread, FailedInitInstanceSkipsTheLoopAndAutoDeleteFrees) {
     std::atomic<bool> destroyed{false};
     auto* thread = new RecordingThread;
     thread->initResult = FALSE;
+    std::atomic<DWORD> id{0};
     thread->destroyed = &destroyed;
+    thread->reportThread = &id;
     ASSERT_TRUE(thread->CreateThread());
-    // The object deletes itself; keep the handle alive past it by waiting on the id's queue.
-    const DWORD id = thread->m_nThreadID;
+    // The object may already be gone: the id comes from the thread itself.
+    thread = nullptr;
     ASSERT_TRUE(testsupport::PumpUntil([&] { return destroyed.load(); }))
         << "an auto-deleting thread did not free itself";
     ASSERT_TRUE(testsupport::PumpUntil([&] { return !PostThreadMessageW(id, WM_WORK, 0, 0); }));

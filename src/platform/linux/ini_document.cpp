@@ -1,6 +1,6 @@
 #include "ini_document.h"
 
-#include <cwctype>
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -12,18 +12,6 @@ std::wstring_view Trim(std::wstring_view text) {
     }
     size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
-}
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // "[name]" with optional blanks; the name ends at the first ']'.
@@ -71,7 +59,7 @@ CIniDocument::CIniDocument(std::wstring_view text) {
 size_t CIniDocument::FindSection(std::wstring_view section) const {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         std::wstring_view name;
-        if (SectionName(m_lines[i], name) && SameName(name, Trim(section))) {
+        if (SectionName(m_lines[i], name) && EqualsIgnoringCase(name, Trim(section))) {
             return i;
         }
     }
@@ -91,7 +79,7 @@ size_t CIniDocument::FindKey(size_t header, std::wstring_view key) const {
     size_t end = SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
         std::wstring_view name, value;
-        if (KeyAndValue(m_lines[i], name, value) && SameName(name, Trim(key))) {
+        if (KeyAndValue(m_lines[i], name, value) && EqualsIgnoringCase(name, Trim(key))) {
             return i;
         }
     }

@@ -49,7 +49,16 @@ std::string ExecutablePath() {
             return {};
         }
         if (static_cast<size_t>(n) < buffer.size()) {
-            return std::string(buffer.data(), static_cast<size_t>(n));
+            std::string path(buffer.data(), static_cast<size_t>(n));
+            // An executable replaced on disk (by an update) shows as "<path> (deleted)"; the
+            // file now at <path> is the one the original platform would read.
+            const std::string deleted = " (deleted)";
+            if (path.size() > deleted.size() &&
+                path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0 &&
+                ::access(path.c_str(), F_OK) != 0) {
+                path.resize(path.size() - deleted.size());
+            }
+            return path;
         }
         buffer.resize(buffer.size() * 2);
     }

@@ -3,7 +3,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <cwctype>
 
 namespace {
 
@@ -27,10 +30,11 @@ private:
     iconv_t m_cd;
 };
 
-// Converts the whole input into out (or only counts when out is null). Returns the bytes
-// produced, or 0 with errno set.
+// Converts the whole input into out (or only counts when out is null). Input without a form in
+// the target becomes the replacement, as the original platform's conversions do without flags.
+// Returns the bytes produced, or 0 with errno set.
 size_t Convert(const char* to, const char* from, const char* in, size_t inBytes, char* out,
-               size_t outBytes) {
+               size_t outBytes, size_t inUnit, std::string_view replacement) {
     if (inBytes == 0) {
         return 0;
     }
@@ -43,75 +47,69 @@ size_t Convert(const char* to, const char* from, const char* in, size_t inBytes,
     size_t srcLeft = inBytes;
     size_t produced = 0;
     char scratch[256];
+    auto room = [&] { return out != nullptr ? outBytes - produced : sizeof(scratch); };
+    auto place = [&] { return out != nullptr ? out + produced : scratch; };
     while (srcLeft > 0) {
-        char* dst = out != nullptr ? out + produced : scratch;
-        size_t room = out != nullptr ? outBytes - produced : sizeof(scratch);
-        size_t before = room;
-        size_t rc = iconv(cd.get(), &src, &srcLeft, &dst, &room);
-        produced += before - room;
-        if (rc == static_cast<size_t>(-1)) {
-            if (errno == E2BIG && out == nullptr) {
-                continue;
-            }
-            return 0;  // errno: E2BIG, EILSEQ or EINVAL (truncated input)
+        char* dst = place();
+        size_t left = room();
+        size_t before = left;
+        size_t rc = iconv(cd.get(), &src, &srcLeft, &dst, &left);
+        produced += before - left;
+        if (rc != static_cast<size_t>(-1)) {
+            continue;
         }
+        if (errno == E2BIG) {
+            if (out != nullptr) {
+                return 0;
+            }
+            continue;
+        }
+        if (errno != EILSEQ && errno != EINVAL) {
+            return 0;
+        }
+        // A unit without a form (or a sequence cut at the end): replace it and go on.
+        if (room() < replacement.size()) {
+            if (out != nullptr) {
+                errno = E2BIG;
+                return 0;
+            }
+        } else {
+            std::memcpy(place(), replacement.data(), replacement.size());
+        }
+        produced += replacement.size();
+        size_t skip = std::min(inUnit, srcLeft);
+        src += skip;
+        srcLeft -= skip;
     }
     return produced;
 }
+
+const wchar_t kReplacementChar = L'\xFFFD';
 
 }  // namespace
 
 size_t ConvertWideTo936(const wchar_t* text, size_t count, char* out, size_t outBytes) {
     return Convert(kCodePage936, kWide, reinterpret_cast<const char*>(text),
-                   count * sizeof(wchar_t), out, outBytes);
+                   count * sizeof(wchar_t), out, outBytes, sizeof(wchar_t), "?");
 }
 
 size_t Convert936ToWide(const char* text, size_t count, wchar_t* out, size_t outChars) {
+    std::string_view replacement(reinterpret_cast<const char*>(&kReplacementChar),
+                                 sizeof(kReplacementChar));
     size_t bytes = Convert(kWide, kCodePage936, text, count, reinterpret_cast<char*>(out),
-                           outChars * sizeof(wchar_t));
+                           outChars * sizeof(wchar_t), 1, replacement);
     return bytes / sizeof(wchar_t);
 }
 
 std::string EncodeText936(std::wstring_view text) {
-    std::string result;
-    result.reserve(text.size() * 2);
-    char buffer[8];
-    // Character by character, so that one without a form costs only itself.
-    for (wchar_t ch : text) {
-        size_t n = ConvertWideTo936(&ch, 1, buffer, sizeof(buffer));
-        if (n == 0) {
-            result.push_back('?');
-        } else {
-            result.append(buffer, n);
-        }
-    }
+    std::string result(text.size() * 2, '\0');
+    result.resize(ConvertWideTo936(text.data(), text.size(), result.data(), result.size()));
     return result;
 }
 
 std::wstring DecodeText936(std::string_view bytes) {
-    std::wstring result;
-    result.reserve(bytes.size());
-    size_t i = 0;
-    while (i < bytes.size()) {
-        unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            result.push_back(static_cast<wchar_t>(lead));
-            ++i;
-            continue;
-        }
-        wchar_t ch = 0;
-        size_t take = (i + 1 < bytes.size()) ? 2 : 1;
-        if (take == 2 && Convert936ToWide(bytes.data() + i, 2, &ch, 1) == 1) {
-            result.push_back(ch);
-            i += 2;
-        } else if (Convert936ToWide(bytes.data() + i, 1, &ch, 1) == 1) {
-            result.push_back(ch);  // the single-byte euro sign 0x80
-            ++i;
-        } else {
-            result.push_back(L'\xFFFD');
-            ++i;
-        }
-    }
+    std::wstring result(bytes.size(), L'\0');
+    result.resize(Convert936ToWide(bytes.data(), bytes.size(), result.data(), result.size()));
     return result;
 }
 
@@ -183,4 +181,16 @@ std::wstring Utf8ToWide(std::string_view text) {
         }
     }
     return result;
+}
+
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -1,10 +1,19 @@
 // CWinThread: a thread with its own message loop.
+#include "platform/linux/handle_object.h"
 #include "platform/thread.h"
 #include "platform/wnd.h"
 
 namespace {
 thread_local CWinThread* t_thread = nullptr;
+
+// Once the gate opens, a self-deleting thread may end and free its object (and close the
+// event) at any moment: signal through a reference of our own and touch no member after.
+void OpenGate(HANDLE gate) {
+    gate->AddRef();
+    SetEvent(gate);
+    gate->Release();
 }
+}  // namespace
 
 CWinThread* AfxGetThread() {
     return t_thread;
@@ -24,7 +33,9 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags) {
     }
     m_bSuspended = (dwCreateFlags & CREATE_SUSPENDED) != 0;
     m_hStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_hResume = CreateEventW(nullptr, TRUE, m_bSuspended ? FALSE : TRUE, nullptr);
+    // The thread waits at this gate until its handle and id are stored, so that it can never
+    // delete itself while CreateThread still writes them.
+    m_hResume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned id = 0;
     m_hThread = BeginThreadEx(&CWinThread::ThreadEntry, this, &id);
     if (m_hThread == nullptr) {
@@ -33,6 +44,9 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags) {
     m_nThreadID = id;
     // Posts made as soon as this returns must find the thread's queue.
     WaitForSingleObject(m_hStarted, INFINITE);
+    if (!m_bSuspended) {
+        OpenGate(m_hResume);
+    }
     return TRUE;
 }
 
@@ -42,7 +56,9 @@ DWORD CWinThread::ResumeThread() {
     }
     const bool wasSuspended = m_bSuspended;
     m_bSuspended = false;
-    SetEvent(m_hResume);
+    if (wasSuspended) {
+        OpenGate(m_hResume);
+    }
     return wasSuspended ? 1 : 0;
 }
 

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/ini_section.h"
+#include "platform/private_profile.h"
+#include "temp_folder.h"
+
+namespace {
+
+class PrivateProfile : public ::testing::Test {
+protected:
+    std::wstring Read(const wchar_t* section, const wchar_t* key, DWORD size = 256,
+                      DWORD* count = nullptr) {
+        std::wstring buffer(size, L'#');
+        DWORD n = GetPrivateProfileStringW(section, key, L"", buffer.data(), size, m_path.c_str());
+        if (count != nullptr) {
+            *count = n;
+        }
+        EXPECT_EQ(buffer[n], L'\0');
+        return buffer.substr(0, n);
+    }
+    void WriteFile(const std::string& bytes) { m_dir.Write("test.ini", bytes); }
+    std::string FileText() const { return m_dir.Read("test.ini"); }
+
+    TempFolder m_dir;
+    std::wstring m_path = m_dir.wide(L"test.ini");
+};
+
+TEST_F(PrivateProfile, MissingFileKeyOrEmptyValueReadsNothing) {
+    DWORD count = 99;
+    EXPECT_EQ(Read(L"S", L"K", 256, &count), L"");
+    EXPECT_EQ(count, 0u);
+    WriteFile("[S]\nEMPTY=\nOTHER=1\n");
+    EXPECT_EQ(Read(L"S", L"EMPTY", 256, &count), L"");
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(Read(L"S", L"MISSING", 256, &count), L"");
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(Read(L"T", L"OTHER", 256, &count), L"");
+    EXPECT_EQ(count, 0u);
+
+    wchar_t buffer[8];
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"MISSING", L"dflt", buffer, 8, m_path.c_str()), 4u);
+    EXPECT_STREQ(buffer, L"dflt");
+}
+
+TEST_F(PrivateProfile, NamesAreCaseInsensitiveFirstMatchWinsValuesTrimmed) {
+    WriteFile(
+        "; comment\r\n"
+        "[Client]\r\n"
+        "  Key =  first value \t\r\n"
+        "key=second\r\n"
+        "[CLIENT]\r\n"
+        "other=in the second section\r\n");
+    EXPECT_EQ(Read(L"client", L"KEY"), L"first value");
+    // Only the first section of a name counts.
+    EXPECT_EQ(Read(L"CLIENT", L"OTHER"), L"");
+}
+
+TEST_F(PrivateProfile, ReadsAreCutToTheBufferAndReportTheCount) {
+    WriteFile("[S]\nK=0123456789\n");
+    DWORD count = 0;
+    EXPECT_EQ(Read(L"S", L"K", 5, &count), L"0123");
+    EXPECT_EQ(count, 4u);
+    wchar_t none[1] = {L'#'};
+    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"K", L"", none, 0, m_path.c_str()), 0u);
+    EXPECT_EQ(none[0], L'#');
+}
+
+TEST_F(PrivateProfile, WritesCreateTheFileAndSectionAndKeepOtherLines) {
+    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K1", L"v1", m_path.c_str()));
+    EXPECT_EQ(FileText(), "[A]\nK1=v1\n");
+
+    WriteFile("; keep me\r\n[A]\r\nK1=old\r\n\r\n[B]\r\nX=1\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"a", L"k1", L"new", m_path.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K2", L"two", m_path.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"Y", L"3", m_path.c_str()));
+    EXPECT_EQ(FileText(),
+              "; keep me\r\n[A]\r\nk1=new\r\nK2=two\r\n\r\n[B]\r\nX=1\r\n[C]\r\nY=3\r\n");
+}
+
+TEST_F(PrivateProfile, NullValueDeletesTheKeyAndNullKeyTheSection) {
+    WriteFile("[A]\nK=1\nL=2\n[B]\nM=3\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K", nullptr, m_path.c_str()));
+    EXPECT_EQ(FileText(), "[A]\nL=2\n[B]\nM=3\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"B", nullptr, nullptr, m_path.c_str()));
+    EXPECT_EQ(FileText(), "[A]\nL=2\n");
+
+    // Deleting from a file that does not exist creates none.
+    std::wstring other = m_dir.wide(L"other.ini");
+    EXPECT_TRUE(WritePrivateProfileStringW(L"A", L"K", nullptr, other.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.path() / "other.ini"));
+}
+
+TEST_F(PrivateProfile, TextIsCodePage936OnDisk) {
+    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"\u6B4C", L"\u4E2D\u6587", m_path.c_str()));
+    EXPECT_EQ(FileText(), "[S]\n\xB8\xE8=\xD6\xD0\xCE\xC4\n");
+    EXPECT_EQ(Read(L"S", L"\u6B4C"), L"\u4E2D\u6587");
+}
+
+TEST_F(PrivateProfile, TextThatWouldBreakTheFileIsRefused) {
+    WriteFile("[S]\nK=1\n");
+    // A value with a line break would plant a section of its own.
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"x\n[S]\nK=evil", m_path.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"A=B", L"1", m_path.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"[T]", L"1", m_path.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S]x", L"K", L"1", m_path.c_str()));
+    EXPECT_EQ(FileText(), "[S]\nK=1\n");
+}
+
+TEST_F(PrivateProfile, WriteIntoAMissingFolderFails) {
+    std::wstring path = m_dir.wide(L"missing/test.ini");
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"1", path.c_str()));
+}
+
+TEST_F(PrivateProfile, IniSectionReadsIntegersAsWtoiDoes) {
+    WriteFile(
+        "[S]\nEMPTY=\nTEXT=abc\nBIG=65604\nNEG= -12xyz\nHUGE=99999999999\nSPACE=\t+7\n"
+        "LONG=" +
+        std::string(1500, 'z') + "\n");
+    CIniSection ini(m_path, L"S");
+    EXPECT_EQ(ini.ReadInt(L"EMPTY", 68), 68);
+    EXPECT_EQ(ini.ReadInt(L"MISSING", 5), 5);
+    EXPECT_EQ(ini.ReadInt(L"TEXT", 68), 0);
+    EXPECT_EQ(ini.ReadInt(L"BIG", 0), 65604);
+    EXPECT_EQ(ini.ReadInt(L"NEG", 0), -12);
+    EXPECT_EQ(ini.ReadInt(L"HUGE", 0), 2147483647);
+    EXPECT_EQ(ini.ReadInt(L"SPACE", 0), 7);
+    EXPECT_EQ(ini.ReadString(L"LONG", L""), std::wstring(1023, L'z'));
+    EXPECT_EQ(ini.ReadString(L"EMPTY", L"dflt"), L"dflt");
+
+    EXPECT_TRUE(ini.WriteInt(L"NEW", -1));
+    EXPECT_EQ(ini.ReadString(L"NEW", L""), L"-1");
+}
+
+}  // namespace
