@@ -69,7 +69,8 @@ BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Queues a thread message (no window) for the thread; FALSE when that thread has no queue.
 BOOL PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
-// Asks the calling thread's loop to end with the exit code.
+// Asks the calling thread's loop to end with the exit code, once the messages already queued
+// (and any posted meanwhile) have been handled.
 void PostQuitMessage(int nExitCode);
 
 BOOL IsWindow(HWND hWnd);

@@ -129,16 +129,23 @@ public:
     void SetWindowText(LPCWSTR lpszString);
     std::wstring GetWindowText() const;
     void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
+    // For a top-level window x, y, cx, cy are its outer frame; the client area is what is
+    // left inside the frame metrics. A size change sends WM_SIZE before this returns.
     BOOL SetWindowPos(HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags);
+    // Returns whether the window was visible. Commands other than SW_HIDE, SW_SHOWNA,
+    // SW_SHOWNOACTIVATE and the minimising ones activate the window.
     BOOL ShowWindow(int nCmdShow);
     BOOL IsWindowVisible() const;
     BOOL EnableWindow(BOOL bEnable = TRUE);
     BOOL IsWindowEnabled() const;
-    // Centres over the owner (the parent, or the alternate), or over the work area without one.
+    // Centres over the owner (the alternate, else the parent) when it is visible, else over
+    // the work area, keeping the window inside the work area; a child centres in its parent.
     void CenterWindow(CWnd* pAlternateOwner = nullptr);
-    // Client rectangle: (0, 0, width, height) of the area inside the frame.
+    // Client rectangle: (0, 0, width, height) of the area inside the frame: the size GTK gave
+    // the content, or the size last asked for until GTK has allocated it.
     void GetClientRect(RECT* lpRect) const;
-    // Screen rectangle of the window: for a top-level window its frame, for a child its place.
+    // For a top-level window its frame in screen coordinates (as the window manager reports
+    // it, or as last placed); for a child its place in the parent's client area.
     void GetWindowRect(RECT* lpRect) const;
     BOOL SetForegroundWindow();
     // Sets the window's icon from a PNG of the resources folder (big and small alike).

@@ -6,15 +6,16 @@ set -u
 program="$1"
 shift
 
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
 workdir=$(mktemp -d /tmp/songdeck-gui.XXXXXX)
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$workdir/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and names it on fd 3: two sessions started at once must
+# not share one server.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$workdir/display" >"$workdir/xvfb.log" 2>&1 &
 xvfb_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$workdir/display" ] && break
+    sleep 0.05
+done
+display=":$(head -n1 "$workdir/display")"
 export DISPLAY="$display"
 for _ in $(seq 1 100); do
     xdpyinfo >/dev/null 2>&1 && break

@@ -131,6 +131,32 @@ TEST(TopLevelWindow, SetWindowPosTopmostAndStyleChanges) {
     EXPECT_EQ(L"Renamed \u00e9\u4e2d", wnd.GetWindowText());
 }
 
+bool IsActive(HWND hwnd) {
+    // "_NET_ACTIVE_WINDOW(WINDOW): window id # 0x..."
+    const std::string active = RunCommand("xprop -root _NET_ACTIVE_WINDOW");
+    const size_t hash = active.find("# ");
+    return hash != std::string::npos &&
+           std::stoul(active.substr(hash + 2), nullptr, 16) == guitest::XidOf(hwnd);
+}
+
+TEST(TopLevelWindow, ShowingActivatesUnlessAskedNotTo) {
+    RecordingWnd first, second;
+    ASSERT_TRUE(first.CreateEx(0, L"", L"First", kMainStyle, {100, 100, 400, 300}, nullptr, 0));
+    ASSERT_TRUE(second.CreateEx(0, L"", L"Second", kMainStyle, {500, 100, 800, 300}, nullptr, 0));
+    first.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return IsActive(first.m_hWnd); }, kWaitMs))
+        << "SW_SHOW did not activate the window";
+    second.ShowWindow(SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(PumpUntil([&] { return IsMapped(second.m_hWnd); }, kWaitMs));
+    PumpFor(200);
+    EXPECT_TRUE(IsActive(first.m_hWnd)) << "SW_SHOWNOACTIVATE took the focus";
+    second.SetForegroundWindow();
+    EXPECT_TRUE(PumpUntil([&] { return IsActive(second.m_hWnd); }, kWaitMs));
+    // Showing a window that is already on screen brings it to the front.
+    first.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(PumpUntil([&] { return IsActive(first.m_hWnd); }, kWaitMs));
+}
+
 TEST(TopLevelWindow, CenterWindowLandsInTheWorkAreaCentre) {
     RecordingWnd wnd;
     const SIZE outer = guitest::OuterFor(320, 200);

@@ -47,33 +47,6 @@ TEST(MessagePosting, PostsKeepTheirOrderPerSendingThread) {
     }
 }
 
-TEST(MessagePosting, TasksAndMessagesShareOneOrder) {
-    LoopThread loop;
-    RecordingWnd wnd;
-    loop.Run([&] { ASSERT_TRUE(wnd.Create()); });
-    std::vector<int> order;
-    std::mutex mutex;
-    auto note = [&](int n) {
-        std::lock_guard lock(mutex);
-        order.push_back(n);
-    };
-    wnd.onMessage = [&](UINT message, WPARAM wParam, LPARAM) -> LRESULT {
-        if (message == WM_SEQ) {
-            note(int(wParam));
-        }
-        return 0;
-    };
-    PostMessageW(wnd.m_hWnd, WM_SEQ, 1, 0);
-    platform::PostTask(loop.Id(), [&] { note(2); });
-    PostMessageW(wnd.m_hWnd, WM_SEQ, 3, 0);
-    platform::PostTask(loop.Id(), [&] { note(4); });
-    ASSERT_TRUE(PumpUntil([&] {
-        std::lock_guard lock(mutex);
-        return order.size() == 4;
-    }));
-    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), order);
-}
-
 TEST(MessagePosting, SendReturnsTheAnswerAndRunsOnTheOwner) {
     LoopThread loop;
     RecordingWnd wnd;
@@ -180,19 +153,28 @@ TEST(MessagePosting, SendTaskWaitsAndPostTaskQueues) {
 }
 
 TEST(MessagePosting, QuitEndsTheLoopWithItsCode) {
+    static std::vector<WPARAM> handled;
     HANDLE thread = BeginThreadEx(
         [](void*) -> unsigned {
             platform::EnsureMessageQueue();
-            // The loop handles what was posted before WM_QUIT, then stops.
-            PostThreadMessageW(GetCurrentThreadId(), WM_SEQ, 0, 0);
+            platform::SetThreadMessageHandler(
+                [](UINT message, WPARAM wParam, LPARAM) { handled.push_back(wParam); });
+            // PostQuitMessage lets the queue drain first, even what comes after it; a WM_QUIT
+            // posted as a thread message keeps its place.
+            PostThreadMessageW(GetCurrentThreadId(), WM_SEQ, 1, 0);
             PostQuitMessage(42);
+            PostThreadMessageW(GetCurrentThreadId(), WM_SEQ, 2, 0);
+            const int first = platform::RunMessageLoop();
+            PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, unsigned(first) + 1, 0);
+            PostThreadMessageW(GetCurrentThreadId(), WM_SEQ, 3, 0);
             return unsigned(platform::RunMessageLoop());
         },
         nullptr, nullptr);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, testsupport::kDeadlineMs));
     DWORD code = 0;
     ASSERT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(42u, code);
+    EXPECT_EQ(43u, code);
+    EXPECT_EQ((std::vector<WPARAM>{1, 2}), handled);
     CloseHandle(thread);
 
     LoopThread loop;

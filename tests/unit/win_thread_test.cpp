@@ -86,17 +86,20 @@ TEST(WinThread, FailedInitInstanceSkipsTheLoopAndAutoDeleteFrees) {
 TEST(WinThread, DestroyingTheMainWindowEndsTheThread) {
     struct WindowThread : CWinThread {
         RecordingWnd wnd;
+        HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ~WindowThread() override { CloseHandle(created); }
         BOOL InitInstance() override {
             if (!wnd.Create()) {
                 return FALSE;
             }
             m_pMainWnd = &wnd;
+            SetEvent(created);
             return TRUE;
         }
     } thread;
     thread.m_bAutoDelete = FALSE;
     ASSERT_TRUE(thread.CreateThread());
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return thread.wnd.m_hWnd != nullptr; }));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.created, kDeadlineMs));
     EXPECT_EQ(thread.m_nThreadID, GetWindowThreadProcessId(thread.wnd.m_hWnd, nullptr));
     thread.wnd.PostMessage(WM_CLOSE);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.m_hThread, kDeadlineMs))

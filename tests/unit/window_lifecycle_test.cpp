@@ -79,7 +79,7 @@ TEST(WindowLifecycle, CloseDestroysByDefaultAndTheDestructorDestroys) {
     EXPECT_TRUE(PumpUntil([&] { return marker.Count(WM_PING) == 1; }));
 }
 
-TEST(WindowLifecycle, SelfDeletingWindowAndMainWindowOfAThread) {
+TEST(WindowLifecycle, ASelfDeletingWindowFreesItselfLast) {
     LoopThread loop;
     struct SelfDeleting : RecordingWnd {
         bool* deleted;

@@ -26,7 +26,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
         return FALSE;
     }
     platform::EnsureMessageQueue();
-    *m_pState = State{};
+    m_pState->Reset();
     State& state = *m_pState;
     state.threadId = GetCurrentThreadId();
     state.style = dwStyle;
@@ -105,12 +105,10 @@ BOOL CWnd::DestroyWindow() {
     }
     platform::detail::KillTimersOfWindow(hwnd);
     WindowProc(WM_NCDESTROY, 0, 0);
-    if (state.native != nullptr) {
+    if (auto* native = state.native.exchange(nullptr)) {
         // Queued rather than waited for: a thread that ends (its owner waiting for it, maybe
         // on the UI thread) must not need the UI thread to finish. Until the task runs the
         // widget's events find no window and are dropped.
-        auto* native = state.native;
-        state.native = nullptr;
         if (platform::IsUiThread()) {
             native->Destroy();
         } else {
@@ -140,7 +138,7 @@ bool CWnd::CreateNative() {
     State& state = *m_pState;
     const bool child = (state.style & WS_CHILD) != 0;
     platform::gtk::NativeWindow* parentNative =
-        state.parent != nullptr ? state.parent->m_pState->native : nullptr;
+        state.parent != nullptr ? state.parent->m_pState->native.load() : nullptr;
     const platform::gtk::NativeWindow::Params params{m_hWnd,
                                                      state.threadId,
                                                      state.style,

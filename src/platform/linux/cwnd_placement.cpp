@@ -18,7 +18,7 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd) {
     const DWORD before = m_pState->exStyle;
     const DWORD after = (before & ~dwRemove) | dwAdd;
     m_pState->exStyle = after;
-    if (auto* native = m_pState->native; native != nullptr && after != before) {
+    if (auto* native = m_pState->native.load(); native != nullptr && after != before) {
         OnUiThread([native, after] { native->SetExStyle(after); });
     }
     return after != before;
@@ -26,7 +26,7 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd) {
 
 void CWnd::SetWindowText(LPCWSTR lpszString) {
     m_pState->text = lpszString != nullptr ? lpszString : L"";
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         const std::wstring text = m_pState->text;
         OnUiThread([native, &text] { native->SetTitle(text); });
     }
@@ -52,7 +52,7 @@ BOOL CWnd::SetWindowPos(HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT
     } else if (zorder && hWndInsertAfter == HWND_NOTOPMOST) {
         m_pState->exStyle &= ~WS_EX_TOPMOST;
     }
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         OnUiThread([=] {
             native->Place(x, y, cx, cy, move, size);
             if (zorder && (hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST)) {
@@ -89,7 +89,7 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
     if (m_hWnd == nullptr) {
         return FALSE;
     }
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         const bool wasShown = native->IsShown();
         // The widget's show and hide signals send WM_SHOWWINDOW.
         OnUiThread([native, nCmdShow] { native->Show(nCmdShow); });
@@ -108,7 +108,8 @@ BOOL CWnd::IsWindowVisible() const {
     if (m_hWnd == nullptr) {
         return FALSE;
     }
-    const bool own = m_pState->native != nullptr ? m_pState->native->IsShown() : m_pState->visible;
+    const bool own =
+        m_pState->native.load() != nullptr ? m_pState->native.load()->IsShown() : m_pState->visible;
     // A child is visible only while its parent is.
     if (own && (m_pState->style & WS_CHILD) != 0 && m_pState->parent != nullptr) {
         return m_pState->parent->IsWindowVisible();
@@ -119,7 +120,7 @@ BOOL CWnd::IsWindowVisible() const {
 BOOL CWnd::EnableWindow(BOOL bEnable) {
     const bool wasDisabled = !m_pState->enabled;
     m_pState->enabled = bEnable != FALSE;
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         OnUiThread([native, bEnable] { native->Enable(bEnable != FALSE); });
     }
     return wasDisabled ? TRUE : FALSE;
@@ -163,7 +164,7 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner) {
 }
 
 void CWnd::GetClientRect(RECT* lpRect) const {
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         const SIZE client = native->ClientSize();
         *lpRect = {0, 0, client.cx, client.cy};
         return;
@@ -173,21 +174,22 @@ void CWnd::GetClientRect(RECT* lpRect) const {
 }
 
 void CWnd::GetWindowRect(RECT* lpRect) const {
-    *lpRect = m_pState->native != nullptr ? m_pState->native->FrameRect() : m_pState->rect;
+    *lpRect =
+        m_pState->native.load() != nullptr ? m_pState->native.load()->FrameRect() : m_pState->rect;
 }
 
 BOOL CWnd::SetForegroundWindow() {
     if (m_hWnd == nullptr) {
         return FALSE;
     }
-    if (auto* native = m_pState->native) {
+    if (auto* native = m_pState->native.load()) {
         OnUiThread([native] { native->Present(); });
     }
     return TRUE;
 }
 
 void CWnd::SetIconFromFile(LPCWSTR path) {
-    auto* native = m_pState->native;
+    auto* native = m_pState->native.load();
     if (native == nullptr || path == nullptr) {
         return;
     }

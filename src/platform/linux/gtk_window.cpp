@@ -214,10 +214,16 @@ void NativeWindow::Show(int nCmdShow) {
         default:
             break;
     }
-    // These show without taking the focus from the active window.
+    // These show without taking the focus from the active window; the others activate it,
+    // also when it is already on screen (a window restored from the tray comes to the front).
     const bool activate = nCmdShow != SW_SHOWNOACTIVATE && nCmdShow != SW_SHOWNA &&
                           nCmdShow != SW_MINIMIZE && nCmdShow != SW_SHOWMINIMIZED;
-    gtk_window_set_focus_on_map(window, activate);
+    if (activate) {
+        gtk_widget_show(m_pWidget);
+        Present();
+        return;
+    }
+    gtk_window_set_focus_on_map(window, FALSE);
     gtk_widget_show(m_pWidget);
     gtk_window_set_focus_on_map(window, TRUE);
 }

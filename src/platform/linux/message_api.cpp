@@ -66,8 +66,7 @@ BOOL PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) 
 }
 
 void PostQuitMessage(int nExitCode) {
-    auto queue = platform::detail::EnsureCurrentQueue();
-    queue->Post({nullptr, WM_QUIT, static_cast<WPARAM>(nExitCode), 0, nullptr});
+    platform::detail::EnsureCurrentQueue()->RequestQuit(nExitCode);
 }
 
 BOOL IsWindow(HWND hWnd) {

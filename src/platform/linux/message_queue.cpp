@@ -112,7 +112,16 @@ void MessageQueue::Wake() {
 
 bool MessageQueue::HasWork() {
     std::lock_guard lock(m_mutex);
-    return !m_sent.empty() || !m_posted.empty();
+    return !m_sent.empty() || !m_posted.empty() || m_bQuitPending;
+}
+
+void MessageQueue::RequestQuit(int exitCode) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bQuitPending = true;
+        m_nQuitCode = exitCode;
+    }
+    Wake();
 }
 
 bool MessageQueue::DispatchOne() {
@@ -126,6 +135,10 @@ bool MessageQueue::DispatchOne() {
         } else if (!m_posted.empty()) {
             posted = std::move(m_posted.front());
             m_posted.pop_front();
+        } else if (m_bQuitPending) {
+            m_bQuitPending = false;
+            m_bQuit = true;
+            return true;
         } else {
             return false;
         }

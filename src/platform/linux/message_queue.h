@@ -66,6 +66,9 @@ public:
     // WM_QUIT reached the loop; every loop of the thread ends, the outermost takes the code.
     bool QuitRequested() const { return m_bQuit; }
     int TakeQuit();
+    // Owner thread: PostQuitMessage. As on the original platform the quit comes once nothing
+    // else is queued, unlike a WM_QUIT posted as a thread message, which keeps its place.
+    void RequestQuit(int exitCode);
 
     std::function<void(UINT, WPARAM, LPARAM)> threadMessageHandler;
 
@@ -84,6 +87,7 @@ private:
     std::deque<std::shared_ptr<SentItem>> m_sent;
     bool m_bClosed = false;
     bool m_bQuit = false;
+    bool m_bQuitPending = false;
     int m_nQuitCode = 0;
 
     friend struct QueueSourceFuncs;

@@ -9,7 +9,7 @@ namespace {
 
 NativeWindow* NativeOf(HWND hwnd) {
     CWnd* wnd = CWnd::FromHandle(hwnd);
-    return wnd != nullptr ? WindowRegistry::StateOf(wnd)->native : nullptr;
+    return wnd != nullptr ? WindowRegistry::StateOf(wnd)->native.load() : nullptr;
 }
 
 }  // namespace

@@ -90,10 +90,8 @@ void ForgetWindowsOfThread(DWORD threadId) {
                 continue;
             }
             // The ending thread is the only one that touches its windows' state.
-            auto*& native = WindowRegistry::StateOf(it->second.wnd)->native;
-            if (native != nullptr) {
+            if (auto* native = WindowRegistry::StateOf(it->second.wnd)->native.exchange(nullptr)) {
                 widgets.push_back(native);
-                native = nullptr;
             }
             it = entries.erase(it);
         }

@@ -1,6 +1,7 @@
 // The private part of a CWnd on Linux.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,22 @@ struct CWnd::State {
     bool enabled = true;
     bool destroying = false;
     std::vector<CWnd*> children;
-    // The widget side; null for a message-only window.
-    platform::gtk::NativeWindow* native = nullptr;
+    // The widget side; null for a message-only window. Atomic: the UI thread looks it up
+    // while the owning thread may be letting it go.
+    std::atomic<platform::gtk::NativeWindow*> native{nullptr};
+
+    // Back to a fresh state for a new window (the widget side is already gone).
+    void Reset() {
+        threadId = 0;
+        style = exStyle = 0;
+        parent = nullptr;
+        id = 0;
+        text.clear();
+        rect = {};
+        visible = false;
+        enabled = true;
+        destroying = false;
+        children.clear();
+        native = nullptr;
+    }
 };
