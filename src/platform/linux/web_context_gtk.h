@@ -1,0 +1,19 @@
+// The one browser context every page view shares: website data (cookies, storage, caches)
+// persistent in the web data folder, and the user content (the window.external bridge, no
+// scroll bars) every page gets.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+
+namespace platform::gtk {
+
+WebKitWebContext* GetSharedWebContext();
+WebKitUserContentManager* GetSharedUserContent();
+
+// Runs the UI thread's loop until done() or the deadline; true when done() became true.
+// For the few browser questions that only have asynchronous answers.
+bool WaitForBrowser(const std::function<bool()>& done, unsigned timeoutMs);
+
+}  // namespace platform::gtk

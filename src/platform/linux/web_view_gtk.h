@@ -1,0 +1,68 @@
+// The WebKitGTK form of the platform web view (Linux-internal).
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/web_view.h"
+
+namespace platform::gtk {
+
+class CWebViewGtk : public IWebView {
+public:
+    // events may be null: such a view has no window.external members.
+    explicit CWebViewGtk(IWebViewEvents* events);
+    // A view the browser asked for (a link with a new-window target), sharing the process of
+    // the view it came from.
+    CWebViewGtk(IWebViewEvents* events, WebKitWebView* related);
+    ~CWebViewGtk() override;
+    CWebViewGtk(const CWebViewGtk&) = delete;
+    CWebViewGtk& operator=(const CWebViewGtk&) = delete;
+
+    GtkWidget* GetWidget() const { return GTK_WIDGET(m_pView); }
+
+    void Navigate(const std::wstring& url) override;
+    void SetSilent(bool silent) override;
+    bool GetBodyInlineSize(std::wstring* width, std::wstring* height) override;
+    std::wstring GetUrl() const override;
+
+    // Full file paths become file URLs; everything else is an address already.
+    static std::string UrlFromLocation(const std::wstring& location);
+    // The other way round for the notifications: file URLs are reported as file paths.
+    static std::wstring LocationFromUrl(const char* url);
+
+private:
+    void Connect();
+    static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
+    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                                 GError* error, gpointer self);
+    static void OnTitleChanged(GObject* view, GParamSpec* spec, gpointer self);
+    static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                   WebKitPolicyDecisionType type, gpointer self);
+    static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+
+    WebKitWebView* m_pView = nullptr;
+    IWebViewEvents* m_pEvents = nullptr;
+    // False once the object is gone; handlers that called out check it before going on.
+    std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
+    bool m_bSilent = false;
+    // The load in progress failed, or is the browser's error page for a failed one; neither
+    // is reported as a completed navigation.
+    bool m_bLoadFailed = false;
+    bool m_bErrorPagePending = false;
+    bool m_bErrorPageLoad = false;
+    // Navigations asked for by the owner, to see one started inside an event.
+    unsigned m_nNavigations = 0;
+    // A navigation asked for while the error page is on its way (see Navigate).
+    std::string m_strDeferredUrl;
+};
+
+// Answers one window.external request from a page; events may be null (no members).
+// Returns the answer text for the prompt.
+std::string AnswerBridgeRequest(IWebViewEvents* events, const char* request);
+
+}  // namespace platform::gtk

@@ -1,0 +1,71 @@
+// The platform's web browser view: one page inside a child window, its events, and the
+// synchronous window.external channel the page calls the system through.
+//
+// All views share one browser context: cookies, storage and caches are common to every page
+// window and persist in the folder given to SetWebDataDirectory.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/automation.h"
+#include "platform/types.h"
+
+namespace platform {
+
+// What a view reports to its owner. Every call comes on the UI thread, from inside the
+// browser's own event handling.
+class IWebViewEvents {
+public:
+    virtual ~IWebViewEvents() = default;
+    virtual void OnTitleChanged(const std::wstring& title) = 0;
+    // The view has started showing the page at url (it may still be loading).
+    virtual void OnNavigationCommitted(const std::wstring& url) = 0;
+    // A document has loaded: a frame's (before the page's own), or the page's.
+    virtual void OnLoadFinished(const std::wstring& url) = 0;
+    // The browser shows its own error page afterwards.
+    virtual void OnLoadFailed(const std::wstring& url) = 0;
+    // Before a navigation of any frame (or a new window) starts; true cancels it.
+    virtual bool OnBeforeNavigate(const std::wstring& url, const std::wstring& targetFrame) = 0;
+    // window.external: the page asks whether a member exists (S_OK or DISP_E_UNKNOWNNAME).
+    virtual HRESULT OnExternalLookUp(const std::wstring& name) = 0;
+    // window.external: a call (DISPATCH_METHOD) or property read (DISPATCH_PROPERTYGET) of a
+    // member, arguments in the script's order. The result goes back to the script.
+    virtual HRESULT OnExternalCall(const std::wstring& name, WORD flags,
+                                   const std::vector<VARIANT>& args, VARIANT* result) = 0;
+};
+
+class IWebView {
+public:
+    virtual ~IWebView() = default;
+    // Local files are given as full paths, everything else as an address.
+    virtual void Navigate(const std::wstring& url) = 0;
+    // Silent: the page's own dialogs (alert, confirm, prompt) are not shown.
+    virtual void SetSilent(bool silent) = 0;
+    // The body's inline style width and height texts of the page in the view; false when the
+    // page has no body (or cannot be asked in time).
+    virtual bool GetBodyInlineSize(std::wstring* width, std::wstring* height) = 0;
+    // The address of the page shown ("" before the first navigation).
+    virtual std::wstring GetUrl() const = 0;
+};
+
+// Creates a view that fills the child window (WS_CHILD) and reports to events, which must
+// outlive the view. Null when the window is not a child window.
+std::unique_ptr<IWebView> CreateWebView(HWND childWindow, IWebViewEvents* events);
+
+// Where the shared browser context keeps its data (cookies, storage, caches). The first
+// folder given counts, and only before the first view is made; without one a folder below
+// the user's data home is used.
+void SetWebDataDirectory(const std::wstring& folder);
+bool IsWebDataDirectorySet();
+
+// The shared cookie store, synchronous on the UI thread.
+// The cookies a request to url would carry, as "name1=value1; name2=value2"; false when it
+// has none.
+bool GetCookieText(const std::wstring& url, std::wstring* text);
+// Stores "name=data" for url; data may carry attributes ("1; expires=..."). False when the
+// cookie is refused.
+bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data);
+
+}  // namespace platform

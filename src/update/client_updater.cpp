@@ -1,0 +1,159 @@
+#include "update/client_updater.h"
+
+#include "app/environment.h"
+#include "app/helpers.h"
+#include "platform/executable_suffix.h"
+#include "platform/files.h"
+#include "update/update_files.h"
+#include "update/update_messages.h"
+#include "update/update_progress_dlg.h"
+
+namespace {
+constexpr wchar_t kLauncherName[] = L"RunSongDeck";
+constexpr wchar_t kDeliveredLauncherName[] = L"RunSongDeck2";
+}  // namespace
+
+CClientUpdater::CClientUpdater(CNotifyProxy* proxy, LONGLONG currentVersion)
+    : CUpdater(proxy, currentVersion, GetUserAgent()) {}
+
+CClientUpdater::~CClientUpdater() {
+    if (m_pDlg != nullptr) {
+        m_pDlg->DestroyWindow();
+        delete m_pDlg;
+        m_pDlg = nullptr;
+    }
+    SwapLauncher();
+    CUpdater::StopUpdate();
+}
+
+std::wstring CClientUpdater::GetUpdateDirectory() {
+    return GetCommonDataDir() + L"update" + kPathSeparator;
+}
+
+void CClientUpdater::SwapLauncher() {
+    const std::wstring dir = GetModuleDirectory(nullptr);
+    const std::wstring delivered = dir + kDeliveredLauncherName + kExecutableSuffix;
+    if (FileExists(delivered)) {
+        const std::wstring launcher = dir + kLauncherName + kExecutableSuffix;
+        DeleteFileAt(launcher);
+        MoveFileReplacing(delivered, launcher);
+    }
+}
+
+BOOL CClientUpdater::StartCheck(BOOL interactive) {
+    m_bInteractive = interactive;
+    m_bFinished = FALSE;
+    if (interactive && GetProgressDialog() != nullptr) {
+        SetDialogStep(CUpdateProgressDlg::kChecking);
+    }
+    return CheckUpdate(GetUpdateManifestUrl(), GetUpdateDirectory(), GetClientId(), m_strProxy,
+                       m_strProxyUser, m_strProxyPassword);
+}
+
+void CClientUpdater::ClearProxy() {
+    m_strProxy.clear();
+    m_strProxyUser.clear();
+    m_strProxyPassword.clear();
+}
+
+CUpdateProgressDlg* CClientUpdater::GetProgressDialog() {
+    if (m_pDlg == nullptr) {
+        auto* dialog = new CUpdateProgressDlg();
+        if (dialog->Create(nullptr)) {
+            dialog->m_pUpdater = this;
+            dialog->ShowWindow(SW_SHOW);
+            m_pDlg = dialog;
+        } else {
+            delete dialog;
+        }
+    }
+    return m_pDlg;
+}
+
+void CClientUpdater::SetDialogStep(int step) {
+    m_pDlg->m_nStep = step;
+    m_pDlg->SetStep(step);
+}
+
+void CClientUpdater::CloseDialog() {
+    if (m_pDlg != nullptr) {
+        m_pDlg->DestroyWindow();
+        delete m_pDlg;
+        m_pDlg = nullptr;
+    }
+}
+
+void CClientUpdater::PostUpdateEnd() {
+    PostThreadMessageW(GetCurrentThreadId(), WM_UPDATE_END, 0, 0);
+}
+
+void CClientUpdater::OnNewVersion() {
+    if (!m_bInteractive) {
+        StartFileCheck();
+        return;
+    }
+    if (GetProgressDialog() == nullptr) {
+        return;
+    }
+    m_pDlg->SetNotes(m_strLog);
+    SetDialogStep(CUpdateProgressDlg::kUpdateFound);
+}
+
+void CClientUpdater::OnProgress(int percent) {
+    if (m_bInteractive && GetProgressDialog() != nullptr) {
+        m_pDlg->SetProgress(percent);
+    }
+}
+
+void CClientUpdater::ContinueUpdate() {
+    if (m_bFinished) {
+        CloseDialog();
+        PostUpdateEnd();
+    } else if (m_nState == 1) {
+        StartFileCheck();
+    }
+}
+
+void CClientUpdater::CancelUpdate() {
+    StopUpdate();
+    CloseDialog();
+    PostUpdateEnd();
+}
+
+void CClientUpdater::OnUpdateFinished(int result) {
+    m_bFinished = TRUE;
+    if (result == 1) {
+        // A staged manifest of an earlier run would describe another version than the files
+        // beside it, so the new one takes its place.
+        MoveFileReplacing(m_strManifestPath, m_strDir + L"update.xml");
+        WriteTextFile(m_strLog.c_str(), (m_strDir + L"update.txt").c_str());
+        if (m_bInteractive) {
+            if (GetProgressDialog() != nullptr) {
+                if (m_pDlg->GetProgressPos(CUpdateProgressDlg::IDC_PROGRESS) < 100) {
+                    m_pDlg->SetProgressPos(CUpdateProgressDlg::IDC_PROGRESS, 100);
+                }
+                SetDialogStep(CUpdateProgressDlg::kDownloaded);
+            }
+        } else {
+            PostMessageW(GetUpdateMainWindow(), WM_UPDATE_READY, 0, 0);
+        }
+    } else if (result == 2) {
+        if (m_bInteractive && m_pDlg != nullptr) {
+            SetDialogStep(CUpdateProgressDlg::kNoUpdate);
+        }
+    } else {
+        if (!m_bInteractive) {
+            PostUpdateEnd();
+            return;
+        }
+        // A manifest that could not be fetched looks to the user like no update.
+        if (GetProgressDialog() != nullptr) {
+            SetDialogStep(m_nState != 0 ? CUpdateProgressDlg::kDownloadFailed
+                                        : CUpdateProgressDlg::kNoUpdate);
+        }
+    }
+    if (m_bInteractive && m_pDlg != nullptr) {
+        return;  // the dialog waits for the user
+    }
+    PostUpdateEnd();
+}

@@ -1,0 +1,345 @@
+#include "update/updater.h"
+
+#include <cwctype>
+
+#include "app/helpers.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "update/http_get_task_md5.h"
+#include "update/notify_proxy.h"
+#include "update/update_files.h"
+#include "update/xml_document.h"
+
+namespace {
+
+constexpr WPARAM kDone = HTTPGET_DONE;
+constexpr WPARAM kFirstFailure = 1;
+constexpr WPARAM kLastFailure = 8;
+constexpr wchar_t kHttpScheme[] = L"http://";
+constexpr size_t kHttpSchemeLength = 7;
+
+bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, size_t length) {
+    if (text.size() < length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (std::towlower(static_cast<wint_t>(text[i])) !=
+            std::towlower(static_cast<wint_t>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CUpdater::CUpdater(CNotifyProxy* proxy, LONGLONG currentVersion, const std::wstring& userAgent)
+    : m_strUserAgent(userAgent), m_pProxy(proxy), m_nCurrentVersion(currentVersion) {}
+
+CUpdater::~CUpdater() {
+    // The owner stops the run first; whatever is left is only released here.
+    delete m_pTask;
+    m_pTask = nullptr;
+    if (m_pJob) {
+        m_pJob->m_bStop.store(true);
+    }
+}
+
+BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, const std::wstring& id,
+                           const std::wstring& proxy, const std::wstring& proxyUser,
+                           const std::wstring& proxyPassword) {
+    std::wstring directory = dir.empty() ? GetModuleDirectory(nullptr) : dir;
+    if (!directory.empty() && directory.back() != kPathSeparator && directory.back() != L'/') {
+        directory += kPathSeparator;
+    }
+
+    m_strUrl = url;
+    ApplyServerUrlOverride(m_strUrl);
+    m_strUrl += L"?id=" + id + L"&ver=" + std::to_wstring(m_nCurrentVersion);
+
+    m_strDir = directory;
+    CreateDirectoryPath(m_strDir.c_str());
+    m_nState = 0;
+
+    // A failed registration asks for the usual id again next time.
+    m_nMsgId = m_pProxy->RegisterReceiver(m_nMsgId != 0 ? m_nMsgId : kDefaultMsgId, this);
+    m_nTimerId = m_pProxy->RegisterReceiver(m_nTimerId != 0 ? m_nTimerId : kDefaultTimerId, this);
+    m_bRegistered = true;
+    if (m_nTimerId != 0) {
+        SetTimer(m_pProxy->GetSafeHwnd(), m_nTimerId, kProgressPeriodMs, nullptr);
+    }
+    if (m_nMsgId == 0 || m_nTimerId == 0) {
+        return FALSE;
+    }
+
+    m_pTask = new CHttpGetTaskMD5();
+    m_pTask->Init(m_pProxy->GetSafeHwnd(), m_nMsgId, m_strUserAgent.c_str(), proxy.c_str(),
+                  proxyUser.c_str(), proxyPassword.c_str());
+    m_pTask->Stop();
+    m_pTask->Start(m_strDir.c_str(), m_strUrl.c_str());
+    return TRUE;
+}
+
+BOOL CUpdater::ApplyServerUrlOverride(std::wstring& url) {
+    const std::wstring path = GetModuleDirectory(nullptr) + L"serverurl.txt";
+    std::wstring text = ReadTextFile(path.c_str());
+    // A line break after the URL would end up inside the request line.
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'\t')) {
+        text.pop_back();
+    }
+    if (text.size() > kHttpSchemeLength &&
+        StartsWithIgnoringCase(text, kHttpScheme, kHttpSchemeLength)) {
+        url = text;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == m_nMsgId && m_nMsgId != 0) {
+        if (wParam == kDone) {
+            switch (m_nState) {
+                case 0: {
+                    if (m_pTask == nullptr || m_pTask->GetFileName() == nullptr) {
+                        return;
+                    }
+                    m_nState = 1;
+                    m_strManifestPath = m_strDir + m_pTask->GetFileName();
+                    ParseManifest();
+                    break;
+                }
+                case 1:
+                    // Only the worker's own report ends the file check.
+                    if (!m_pJob || !m_pJob->m_bFinished.load()) {
+                        return;
+                    }
+                    m_downloads = m_pJob->m_downloads;
+                    m_dShare = m_pJob->m_dShare;
+                    m_nState = 2;
+                    StartDownloads();
+                    break;
+                default:
+                    OnFileDownloaded();
+                    break;
+            }
+        } else if (wParam >= kFirstFailure && wParam <= kLastFailure) {
+            Finish(0);
+        }
+        return;
+    }
+    if (msg == m_nTimerId && m_nTimerId != 0 && m_nState == 2 && m_dShare != 0 &&
+        m_pTask != nullptr) {
+        const int percent = m_pTask->GetPercent();
+        if (static_cast<unsigned>(percent) <= 100) {
+            OnProgress(static_cast<int>(percent / 100.0 * m_dShare + m_dDone));
+        }
+    }
+}
+
+void CUpdater::Finish(int result) {
+    StopUpdate();
+    OnUpdateFinished(result);
+}
+
+void CUpdater::ParseManifest() {
+    pugi::xml_document document;
+    if (FAILED(LoadXmlDocument(m_strManifestPath, document))) {
+        Finish(0);
+        return;
+    }
+    const pugi::xml_node root = document.select_node("updater").node();
+    if (!root) {
+        Finish(0);
+        return;
+    }
+    std::wstring version;
+    GetNodeText(root, "version", version);
+    m_nNewVersion = ParseInt64(version);
+    if (m_nNewVersion > m_nCurrentVersion) {
+        ParseDescription(root);
+        ParseFileList(root);
+        OnNewVersion();
+    } else {
+        Finish(2);
+    }
+}
+
+void CUpdater::ParseDescription(const pugi::xml_node& root) {
+    m_strDesc.clear();
+    m_strLog.clear();
+    const pugi::xml_node des = root.select_node("des").node();
+    if (!des) {
+        return;
+    }
+    for (const pugi::xml_node& child : des.children()) {
+        const pugi::xml_node first = child.first_child();
+        if (!first) {
+            continue;
+        }
+        if (first.type() != pugi::node_element || std::string_view(first.name()) != "ver") {
+            break;
+        }
+        const LONGLONG version = ParseInt64(GetDomText(first));
+        const pugi::xml_node log = child.select_node("log").node();
+        if (!log) {
+            continue;
+        }
+        if (version == m_nNewVersion) {
+            GetLogLines(log, m_strDesc);
+            m_strLog += m_strDesc;
+            m_strLog += L"\r\n";
+        } else if (version > m_nCurrentVersion) {
+            std::wstring lines;
+            GetLogLines(log, lines);
+            m_strLog += lines;
+            m_strLog += L"\r\n";
+        }
+    }
+}
+
+void CUpdater::GetLogLines(const pugi::xml_node& log, std::wstring& out) {
+    for (const pugi::xpath_node& line : log.select_nodes("line")) {
+        if (!line.node()) {
+            continue;
+        }
+        out += GetDomText(line.node());
+        out += L"\r\n";
+    }
+}
+
+void CUpdater::ParseFileList(const pugi::xml_node& root) {
+    const size_t slash = m_strUrl.rfind(L'/');
+    if (slash == std::wstring::npos || slash == 0) {
+        return;
+    }
+    const std::wstring base = m_strUrl.substr(0, slash + 1);
+    m_downloads.clear();
+    m_names.clear();
+    for (const pugi::xpath_node& file : root.select_nodes("download/file")) {
+        const pugi::xml_node node = file.node();
+        if (!node) {
+            break;
+        }
+        std::wstring link;
+        std::wstring md5;
+        std::wstring version;
+        GetNodeText(node, "link", link);
+        GetNodeText(node, "md5", md5);
+        GetNodeText(node, "ver", version);
+        const LONGLONG fileVersion = ParseInt64(version);
+        const size_t last = link.rfind(L'/');
+        const std::wstring name =
+            (last == std::wstring::npos || last == 0) ? link : link.substr(last + 1);
+        if (fileVersion <= 0 || fileVersion > m_nCurrentVersion) {
+            m_downloads.emplace_back(base + link, md5);
+            m_names.push_back(name);
+        }
+    }
+}
+
+void CUpdater::OnNewVersion() {
+    StartFileCheck();
+}
+
+std::shared_ptr<CFileCheckJob> CUpdater::MakeFileCheckJob() const {
+    auto job = std::make_shared<CFileCheckJob>();
+    job->m_strDir = m_strDir;
+    job->m_names = m_names;
+    job->m_downloads = m_downloads;
+    job->m_hNotifyWnd = m_pProxy->GetSafeHwnd();
+    job->m_nMsgId = m_nMsgId;
+    return job;
+}
+
+unsigned CUpdater::Run() {
+    m_pJob = MakeFileCheckJob();
+    m_pJob->Run();
+    return 0;
+}
+
+unsigned CUpdater::FileCheckEntry(void* job) {
+    std::unique_ptr<std::shared_ptr<CFileCheckJob>> held(
+        static_cast<std::shared_ptr<CFileCheckJob>*>(job));
+    (*held)->Run();
+    return 0;
+}
+
+void CUpdater::StartFileCheck() {
+    if (m_hThread != nullptr) {
+        return;
+    }
+    m_pJob = MakeFileCheckJob();
+    auto* handoff = new std::shared_ptr<CFileCheckJob>(m_pJob);
+    m_hThread = BeginThreadEx(&CUpdater::FileCheckEntry, handoff, &m_nThreadId);
+    if (m_hThread == nullptr) {
+        delete handoff;
+    }
+}
+
+void CUpdater::StopFileCheck() {
+    if (m_pJob) {
+        m_pJob->m_bStop.store(true);
+        m_pJob.reset();
+    }
+    if (m_hThread != nullptr) {
+        // A worker still hashing after the wait goes on detached with its own job and posts
+        // nothing.
+        WaitForSingleObject(m_hThread, 100);
+        CloseHandle(m_hThread);
+        m_hThread = nullptr;
+        m_nThreadId = 0;
+    }
+}
+
+void CUpdater::StartDownloads() {
+    if (!m_downloads.empty() && m_pTask != nullptr) {
+        m_pTask->Stop();
+        m_pTask->Start(m_strDir.c_str(), m_downloads.front().first.c_str());
+    } else {
+        Finish(m_downloads.empty() ? 1 : 0);
+    }
+}
+
+void CUpdater::OnFileDownloaded() {
+    if (m_pTask == nullptr || m_downloads.empty()) {
+        return;
+    }
+    const LPCWSTR fileName = m_pTask->GetFileName();
+    const std::wstring path = m_strDir + (fileName != nullptr ? fileName : L"");
+    const DownloadEntry& front = m_downloads.front();
+    const bool good = front.second.empty() || front.second == m_pTask->GetMD5();
+    if (good) {
+        m_downloads.erase(m_downloads.begin());
+        m_dDone += m_dShare;
+        m_nFailures = 0;
+        OnProgress(static_cast<int>(m_dDone));
+    } else {
+        DeleteFileAt(path);
+        ++m_nFailures;
+    }
+
+    if (m_nFailures >= kMaxMismatches) {
+        Finish(0);
+    } else if (!m_downloads.empty()) {
+        m_pTask->Stop();
+        m_pTask->Start(m_strDir.c_str(), m_downloads.front().first.c_str());
+    } else {
+        Finish(1);
+    }
+}
+
+void CUpdater::StopUpdate() {
+    if (m_pTask != nullptr) {
+        m_pTask->Stop();
+        delete m_pTask;
+        m_pTask = nullptr;
+    }
+    StopFileCheck();
+    if (m_bRegistered && m_pProxy != nullptr) {
+        m_pProxy->UnregisterReceiver(m_nMsgId);
+        m_pProxy->UnregisterReceiver(m_nTimerId);
+        KillTimer(m_pProxy->GetSafeHwnd(), m_nTimerId);
+        m_bRegistered = false;
+    }
+}

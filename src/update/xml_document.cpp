@@ -1,0 +1,154 @@
+#include "update/xml_document.h"
+
+#include <cerrno>
+#include <climits>
+#include <cwchar>
+#include <cwctype>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "app/helpers.h"
+#include "platform/files.h"
+
+namespace {
+
+// The encoding named in the XML declaration at the start of the bytes, lower case.
+std::string DeclaredEncoding(const std::string& bytes) {
+    if (bytes.compare(0, 5, "<?xml") != 0) {
+        return {};
+    }
+    const size_t end = bytes.find("?>");
+    const size_t key = bytes.find("encoding", 0);
+    if (end == std::string::npos || key == std::string::npos || key > end) {
+        return {};
+    }
+    size_t open = bytes.find_first_of("\"'", key);
+    if (open == std::string::npos || open > end) {
+        return {};
+    }
+    const size_t close = bytes.find(bytes[open], open + 1);
+    if (close == std::string::npos || close > end) {
+        return {};
+    }
+    std::string name = bytes.substr(open + 1, close - open - 1);
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name;
+}
+
+bool IsCodePage936(const std::string& encoding) {
+    return encoding == "gb2312" || encoding == "gbk" || encoding == "gb18030" ||
+           encoding == "cp936" || encoding == "windows-936";
+}
+
+void CollectText(const pugi::xml_node& node, std::string& out) {
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            out += child.value();
+        } else if (child.type() == pugi::node_element) {
+            CollectText(child, out);
+        }
+    }
+}
+
+bool IsXmlSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+}  // namespace
+
+HRESULT LoadXmlDocument(const std::wstring& path, pugi::xml_document& document) {
+    document.reset();
+    std::error_code error;
+    const std::filesystem::path fsPath = PathFromWide(path);
+    const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
+    if (error || size > kMaxManifestBytes) {
+        return E_FAIL;
+    }
+    std::ifstream file(fsPath, std::ios::binary);
+    if (!file) {
+        return E_FAIL;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (bytes.size() > kMaxManifestBytes) {
+        return E_FAIL;
+    }
+
+    // Comments and processing instructions are nodes of the document, as the notes walk
+    // expects them to be.
+    const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+    pugi::xml_parse_result result;
+    if (IsCodePage936(DeclaredEncoding(bytes))) {
+        try {
+            CWideText wide = ToWide936(bytes.c_str());
+            result = document.load_buffer(wide.c_str(), wide.size() * sizeof(wchar_t), options,
+                                          pugi::encoding_wchar);
+        } catch (const HResultError&) {
+            return E_FAIL;
+        }
+    } else {
+        result = document.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+    }
+    return result ? S_OK : E_FAIL;
+}
+
+std::wstring GetDomText(const pugi::xml_node& node) {
+    std::string utf8;
+    CollectText(node, utf8);
+    std::wstring text = pugi::as_wide(utf8);
+    size_t first = 0;
+    while (first < text.size() && IsXmlSpace(text[first])) {
+        ++first;
+    }
+    size_t last = text.size();
+    while (last > first && IsXmlSpace(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+BOOL GetNodeText(const pugi::xml_node& node, const char* name, std::wstring& text) {
+    text.clear();
+    pugi::xml_node child;
+    try {
+        child = node.select_node(name).node();
+    } catch (const pugi::xpath_exception&) {
+        return FALSE;
+    }
+    if (!child) {
+        return FALSE;
+    }
+    text = GetDomText(child);
+    return TRUE;
+}
+
+LONGLONG ParseInt64(const std::wstring& text) {
+    const wchar_t* p = text.c_str();
+    while (std::iswspace(static_cast<wint_t>(*p))) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == L'+' || *p == L'-') {
+        negative = *p == L'-';
+        ++p;
+    }
+    unsigned long long value = 0;
+    const unsigned long long limit =
+        negative ? static_cast<unsigned long long>(LLONG_MAX) + 1 : LLONG_MAX;
+    bool overflow = false;
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        const unsigned digit = static_cast<unsigned>(*p - L'0');
+        if (value > (limit - digit) / 10) {
+            overflow = true;
+            continue;
+        }
+        value = value * 10 + digit;
+    }
+    if (overflow) {
+        return negative ? LLONG_MIN : LLONG_MAX;
+    }
+    return negative ? static_cast<LONGLONG>(0 - value) : static_cast<LONGLONG>(value);
+}

@@ -1,0 +1,133 @@
+// Test pages and commands for the browser tests: pages are written into a temporary folder,
+// and the commands record what a page hands them.
+#pragma once
+
+#include <glib.h>
+#include <gio/gio.h>
+#include <glib/gstdio.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "browser/invoke_handler.h"
+#include "platform/text_encoding.h"
+
+namespace webtest {
+
+// Script put before a test page's own: t(f) gives f()'s value as text, or "E" and the
+// HRESULT of the error it threw; done(list) publishes the results as the title.
+constexpr const char kHarness[] =
+    "<script>function t(f){try{return String(f());}catch(e){"
+    "return 'E'+((e.number===undefined?0:e.number)>>>0).toString(16);}}"
+    "function done(r){document.title='done:'+r.join('|');}</script>";
+
+// A port on 127.0.0.1 that nothing listens on (bound once, then released).
+inline int FreeLoopbackPort() {
+    GSocket* socket =
+        g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
+    GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
+    GSocketAddress* any = g_inet_socket_address_new(loopback, 0);
+    g_socket_bind(socket, any, TRUE, nullptr);
+    GSocketAddress* bound = g_socket_get_local_address(socket, nullptr);
+    int port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
+    g_object_unref(bound);
+    g_object_unref(any);
+    g_object_unref(loopback);
+    g_socket_close(socket, nullptr);
+    g_object_unref(socket);
+    return port;
+}
+
+class CPageFolder {
+public:
+    CPageFolder() {
+        gchar* dir = g_dir_make_tmp("songdeck-pages-XXXXXX", nullptr);
+        m_strDir = dir;
+        g_free(dir);
+    }
+    ~CPageFolder() {
+        for (const std::string& file : m_files) {
+            g_remove(file.c_str());
+        }
+        g_rmdir(m_strDir.c_str());
+    }
+    // Writes the page and returns its full path as the system's wide text.
+    std::wstring Write(const std::string& name, const std::string& html) {
+        std::string path = m_strDir + "/" + name;
+        std::ofstream(path, std::ios::binary) << html;
+        m_files.push_back(path);
+        return Utf8ToWide(path);
+    }
+    const std::string& Dir() const { return m_strDir; }
+
+private:
+    std::string m_strDir;
+    std::vector<std::string> m_files;
+};
+
+// Answers with a fixed text followed by the VARIANT types it received (script order), so a
+// page sees what the bridge handed over.
+class CEchoTypesCommand : public CInvokeHandler {
+public:
+    explicit CEchoTypesCommand(const wchar_t* name) : CInvokeHandler(name) {}
+    HRESULT Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* p, VARIANT* r, EXCEPINFO*,
+                   UINT*) override {
+        std::wstring text = wFlags == DISPATCH_PROPERTYGET ? L"get" : L"call";
+        for (UINT i = p->cArgs; i-- > 0;) {
+            text += L":" + std::to_wstring(p->rgvarg[i].vt);
+        }
+        if (r != nullptr) {
+            VariantInit(r);
+            r->vt = VT_BSTR;
+            r->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        }
+        return S_OK;
+    }
+};
+
+// Gives back its first argument unchanged (any type), or the HRESULT it is told to fail with.
+class CReturnCommand : public CInvokeHandler {
+public:
+    explicit CReturnCommand(const wchar_t* name, HRESULT hr = S_OK)
+        : CInvokeHandler(name), m_hr(hr) {}
+    HRESULT Invoke(REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* r, EXCEPINFO*, UINT*) override {
+        if (FAILED(m_hr)) {
+            return m_hr;
+        }
+        if (p->cArgs < 1) {
+            return E_FAIL;
+        }
+        m_nCalls++;
+        if (p->rgvarg[p->cArgs - 1].vt == VT_BSTR) {
+            m_strLast = p->rgvarg[p->cArgs - 1].bstrVal;
+        }
+        if (r != nullptr) {
+            VariantCopy(r, &p->rgvarg[p->cArgs - 1]);
+        }
+        return S_OK;
+    }
+    HRESULT m_hr;
+    int m_nCalls = 0;
+    std::wstring m_strLast;
+};
+
+// Runs a task inside the call (a nested loop, a closed window) and answers "after".
+class CActionCommand : public CInvokeHandler {
+public:
+    CActionCommand(const wchar_t* name, std::function<void()> action)
+        : CInvokeHandler(name), m_action(std::move(action)) {}
+    HRESULT Invoke(REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override {
+        m_action();
+        if (r != nullptr) {
+            VariantInit(r);
+            r->vt = VT_BSTR;
+            r->bstrVal = SysAllocString(L"after");
+        }
+        return S_OK;
+    }
+    std::function<void()> m_action;
+};
+
+}  // namespace webtest

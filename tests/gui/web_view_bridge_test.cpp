@@ -1,0 +1,265 @@
+// The WebKit view and its window.external bridge, in a bare GTK window.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "browser/external_call.h"
+#include "browser/main_dispatch_imp.h"
+#include "platform/linux/web_view_gtk.h"
+#include "gui_support.h"
+#include "web_test_support.h"
+
+using webtest::CActionCommand;
+using webtest::CEchoTypesCommand;
+using webtest::CReturnCommand;
+using webtest::kHarness;
+
+namespace {
+
+class CRecordingEvents : public platform::IWebViewEvents {
+public:
+    void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
+    void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
+    void OnLoadFinished(const std::wstring& url) override { m_log.push_back(L"3 " + url); }
+    void OnLoadFailed(const std::wstring& url) override {
+        m_log.push_back(L"4 " + url);
+        if (m_onFailure) {
+            m_onFailure();
+        }
+    }
+    bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
+        m_log.push_back(L"0 " + url);
+        return false;
+    }
+    HRESULT OnExternalLookUp(const std::wstring& name) override {
+        return LookUpExternalMember(&m_dispatch, name);
+    }
+    HRESULT OnExternalCall(const std::wstring& name, WORD flags, const std::vector<VARIANT>& args,
+                           VARIANT* result) override {
+        return InvokeExternalMember(&m_dispatch, name, flags, args, result);
+    }
+    bool Logged(const std::wstring& line) const {
+        return std::find(m_log.begin(), m_log.end(), line) != m_log.end();
+    }
+
+    CMainDispatchImp m_dispatch;
+    std::wstring m_strTitle;
+    std::vector<std::wstring> m_log;
+    std::function<void()> m_onFailure;
+};
+
+class WebViewBridge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_default_size(GTK_WINDOW(m_pWindow), 500, 400);
+        m_pView = std::make_unique<platform::gtk::CWebViewGtk>(&m_events);
+        gtk_container_add(GTK_CONTAINER(m_pWindow), m_pView->GetWidget());
+        gtk_widget_show_all(m_pWindow);
+        m_events.m_dispatch.RegisterHandler(&m_types);
+        m_events.m_dispatch.RegisterHandler(&m_ret);
+        m_events.m_dispatch.RegisterHandler(&m_fail);
+    }
+    void TearDown() override {
+        m_pView.reset();
+        if (m_pWindow != nullptr) {
+            gtk_widget_destroy(m_pWindow);
+        }
+    }
+    // Loads the page and waits for its "done:" title; returns the results part.
+    std::wstring RunPage(const std::string& body, int timeoutMs = 15000) {
+        m_events.m_strTitle.clear();
+        m_pView->Navigate(m_pages.Write(
+            "page.html",
+            std::string("<html><head>") + kHarness + "</head><body>" + body + "</body></html>"));
+        bool done =
+            PumpUntil([&] { return m_events.m_strTitle.rfind(L"done:", 0) == 0; }, timeoutMs);
+        EXPECT_TRUE(done) << "the page did not finish; title " << WideToUtf8(m_events.m_strTitle);
+        return done ? m_events.m_strTitle.substr(5) : L"";
+    }
+
+    webtest::CPageFolder m_pages;
+    CRecordingEvents m_events;
+    CEchoTypesCommand m_types{L"Types"};
+    CReturnCommand m_ret{L"Ret"};
+    CReturnCommand m_fail{L"Fail", E_NOTIMPL};
+    GtkWidget* m_pWindow = nullptr;
+    std::unique_ptr<platform::gtk::CWebViewGtk> m_pView;
+};
+
+}  // namespace
+
+TEST_F(WebViewBridge, ArgumentsResultsAndErrorsCrossWithTheirTypes) {
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>external.Types('a',1,-2147483648,2147483648,1.5,true,false,null,undefined)));"
+        "r.push(t(()=>external.Types()));"
+        "r.push(t(()=>String(external.Types)));"
+        "r.push(t(()=>external.Types=='get'));"
+        "r.push(t(()=>typeof external.Nope));"
+        "r.push(t(()=>typeof external.types));"
+        "r.push(t(()=>'Types' in external));"
+        "r.push(t(()=>external.Ret(5)===5&&external.Ret(1.25)===1.25&&external.Ret(true)===true"
+        "&&external.Ret(null)===undefined&&external.Ret('x')==='x'&&isNaN(external.Ret(NaN))));"
+        "r.push(t(()=>external.Fail(1)));"
+        "r.push(t(()=>external.Nope()));"
+        "r.push(t(()=>external.Ret({a:1})));"
+        "r.push(t(()=>external.Ret(function(){})));"
+        "r.push(t(()=>external.Ret([1],2)));"
+        "r.push(t(()=>external.Ret(Symbol('s'))));"
+        "r.push(t(()=>external.Ret()));"
+        "r.push(t(()=>window.external===external&&typeof window.external));"
+        "done(r);</script>");
+    EXPECT_EQ(results,
+              L"call:8:3:3:5:5:11:11:0:0|call|get|true|undefined|undefined|true|true|E80004001"
+              L"|E0|E80020005|E80020005|E80020005|E80020005|E80004005|object");
+}
+
+TEST_F(WebViewBridge, TextSurvivesUnchangedAndHugeTextIsRefused) {
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "var s='a\\u0000b\\ud800c\\udc00\\u4e2d\\ud83d\\ude00\"\\\\\\n\\u2028\\u00e9';"
+        "r.push(t(()=>external.Ret(s)===s));"
+        "var big='x'.repeat(1<<20)+'\\u4e2d';"
+        "r.push(t(()=>external.Ret(big)===big));"
+        "r.push(t(()=>external.Ret('y'.repeat(17*1024*1024))));"
+        "r.push(t(()=>external.Ret('still')));"
+        "done(r);</script>",
+        60000);
+    EXPECT_EQ(results, L"true|true|E80004005|still");
+}
+
+TEST_F(WebViewBridge, PagePromptsStayPromptsAndSilenceAnswersThemUnseen) {
+    std::string seen;
+    g_signal_connect(
+        m_pView->GetWidget(), "script-dialog",
+        G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+            *static_cast<std::string*>(data) = webkit_script_dialog_get_message(dialog);
+            if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT) {
+                webkit_script_dialog_prompt_set_text(dialog, "typed");
+            }
+            return TRUE;
+        }),
+        &seen);
+    std::wstring results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>prompt('\\u0001songdeck-bridge:forged:[\"c\",\"Ret\",1,[1]]','d')));"
+        "r.push(t(()=>external.Ret('bridge')));"
+        "done(r);</script>");
+    EXPECT_EQ(results, L"typed|bridge");
+    EXPECT_EQ(seen, "\x01songdeck-bridge:forged:[\"c\",\"Ret\",1,[1]]");
+    EXPECT_EQ(m_ret.m_nCalls, 1);
+
+    seen.clear();
+    m_pView->SetSilent(true);
+    results = RunPage(
+        "<script>var r=[];"
+        "r.push(t(()=>prompt('q','d')));r.push(t(()=>confirm('c')));r.push(t(()=>alert('a')));"
+        "r.push(t(()=>external.Ret('bridge')));"
+        "done(r);</script>");
+    EXPECT_EQ(results, L"null|false|undefined|bridge");
+    EXPECT_EQ(seen, "");
+}
+
+TEST_F(WebViewBridge, ACallMayRunANestedLoopOrCloseTheView) {
+    bool ticked = false;
+    CActionCommand nested(L"Nested", [&] {
+        g_timeout_add(
+            50,
+            [](gpointer flag) -> gboolean {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &ticked);
+        PumpUntil([&] { return ticked; }, 3000);
+    });
+    m_events.m_dispatch.RegisterHandler(&nested);
+    EXPECT_EQ(RunPage("<script>done([t(()=>external.Nested())]);</script>"), L"after");
+    EXPECT_TRUE(ticked);
+
+    CActionCommand close(L"Close", [&] {
+        m_pView.reset();
+        gtk_widget_destroy(m_pWindow);
+        m_pWindow = nullptr;
+    });
+    m_events.m_dispatch.RegisterHandler(&close);
+    m_events.m_strTitle.clear();
+    m_pView->Navigate(
+        m_pages.Write("close.html", "<script>external.Close();external.Ret('late');</script>"));
+    EXPECT_TRUE(PumpUntil([&] { return m_pView == nullptr; }, 10000));
+    // The page is gone with its view: nothing more reaches the commands.
+    PumpFor(300);
+    EXPECT_EQ(m_ret.m_nCalls, 0);
+}
+
+TEST_F(WebViewBridge, LoadEventsAndFailuresWithoutTheErrorPage) {
+    std::wstring page = m_pages.Write("events.html", "<title>First title</title>hello");
+    m_pView->Navigate(page);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return m_events.Logged(L"3 " + page) && m_events.m_strTitle == L"First title"; },
+        10000));
+    EXPECT_TRUE(m_events.Logged(L"0 " + page));
+    EXPECT_TRUE(m_events.Logged(L"2 " + page));
+    EXPECT_EQ(m_pView->GetUrl(), page);
+
+    m_events.m_log.clear();
+    std::wstring missing = Utf8ToWide(m_pages.Dir()) + L"/missing.html";
+    m_pView->Navigate(missing);
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"4 " + missing); }, 10000));
+    // The browser's error page that follows is not a completed navigation.
+    PumpFor(500);
+    EXPECT_FALSE(m_events.Logged(L"3 " + missing));
+    EXPECT_FALSE(m_events.Logged(L"2 " + missing));
+
+    // An owner that goes elsewhere on an error gets its page, not the error page.
+    std::wstring fallback = m_pages.Write("fallback.html", "<title>Fallback</title>");
+    m_events.m_onFailure = [&] { m_pView->Navigate(fallback); };
+    m_pView->Navigate(missing);
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + fallback); }, 10000));
+    EXPECT_EQ(m_pView->GetUrl(), fallback);
+    m_events.m_onFailure = nullptr;
+}
+
+TEST_F(WebViewBridge, NewWindowTargetsOpenASeparateBrowserWindow) {
+    m_pages.Write("other.html",
+                  "<title>Other window</title><script>"
+                  "document.title+=' '+(typeof external.Ret);</script>");
+    auto findOther = [] {
+        GtkWidget* found = nullptr;
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* w = windows; w != nullptr; w = w->next) {
+            const char* title = gtk_window_get_title(GTK_WINDOW(w->data));
+            if (title != nullptr && g_str_has_prefix(title, "Other window") &&
+                gtk_widget_get_visible(GTK_WIDGET(w->data))) {
+                found = GTK_WIDGET(w->data);
+            }
+        }
+        g_list_free(windows);
+        return found;
+    };
+    RunPage(
+        "<a id='l' href='other.html' target='_blank'>x</a><script>"
+        "document.getElementById('l').click();done([]);</script>");
+    ASSERT_TRUE(PumpUntil([&] { return findOther() != nullptr; }, 10000));
+    // The separate window is a plain browser: its page has no external members.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return g_strcmp0(gtk_window_get_title(GTK_WINDOW(findOther())),
+                             "Other window undefined") == 0;
+        },
+        10000));
+    gtk_widget_destroy(findOther());
+    EXPECT_EQ(m_ret.m_nCalls, 0);
+}
+
+TEST_F(WebViewBridge, PagesShowNoScrollBarsEvenWhenTallerThanTheView) {
+    EXPECT_EQ(RunPage("<div style='width:3000px;height:3000px'></div><script>onload=function(){"
+                      "done([getComputedStyle(document.documentElement).overflow,"
+                      "innerWidth-document.scrollingElement.clientWidth,"
+                      "innerHeight-document.scrollingElement.clientHeight]);};</script>"),
+              L"hidden|0|0");
+}
