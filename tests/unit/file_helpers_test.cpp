@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -7,6 +8,8 @@
 #include <csignal>
 #include <filesystem>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "app/helpers.h"
 #include "temp_folder.h"
@@ -135,6 +138,47 @@ TEST(DeleteDirectoryTree, RemovesEverythingButDoesNotFollowLinks) {
     EXPECT_FALSE(fs::exists(dir.path() / "tree"));
     EXPECT_EQ(outside.Read("precious.txt"), "keep");
     EXPECT_FALSE(DeleteDirectoryTree(dir.wide(L"tree").c_str()));
+}
+
+// An entry that cannot be removed, even by root: its path is longer than the system allows.
+TEST(DeleteDirectoryTree, AnEntryThatCannotBeRemovedDoesNotStopTheOthers) {
+    TempFolder dir;
+    std::string path = (dir.path() / "tree").string();
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    std::vector<int> folders{::open(path.c_str(), O_RDONLY | O_DIRECTORY)};
+    std::vector<std::string> names;
+    // Nest folders until the deepest one's path is 3950 characters long.
+    while (path.size() < 3950) {
+        size_t room = 3950 - path.size() - 1;
+        names.push_back(std::string(room > 255 ? 200 : room, 'd'));
+        path += "/" + names.back();
+        ASSERT_EQ(::mkdirat(folders.back(), names.back().c_str(), 0700), 0);
+        folders.push_back(::openat(folders.back(), names.back().c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(folders.back(), 0);
+    }
+    const std::string longName(200, 'x');  // its path exceeds PATH_MAX
+    std::vector<std::string> files{longName};
+    for (int i = 0; i < 20; ++i) {
+        files.push_back("f" + std::to_string(i));
+    }
+    for (const std::string& name : files) {
+        ::close(::openat(folders.back(), name.c_str(), O_WRONLY | O_CREAT, 0600));
+    }
+
+    EXPECT_FALSE(DeleteDirectoryTree(dir.wide(L"tree").c_str()));
+    int left = 0;
+    for (const std::string& name : files) {
+        left += ::faccessat(folders.back(), name.c_str(), F_OK, 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(left, 1) << "only the file with the overlong path may stay";
+
+    ::unlinkat(folders.back(), longName.c_str(), 0);
+    for (size_t i = names.size(); i-- > 0;) {
+        ::unlinkat(folders[i], names[i].c_str(), AT_REMOVEDIR);
+    }
+    for (int fd : folders) {
+        ::close(fd);
+    }
 }
 
 TEST(FileNameFromUrl, TakesTheLastSegmentMadeSafe) {
