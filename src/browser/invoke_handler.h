@@ -13,7 +13,8 @@ public:
     CInvokeHandler& operator=(const CInvokeHandler&) = delete;
 
     // IDispatch::Invoke without the DISPID. The bridge guarantees that rgvarg holds exactly
-    // cArgs values, the script's first argument last.
+    // cArgs values, the script's first argument last; the page chooses their number and types,
+    // so commands read them with the checks of browser/script_arguments.h.
     virtual HRESULT Invoke(REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                            VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 
