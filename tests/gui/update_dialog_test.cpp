@@ -102,6 +102,25 @@ protected:
     bool WaitForStatus(HWND dialog, const std::string& status) {
         return PumpUntil([&] { return StatusLine(dialog) == status; }, kDeadlineMs);
     }
+    // An interactive check whose only file stops arriving after a quarter: the dialog stays
+    // in the downloading step. Null when it never got there.
+    HWND StartStalledDownload() {
+        auto body = std::make_shared<const std::string>(400000, 'b');
+        server.ServeFile("/desktop/update.xml",
+                         BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
+        server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
+        HWND dialog = StartInteractiveCheck();
+        if (!WaitForStatus(dialog, kFound)) {
+            ADD_FAILURE() << "no update was found: " << StatusLine(dialog);
+            return nullptr;
+        }
+        Press(dialog, kContinue);
+        if (!PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs)) {
+            ADD_FAILURE() << "the download never showed progress";
+            return nullptr;
+        }
+        return dialog;
+    }
     // The thread ends by itself once its run is over.
     bool WaitForThreadEnd() {
         return thread != nullptr &&
@@ -208,16 +227,8 @@ TEST_F(UpdateDialog, AFailedDownloadIsShownAndClosesWithoutAQuestion) {
 }
 
 TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
-    auto body = std::make_shared<const std::string>(400000, 'b');
-    server.ServeFile("/desktop/update.xml",
-                     BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
-    server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
-
-    HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
-    Press(dialog, kContinue);
-    ASSERT_TRUE(PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs))
-        << "the download never showed progress";
+    HWND dialog = StartStalledDownload();
+    ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(StatusLine(dialog), kDownloading);
 
     Press(dialog, kCancel);
@@ -252,16 +263,8 @@ TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
 }
 
 TEST_F(UpdateDialog, CloseRequestsQueuedWhileAskingAskOnce) {
-    auto body = std::make_shared<const std::string>(400000, 'b');
-    server.ServeFile("/desktop/update.xml",
-                     BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
-    server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
-
-    HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
-    Press(dialog, kContinue);
-    ASSERT_TRUE(PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs))
-        << "the download never showed progress";
+    HWND dialog = StartStalledDownload();
+    ASSERT_NE(dialog, nullptr);
 
     // Two closes reach the update thread back to back; the second arrives while the question
     // of the first is open.
