@@ -116,13 +116,19 @@ void CUpdateProgressDlg::OnContinue() {
         if (m_pUpdater != nullptr) {
             m_pUpdater->ContinueUpdate();
         }
-    } else if (m_nStep == kDownloaded) {
+    } else if (m_nStep == kDownloaded && !m_bRestartRequested) {
+        m_bRestartRequested = true;
         CDialog::OnOK();
         PostMessageW(GetUpdateMainWindow(), WM_UPDATE_READY, 1, 0);
     }
 }
 
 void CUpdateProgressDlg::OnCancel() {
+    if (m_bAsking) {
+        // While the question is open the dialog must outlive it: a second close, even one
+        // that would need no question, waits for the answer.
+        return;
+    }
     CClientUpdater* updater = m_pUpdater;
     if (m_nStep == kDone) {
         CDialog::OnCancel();
@@ -132,8 +138,10 @@ void CUpdateProgressDlg::OnCancel() {
         }
         return;
     }
+    m_bAsking = true;
     const int answer =
         MessageBoxW(m_hWnd, L"更新还未完成，确定退出吗？", L"退出询问", MB_YESNO | MB_ICONQUESTION);
+    m_bAsking = false;
     if (answer == IDYES) {
         CDialog::OnCancel();
         if (updater != nullptr) {

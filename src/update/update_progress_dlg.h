@@ -44,6 +44,12 @@ public:
 
     CClientUpdater* m_pUpdater = nullptr;
     int m_nStep = kChecking;
+
+private:
+    // Clicks are queued to this thread: a second one may arrive while the question is open
+    // or after the restart was asked for.
+    bool m_bAsking = false;
+    bool m_bRestartRequested = false;
 };
 
 // The title by which an open update dialog is found.

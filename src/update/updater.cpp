@@ -252,7 +252,7 @@ std::shared_ptr<CFileCheckJob> CUpdater::MakeFileCheckJob() const {
     return job;
 }
 
-unsigned CUpdater::Run() {
+unsigned CUpdater::CheckExistingFiles() {
     m_pJob = MakeFileCheckJob();
     m_pJob->Run();
     return 0;

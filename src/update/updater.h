@@ -38,8 +38,12 @@ public:
     virtual void OnUpdateFinished(int result) = 0;
     virtual void OnProgress(int percent) {}
 
-    // The file check, run on the current thread (the worker runs the same job).
-    unsigned Run() override;
+    // The worker's body: the file check, run on the current thread (the worker started by
+    // OnNewVersion runs the same job).
+    unsigned Run() override { return CheckExistingFiles(); }
+    // Drops from the downloads every file already in the update directory with its MD5, then
+    // posts the end of the check to the proxy.
+    unsigned CheckExistingFiles();
 
     // Replaces url with the http URL of serverurl.txt beside the executable, if there is one.
     static BOOL ApplyServerUrlOverride(std::wstring& url);

@@ -102,6 +102,25 @@ protected:
     bool WaitForStatus(HWND dialog, const std::string& status) {
         return PumpUntil([&] { return StatusLine(dialog) == status; }, kDeadlineMs);
     }
+    // An interactive check whose only file stops arriving after a quarter: the dialog stays
+    // in the downloading step. Null when it never got there.
+    HWND StartStalledDownload() {
+        auto body = std::make_shared<const std::string>(400000, 'b');
+        server.ServeFile("/desktop/update.xml",
+                         BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
+        server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
+        HWND dialog = StartInteractiveCheck();
+        if (!WaitForStatus(dialog, kFound)) {
+            ADD_FAILURE() << "no update was found: " << StatusLine(dialog);
+            return nullptr;
+        }
+        Press(dialog, kContinue);
+        if (!PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs)) {
+            ADD_FAILURE() << "the download never showed progress";
+            return nullptr;
+        }
+        return dialog;
+    }
     // The thread ends by itself once its run is over.
     bool WaitForThreadEnd() {
         return thread != nullptr &&
@@ -156,9 +175,12 @@ TEST_F(UpdateDialog, AnUpdateIsFoundConfirmedDownloadedAndRestarted) {
     EXPECT_TRUE(fs::exists(updateDir / "update.txt"));
     TakeScreenshot("update-dialog-downloaded");
 
+    // A double click queues two presses: the client is restarted once.
+    Press(dialog, kContinue);
     Press(dialog, kContinue);
     EXPECT_TRUE(PumpUntil([&] { return !mainWindow.ready.empty(); }, kDeadlineMs))
         << "the restart request never reached the main window";
+    PumpFor(300);
     EXPECT_EQ(mainWindow.ready, std::vector<WPARAM>{1});
     EXPECT_TRUE(PumpUntil([&] { return !Shown(dialog); }, kDeadlineMs));
 }
@@ -205,16 +227,8 @@ TEST_F(UpdateDialog, AFailedDownloadIsShownAndClosesWithoutAQuestion) {
 }
 
 TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
-    auto body = std::make_shared<const std::string>(400000, 'b');
-    server.ServeFile("/desktop/update.xml",
-                     BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
-    server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
-
-    HWND dialog = StartInteractiveCheck();
-    ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);
-    Press(dialog, kContinue);
-    ASSERT_TRUE(PumpUntil([&] { return Progress(dialog) > 0; }, kDeadlineMs))
-        << "the download never showed progress";
+    HWND dialog = StartStalledDownload();
+    ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(StatusLine(dialog), kDownloading);
 
     Press(dialog, kCancel);
@@ -246,6 +260,26 @@ TEST_F(UpdateDialog, LeavingADownloadAsksFirstAndNoKeepsItGoing) {
     EXPECT_TRUE(WaitForThreadEnd()) << "the thread did not end after leaving";
     EXPECT_EQ(FindOpenUpdateDialog(), nullptr);
     EXPECT_TRUE(mainWindow.ready.empty());
+}
+
+TEST_F(UpdateDialog, CloseRequestsQueuedWhileAskingAskOnce) {
+    HWND dialog = StartStalledDownload();
+    ASSERT_NE(dialog, nullptr);
+
+    // Two closes reach the update thread back to back; the second arrives while the question
+    // of the first is open.
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(
+        PumpUntil([] { return !platform::testing::ListMessageBoxes().empty(); }, kDeadlineMs))
+        << "no question was asked";
+    PumpFor(500);
+    EXPECT_EQ(platform::testing::ListMessageBoxes().size(), 1u);
+
+    EXPECT_TRUE(platform::testing::PressMessageBoxButton(L"退出询问", IDYES));
+    EXPECT_TRUE(WaitForThreadEnd()) << "the thread did not end after leaving";
+    EXPECT_EQ(FindOpenUpdateDialog(), nullptr);
+    EXPECT_TRUE(platform::testing::ListMessageBoxes().empty());
 }
 
 TEST(UpdateProgressDialog, TheBarNeverMovesBackAndOnlyFullShowsDownloaded) {
