@@ -1,0 +1,43 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/text_encoding.h"
+
+extern char** environ;
+
+bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstring>& arguments) {
+    const std::string program = WideToUtf8(path);
+    std::vector<std::string> texts;
+    texts.push_back(program);
+    for (const std::wstring& argument : arguments) {
+        texts.push_back(WideToUtf8(argument));
+    }
+    std::vector<char*> argv;
+    for (std::string& text : texts) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    // A new session, so that the started program is no child of our terminal or our caller.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int error =
+        posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    return error == 0;
+}
+
+bool FlushToDisk(const std::wstring& path) {
+    const int fd = ::open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    return flushed;
+}

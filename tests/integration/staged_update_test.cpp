@@ -1,0 +1,145 @@
+// Putting a staged update in place on the real file system: all files or none, the stage
+// untouched unless everything went in, links and unsafe names refused.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "staged_update.h"
+#include "unit/temp_folder.h"
+#include "update_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const StageVerifier kTrusted = [](const std::wstring&) { return true; };
+const StageVerifier kDistrusted = [](const std::wstring&) { return false; };
+
+class StagedUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(m_root.path() / "program");
+        fs::create_directories(m_root.path() / "stage");
+        WriteProgram("SongDeck", "old client");
+        fs::permissions(m_root.path() / "program" / "SongDeck", fs::perms(0755));
+        WriteProgram("RunSongDeck", "old launcher");
+        fs::permissions(m_root.path() / "program" / "RunSongDeck", fs::perms(0755));
+    }
+
+    void WriteProgram(const std::string& name, const std::string& bytes) {
+        m_root.Write("program/" + name, bytes);
+    }
+    void Stage(const std::vector<std::pair<std::string, std::string>>& files,
+               const std::string& linkFolder = "files/") {
+        std::vector<updatetest::ManifestFile> listed;
+        for (const auto& [name, bytes] : files) {
+            m_root.Write("stage/" + name, bytes);
+            listed.push_back({linkFolder + name, updatetest::Md5Of(bytes), 0});
+        }
+        m_root.Write("stage/update.xml", updatetest::BuildManifest(10000020000, {}, listed));
+        m_root.Write("stage/update.txt", "notes\r\n");
+    }
+    std::string Program(const std::string& name) const { return m_root.Read("program/" + name); }
+    size_t StageEntries() const {
+        return std::distance(fs::directory_iterator(m_root.path() / "stage"), {});
+    }
+    size_t ProgramEntries() const {
+        return std::distance(fs::directory_iterator(m_root.path() / "program"), {});
+    }
+    CStagedUpdate Update() const {
+        return CStagedUpdate(m_root.wide(L"stage/"), m_root.wide(L"program/"));
+    }
+
+    TempFolder m_root;
+};
+
+TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheStage) {
+    Stage({{"SongDeck", "new client"}, {"libextra.so", "new library"}});
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied);
+    EXPECT_EQ(Program("SongDeck"), "new client");
+    EXPECT_EQ(Program("libextra.so"), "new library");
+    EXPECT_EQ(Program("RunSongDeck"), "old launcher");
+    EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
+    EXPECT_TRUE(fs::exists(m_root.path() / "stage"));
+    EXPECT_EQ(StageEntries(), 0u);
+    EXPECT_EQ(ProgramEntries(), 3u) << "no temporary file is left behind";
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kNothingStaged);
+}
+
+TEST_F(StagedUpdateTest, StageThatDoesNotVerifyOrNamesUnsafeFilesIsLeftWhole) {
+    Stage({{"SongDeck", "new client"}});
+    EXPECT_EQ(Update().Apply(kDistrusted), StageResult::kRejected);
+    EXPECT_EQ(Program("SongDeck"), "old client");
+    EXPECT_EQ(StageEntries(), 3u);
+
+    for (const char* link : {"files/..", "files/.", "files/", "files/update.xml"}) {
+        m_root.Write("stage/update.xml",
+                     updatetest::BuildManifest(10000020000, {}, {{link, "", 0}}));
+        EXPECT_EQ(Update().Apply(kTrusted), StageResult::kRejected) << link;
+    }
+    EXPECT_EQ(Program("SongDeck"), "old client");
+    EXPECT_EQ(StageEntries(), 3u);
+}
+
+TEST_F(StagedUpdateTest, StagedLinkIsNeverFollowedIntoTheProgramFolder) {
+    Stage({{"SongDeck", "new client"}});
+    m_root.Write("secret", "not for the program folder");
+    fs::remove(m_root.path() / "stage" / "SongDeck");
+    fs::create_symlink(m_root.path() / "secret", m_root.path() / "stage" / "SongDeck");
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kRejected);
+    EXPECT_EQ(Program("SongDeck"), "old client");
+    EXPECT_TRUE(fs::is_symlink(m_root.path() / "stage" / "SongDeck"));
+}
+
+TEST_F(StagedUpdateTest, FileThatCannotBePlacedLeavesOldVersionAndStage) {
+    Stage({{"SongDeck", "new client"}, {"libextra.so", "new library"}});
+    // A folder where the second file's temporary copy must go: it can be neither removed
+    // nor written over, as a full or failing disk would refuse it.
+    fs::create_directories(m_root.path() / "program" / ".songdeck-new-libextra.so" / "busy");
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kFailed);
+    EXPECT_EQ(Program("SongDeck"), "old client");
+    EXPECT_FALSE(fs::exists(m_root.path() / "program" / "libextra.so"));
+    EXPECT_FALSE(fs::exists(m_root.path() / "program" / ".songdeck-new-SongDeck"));
+    EXPECT_EQ(StageEntries(), 4u);
+
+    fs::remove_all(m_root.path() / "program" / ".songdeck-new-libextra.so");
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied) << "the next start completes it";
+    EXPECT_EQ(Program("libextra.so"), "new library");
+}
+
+TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
+    struct stat tmp {};
+    struct stat shm {};
+    if (::stat(m_root.path().c_str(), &tmp) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+        tmp.st_dev == shm.st_dev) {
+        GTEST_SKIP() << "no second file system beside the temporary folder";
+    }
+    char pattern[] = "/dev/shm/songdeck-stage-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path stage = pattern;
+    std::ofstream(stage / "SongDeck", std::ios::binary) << "new client";
+    std::ofstream(stage / "update.xml", std::ios::binary)
+        << updatetest::BuildManifest(10000020000, {}, {{"files/SongDeck", "", 0}});
+    EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/")).Apply(kTrusted),
+              StageResult::kApplied);
+    EXPECT_EQ(Program("SongDeck"), "new client");
+    EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
+    EXPECT_TRUE(fs::is_empty(stage));
+    fs::remove_all(stage);
+}
+
+TEST_F(StagedUpdateTest, DeliveredLauncherBecomesTheLauncherAndIsExecutable) {
+    Stage({{"RunSongDeck2", "new launcher"}});
+    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied);
+    EXPECT_TRUE(SwapDeliveredLauncher(m_root.wide(L"program/")));
+    EXPECT_EQ(Program("RunSongDeck"), "new launcher");
+    EXPECT_FALSE(fs::exists(m_root.path() / "program" / "RunSongDeck2"));
+    EXPECT_EQ(fs::status(m_root.path() / "program" / "RunSongDeck").permissions(), fs::perms(0755));
+    EXPECT_FALSE(SwapDeliveredLauncher(m_root.wide(L"program/")));
+    EXPECT_EQ(Program("RunSongDeck"), "new launcher");
+}
+
+}  // namespace
