@@ -14,8 +14,8 @@
 #include <random>
 #include <string>
 
-#include "../../tests/support/notification_receiver.h"
-#include "../../tests/support/test_http_server.h"
+#include "support/notification_receiver.h"
+#include "support/test_http_server.h"
 #include "app/helpers.h"
 #include "platform/text_encoding.h"
 #include "update/http_get_task_md5.h"

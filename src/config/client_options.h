@@ -32,5 +32,5 @@ BOOL SetAutoRun(BOOL bEnable);
 BOOL DeleteUserDataDir();
 
 // VT_BSTR (8) or VT_INT (22). Raises HResultError(E_OUTOFMEMORY) when the text cannot be had.
-VARIANT GetCustomOption(const std::wstring& m_strName);
-void SetCustomOption(const std::wstring& m_strName, const VARIANT& value);
+VARIANT GetCustomOption(const std::wstring& name);
+void SetCustomOption(const std::wstring& name, const VARIANT& value);

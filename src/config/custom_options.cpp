@@ -10,14 +10,14 @@ constexpr wchar_t kKindsSection[] = L"TAVNELDESKTOPCLIENT_CUSTOM_TYPE";
 
 }  // namespace
 
-VARIANT GetCustomOption(const std::wstring& m_strName) {
+VARIANT GetCustomOption(const std::wstring& name) {
     std::wstring path = GetConfigIniPath();
     CIniSection values(path, kValuesSection);
     CIniSection kinds(path, kKindsSection);
     VARIANT result;
     VariantInit(&result);
-    if (kinds.ReadInt(m_strName + L"_TYPE", VT_BSTR) == VT_BSTR) {
-        std::wstring text = values.ReadString(m_strName, L"");
+    if (kinds.ReadInt(name + L"_TYPE", VT_BSTR) == VT_BSTR) {
+        std::wstring text = values.ReadString(name, L"");
         BSTR copy = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
         if (copy == nullptr) {
             throw HResultError{E_OUTOFMEMORY};
@@ -26,22 +26,22 @@ VARIANT GetCustomOption(const std::wstring& m_strName) {
         result.bstrVal = copy;
     } else {
         result.vt = VT_INT;
-        result.intVal = values.ReadInt(m_strName, 0);
+        result.intVal = values.ReadInt(name, 0);
     }
     return result;
 }
 
-void SetCustomOption(const std::wstring& m_strName, const VARIANT& value) {
+void SetCustomOption(const std::wstring& name, const VARIANT& value) {
     std::wstring path = GetConfigIniPath();
     CIniSection values(path, kValuesSection);
     CIniSection kinds(path, kKindsSection);
     if (value.vt == VT_BSTR) {
-        kinds.WriteInt(m_strName + L"_TYPE", VT_BSTR);
+        kinds.WriteInt(name + L"_TYPE", VT_BSTR);
         // A null BSTR deletes the key, which then reads back as the empty text.
-        values.WriteString(m_strName, value.bstrVal);
+        values.WriteString(name, value.bstrVal);
     } else {
         // No conversion: what the 32-bit value field holds is stored.
-        kinds.WriteInt(m_strName + L"_TYPE", VT_INT);
-        values.WriteInt(m_strName, value.lVal);
+        kinds.WriteInt(name + L"_TYPE", VT_INT);
+        values.WriteInt(name, value.lVal);
     }
 }

@@ -25,6 +25,10 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // permission is left alone and the call fails, as writing into it would. errno tells why.
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
+// Lets every local user read and write the file (a mode on Linux, an ACL on Windows); FALSE
+// when the file is missing or its sharing cannot be changed.
+BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
+
 // Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that
 // read a file of the folder and then create it do so one at a time. Creates no folder.
 class CFolderLock {

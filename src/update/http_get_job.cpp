@@ -36,16 +36,6 @@ bool RemoveFile(const fs::path& path) {
     return !error && !fs::exists(path, error);
 }
 
-unsigned EveryoneFileMode() {
-    SECURITY_ATTRIBUTES attributes{};
-    unsigned char descriptor[64] = {};
-    unsigned char acl[1024] = {};
-    if (!BuildEveryoneSecurity(&attributes, descriptor, acl)) {
-        return 0;
-    }
-    return attributes.fileMode;
-}
-
 }  // namespace
 
 LPCWSTR CHttpGetJob::GetFileName() const {
@@ -141,9 +131,13 @@ bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers
         return true;
     }
     m_nReceived.store(0);
-    unsigned mode = EveryoneFileMode();
-    return transfer.file.Create(transfer.partPath, mode) ||
-           (mode != 0 && transfer.file.Create(transfer.partPath, 0));
+    if (!transfer.file.Create(transfer.partPath)) {
+        return false;
+    }
+    // Every user who runs the client may go on with the download; where the file cannot be
+    // shared it still serves this user.
+    ShareFileWithAllUsers(transfer.partPath);
+    return true;
 }
 
 CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResponseHead& head) {

@@ -35,15 +35,11 @@ bool CPartFile::OpenExisting(const fs::path& path) {
     return true;
 }
 
-bool CPartFile::Create(const fs::path& path, unsigned mode) {
+bool CPartFile::Create(const fs::path& path) {
     if (!Open(path, std::ios::out | std::ios::trunc)) {
         return false;
     }
     m_nOpenedSize = 0;
-    if (mode != 0) {
-        std::error_code ignored;
-        fs::permissions(path, static_cast<fs::perms>(mode), fs::perm_options::replace, ignored);
-    }
     return true;
 }
 

@@ -15,8 +15,8 @@ public:
 
     // Opens an existing file for writing at its end; false when there is none.
     bool OpenExisting(const std::filesystem::path& path);
-    // Creates (or empties) the file; mode is applied when it is not zero.
-    bool Create(const std::filesystem::path& path, unsigned mode);
+    // Creates (or empties) the file.
+    bool Create(const std::filesystem::path& path);
     bool IsOpen() const { return m_file.is_open(); }
     // Bytes in the file when it was opened, or after the last Truncate.
     uint64_t GetOpenedSize() const { return m_nOpenedSize; }

@@ -89,6 +89,11 @@ std::wstring WideFromPath(const std::filesystem::path& path) {
     return Utf8ToWide(path.native());
 }
 
+BOOL ShareFileWithAllUsers(const std::filesystem::path& path) {
+    // Read and write for owner, group and others, whatever the umask left at creation.
+    return ::chmod(path.c_str(), 0666) == 0 ? TRUE : FALSE;
+}
+
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
     const std::string target = path.native();
     mode_t mode = 0666;  // before the umask, as a file created in place would be
