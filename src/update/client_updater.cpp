@@ -2,6 +2,8 @@
 
 #include "app/environment.h"
 #include "app/helpers.h"
+#include "app/log.h"
+#include "app/update_channel.h"
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "update/update_files.h"
@@ -45,6 +47,13 @@ BOOL CClientUpdater::StartCheck(BOOL interactive) {
     m_bFinished = FALSE;
     if (interactive && GetProgressDialog() != nullptr) {
         SetDialogStep(CUpdateProgressDlg::kChecking);
+    }
+    // Files that could not be put in place are not downloaded: such an installation is
+    // updated by its package manager or a new installation.
+    if (!IsSelfUpdateAllowed()) {
+        WriteLog(info, L"%ls", GetUpdateChannelText().c_str());
+        OnUpdateFinished(2);
+        return TRUE;
     }
     return CheckUpdate(GetUpdateManifestUrl(), GetUpdateDirectory(), GetClientId(), m_strProxy,
                        m_strProxyUser, m_strProxyPassword);

@@ -8,6 +8,7 @@
 
 #include "app/environment.h"
 #include "app/helpers.h"
+#include "app/update_channel.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "support/test_http_server.h"
@@ -91,6 +92,24 @@ TEST_F(ClientUpdate, ADeliveredLauncherReplacesTheLauncherWhenTheThreadEnds) {
     RunSilentCheck();
     std::ifstream kept(launcher.path(), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "new launcher");
+}
+
+TEST_F(ClientUpdate, APackageManagedInstallationDownloadsNothingItCouldNotApply) {
+    server.ServeFile("/desktop/update.xml",
+                     BuildManifest(running + 1, {}, {{"files/lib.so", Md5Of("x"), 0}}));
+    server.ServeFile("/desktop/files/lib.so", "x");
+    {
+        FileBesideExecutable marker("package-managed", "");
+        EXPECT_FALSE(IsSelfUpdateAllowed());
+        EXPECT_NE(GetUpdateChannelText().find(L"package manager"), std::wstring::npos);
+        RunSilentCheck();
+        EXPECT_TRUE(server.Requests().empty());
+        EXPECT_FALSE(fs::exists(updateDir / "lib.so"));
+    }
+    EXPECT_TRUE(IsSelfUpdateAllowed());
+    EXPECT_NE(GetUpdateChannelText().find(L"updates itself"), std::wstring::npos);
+    RunSilentCheck();
+    EXPECT_EQ(server.RequestsFor("/desktop/update.xml").size(), 1u);
 }
 
 TEST_F(ClientUpdate, AStartWithoutTheStartFlagChecksNothingUntilStopped) {
