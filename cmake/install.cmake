@@ -7,8 +7,10 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 install(TARGETS SongDeck RunSongDeck DESTINATION ${SONGDECK_PROGRAM_SUBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/res/ DESTINATION ${SONGDECK_PROGRAM_SUBDIR}/res
         PATTERN ".gitkeep" EXCLUDE)
-foreach(size 48 128 256)
-    install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/songdeck-${size}.png
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/ DESTINATION ${SONGDECK_PROGRAM_SUBDIR}/icons)
+# The application icon (resource 128) for menus and launchers.
+foreach(size 32 48 64)
+    install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/128-${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME songdeck.png)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/songdeck.svg
