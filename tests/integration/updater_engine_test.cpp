@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/thread.h"
 #include "platform/wnd.h"
+#include "support/manifest_signer.h"
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
 #include "update/notify_proxy.h"
@@ -128,6 +129,8 @@ protected:
     std::wstring ManifestUrl() const { return server.WideUrl("/app/update.xml"); }
     size_t FetchesOf(const std::string& path) const { return server.RequestsFor(path).size(); }
 
+    // These runs are those of a build without keys: manifests unsigned, digests optional.
+    testsupport::CScopedManifestKeys noKeys{""};
     // serverurl.txt beside the executable would redirect every run.
     ExecutableFolderLock folderLock;
     TempFolder dir;
