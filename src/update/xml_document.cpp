@@ -67,15 +67,22 @@ HRESULT LoadXmlBytes(const std::string& bytes, platform::CXmlDocument& document)
     if (bytes.size() > kMaxManifestBytes) {
         return E_FAIL;
     }
+    bool loaded = false;
     if (IsCodePage936(DeclaredEncoding(bytes))) {
         try {
             CWideText wide = ToWide936(bytes.c_str());
-            return document.LoadText(std::wstring_view(wide.c_str(), wide.size())) ? S_OK : E_FAIL;
+            loaded = document.LoadText(std::wstring_view(wide.c_str(), wide.size()));
         } catch (const HResultError&) {
             return E_FAIL;
         }
+    } else {
+        loaded = document.Load(bytes.data(), bytes.size());
     }
-    return document.Load(bytes.data(), bytes.size()) ? S_OK : E_FAIL;
+    if (!loaded || document.GetDepth() > kMaxManifestDepth) {
+        document.Reset();
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
 std::wstring GetDomText(const platform::CXmlNode& node) {
