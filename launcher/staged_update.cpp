@@ -9,22 +9,17 @@
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "update/manifest_files.h"
+#include "update/update_files.h"
 #include "update/xml_document.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr wchar_t kManifestName[] = L"update.xml";
 constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
 constexpr wchar_t kLauncherName[] = L"RunSongDeck";
 constexpr wchar_t kDeliveredLauncherName[] = L"RunSongDeck2";
-
-bool IsSafeName(const std::wstring& name) {
-    return !name.empty() && name != L"." && name != L".." &&
-           name.find_first_of(L"/\\:") == std::wstring::npos &&
-           name.find(L'\0') == std::wstring::npos;
-}
 
 // The mode a placed file takes: that of the file it replaces, so an executable stays one; a
 // delivered launcher takes the launcher's.
@@ -44,40 +39,44 @@ fs::perms ModeFor(const std::wstring& programDir, const std::wstring& name) {
 
 }  // namespace
 
-CStagedUpdate::CStagedUpdate(std::wstring stageDir, std::wstring programDir)
-    : m_strStageDir(std::move(stageDir)), m_strProgramDir(std::move(programDir)) {}
+CStagedUpdate::CStagedUpdate(std::wstring stageDir, std::wstring programDir,
+                             LONGLONG currentVersion)
+    : m_strStageDir(std::move(stageDir)),
+      m_strProgramDir(std::move(programDir)),
+      m_nCurrentVersion(currentVersion) {}
 
 bool CStagedUpdate::ReadStagedNames(std::vector<std::wstring>& names) const {
-    pugi::xml_document document;
-    if (LoadXmlDocument(m_strStageDir + kManifestName, document) != S_OK) {
+    std::string manifest;
+    platform::CXmlDocument document;
+    if (!ReadWholeFile(m_strStageDir + kStagedManifestName, kMaxManifestBytes, manifest) ||
+        FAILED(LoadXmlBytes(manifest, document))) {
         return false;
     }
-    const pugi::xml_node root = document.child("updater");
+    const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
         return false;
     }
-    names.clear();
-    for (const pugi::xpath_node& file : root.select_nodes("download/file")) {
-        std::wstring link;
-        GetNodeText(file.node(), "link", link);
-        const size_t last = link.rfind(L'/');
-        const std::wstring name = last == std::wstring::npos ? link : link.substr(last + 1);
-        if (!IsSafeName(name) || name == kManifestName) {
-            WriteLog(warning, L"RunSongDeck: staged manifest names an unsafe file \"%ls\"",
-                     name.c_str());
-            return false;
+    std::vector<ManifestFile> needed;
+    for (ManifestFile& file : ReadManifestFiles(root)) {
+        if (file.IsNeededBy(m_nCurrentVersion)) {
+            needed.push_back(std::move(file));
         }
-        // Files the updater skipped (not newer than the running version) are not staged; a
-        // link in their place could point anywhere, so it spoils the stage.
+    }
+    if (!CanStageFiles(needed, false)) {
+        return false;
+    }
+    names.clear();
+    for (const ManifestFile& file : needed) {
+        // A link in a file's place could point anywhere, so it spoils the stage.
         std::error_code error;
         const fs::file_status status =
-            fs::symlink_status(PathFromWide(m_strStageDir + name), error);
-        if (fs::is_symlink(status) || (fs::exists(status) && !fs::is_regular_file(status))) {
+            fs::symlink_status(PathFromWide(m_strStageDir + file.name), error);
+        if (!fs::is_regular_file(status)) {
+            WriteLog(warning, L"RunSongDeck: staged file \"%ls\" is missing or not a file",
+                     file.name.c_str());
             return false;
         }
-        if (fs::is_regular_file(status)) {
-            names.push_back(name);
-        }
+        names.push_back(file.name);
     }
     return true;
 }
@@ -116,7 +115,7 @@ void CStagedUpdate::EmptyStage() const {
 
 StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
     std::error_code error;
-    if (!fs::exists(PathFromWide(m_strStageDir + kManifestName), error)) {
+    if (!fs::exists(PathFromWide(m_strStageDir + kStagedManifestName), error)) {
         return StageResult::kNothingStaged;
     }
     std::vector<std::wstring> names;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/types.h"
+
 enum class StageResult {
     kNothingStaged,  // no staged manifest: the current version runs
     kRejected,       // the stage does not verify or names a file it cannot: left untouched
@@ -18,13 +20,15 @@ using StageVerifier = std::function<bool(const std::wstring& stageDir)>;
 
 class CStagedUpdate {
 public:
-    // Both folders end with a path separator.
-    CStagedUpdate(std::wstring stageDir, std::wstring programDir);
+    // Both folders end with a path separator; currentVersion is the version in the program
+    // folder, which decides the files the stage must hold (0: every listed file).
+    CStagedUpdate(std::wstring stageDir, std::wstring programDir, LONGLONG currentVersion);
 
     StageResult Apply(const StageVerifier& verify);
 
-    // The names of the staged files the manifest lists (each link's last segment) that are in
-    // the update folder; false when the manifest cannot be read or a name is unsafe.
+    // The names of the staged files the manifest lists for the current version (each link's
+    // last segment); false when the manifest cannot be read, a name is unsafe or a file is
+    // missing or not a plain file.
     bool ReadStagedNames(std::vector<std::wstring>& names) const;
 
 private:
@@ -33,6 +37,7 @@ private:
 
     std::wstring m_strStageDir;
     std::wstring m_strProgramDir;
+    LONGLONG m_nCurrentVersion;
 };
 
 // A RunSongDeck2 delivered by an update becomes the launcher; a rename, so that there is a

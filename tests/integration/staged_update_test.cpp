@@ -50,7 +50,7 @@ protected:
         return std::distance(fs::directory_iterator(m_root.path() / "program"), {});
     }
     CStagedUpdate Update() const {
-        return CStagedUpdate(m_root.wide(L"stage/"), m_root.wide(L"program/"));
+        return CStagedUpdate(m_root.wide(L"stage/"), m_root.wide(L"program/"), 10000010000);
     }
 
     TempFolder m_root;
@@ -123,7 +123,7 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     std::ofstream(stage / "SongDeck", std::ios::binary) << "new client";
     std::ofstream(stage / "update.xml", std::ios::binary)
         << updatetest::BuildManifest(10000020000, {}, {{"files/SongDeck", "", 0}});
-    EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/")).Apply(kTrusted),
+    EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/"), 0).Apply(kTrusted),
               StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
