@@ -33,7 +33,11 @@ public:
         fs::create_directories(Program());
         fs::copy_file(SONGDECK_LAUNCHER_PATH, Program() / "RunSongDeck");
         WriteClient("old");
+        fs::create_directories(Runtime());
+        fs::permissions(Runtime(), fs::perms::owner_all);
     }
+    // The launcher's runtime folder, where a running client holds its place.
+    fs::path Runtime() const { return m_root.path() / "runtime"; }
     fs::path Program() const { return m_root.path() / "program"; }
     // The update folder the launcher reads: the all-users data folder + "update".
     fs::path Stage() const { return m_root.path() / "common" / "Tavnel" / "SongDeck" / "update"; }
@@ -56,7 +60,8 @@ public:
         argv.push_back(nullptr);
         std::vector<std::string> environment{
             "SONGDECK_COMMON_APPDATA=" + (m_root.path() / "common").string(),
-            "SONGDECK_LOCAL_APPDATA=" + (m_root.path() / "local").string(), "PATH=/usr/bin:/bin"};
+            "SONGDECK_LOCAL_APPDATA=" + (m_root.path() / "local").string(), "PATH=/usr/bin:/bin",
+            "XDG_RUNTIME_DIR=" + Runtime().string()};
         std::vector<char*> envp;
         for (std::string& entry : environment) {
             envp.push_back(entry.data());
