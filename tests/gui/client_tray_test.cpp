@@ -2,6 +2,7 @@
 // and menu, the global hotkey (free and taken), and the option window saving on close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -36,18 +37,31 @@ protected:
         RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " " +
                    clicks);
     }
-    // Opens the tray menu and picks its n-th item (1 打开, 2 选项, 3 关于, 4 退出) by keyboard.
-    void ChooseTrayMenuItem(pid_t pid, int item) {
-        const size_t before = WindowsOfProcess(pid, true).size();
+    // Opens the tray menu: its window's frame once it is shown.
+    bool OpenTrayMenu(pid_t pid, int* x, int* y, int* width, int* height) {
+        const std::vector<std::string> before = WindowsOfProcess(pid, true);
         ClickTray(pid, "click 3");
-        ASSERT_TRUE(PumpUntil([&] { return WindowsOfProcess(pid, true).size() > before; }, 10000))
-            << "the tray menu did not open";
+        return PumpUntil(
+            [&] {
+                for (const std::string& window : WindowsOfProcess(pid, true)) {
+                    if (std::find(before.begin(), before.end(), window) == before.end() &&
+                        WindowGeometry(window, x, y, width, height) && *height >= 60) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            10000);
+    }
+    // Picks the menu's n-th item (1 打开, 2 选项, 3 关于, 4 退出) with the mouse: the four items
+    // share the menu's height.
+    void ChooseTrayMenuItem(pid_t pid, int item) {
+        int x = 0, y = 0, width = 0, height = 0;
+        ASSERT_TRUE(OpenTrayMenu(pid, &x, &y, &width, &height)) << "the tray menu did not open";
         PumpFor(300);
-        std::string keys;
-        for (int i = 0; i < item; ++i) {
-            keys += " Down";
-        }
-        RunCommand("xdotool key" + keys + " Return");
+        const int itemY = y + height * (2 * item - 1) / 8;
+        RunCommand("xdotool mousemove --sync " + std::to_string(x + width / 2) + " " +
+                   std::to_string(itemY) + " click 1");
     }
 };
 
@@ -86,12 +100,14 @@ TEST_F(ClientTray, ASingleClickOnTheIconBringsNothingIntoView) {
 
 TEST_F(ClientTray, TheMenuOpensOneOptionWindowAndItsExitEndsTheClient) {
     const pid_t pid = StartShown();
-    ClickTray(pid, "click 3");
-    ASSERT_TRUE(PumpUntil([&] { return WindowsOfProcess(pid, true).size() >= 3; }, 10000));
+    int x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(OpenTrayMenu(pid, &x, &y, &width, &height));
     PumpFor(300);
     TakeScreenshot("client-tray-menu");
-    RunCommand("xdotool key Escape");
-    PumpFor(300);
+    // A click outside closes it without a choice.
+    const size_t withMenu = WindowsOfProcess(pid, true).size();
+    RunCommand("xdotool mousemove --sync 5 5 click 1");
+    ASSERT_TRUE(PumpUntil([&] { return WindowsOfProcess(pid, true).size() < withMenu; }, 10000));
 
     ChooseTrayMenuItem(pid, 2);
     ASSERT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, "TestOptionsSet").empty(); },
