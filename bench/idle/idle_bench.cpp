@@ -83,8 +83,9 @@ int main() {
         return 1;
     }
     // Closing hides the window to the tray, as a user leaves the client.
-    const std::string close = std::string("xdotool search --name '^") + kTitle +
-                              "$' windowactivate --sync key --clearmodifiers alt+F4";
+    const std::string window = std::to_string(ShownWindowTitled(display, kTitle));
+    const std::string close =
+        "xdotool windowactivate --sync " + window + " && xdotool key --clearmodifiers alt+F4";
     if (std::system(close.c_str()) != 0 ||
         !WaitUntil([&] { return !IsWindowTitledShown(display, kTitle); }, 20000)) {
         std::fprintf(stderr, "the client's window did not hide\n");

@@ -31,7 +31,7 @@ bool WaitForProcess(pid_t pid, int timeoutMs) {
 CBenchClientFolder::CBenchClientFolder(const std::string& page) {
     std::string pattern = (fs::temp_directory_path() / "songdeck-bench-XXXXXX").string();
     m_root = mkdtemp(pattern.data()) != nullptr ? pattern : "/tmp";
-    const fs::path build = fs::path(BenchExecutableDir()).parent_path().parent_path();
+    const fs::path build = fs::path(BenchExecutableDir()).parent_path();
     fs::create_directories(m_root + "/program/res");
     fs::copy_file(build / "SongDeck", ClientPath());
     std::error_code ignored;

@@ -31,22 +31,22 @@ bool IsShownWithTitle(Display* display, Window window, const std::string& title)
 }
 
 // Top-level client windows sit one or two levels below the root under a window manager.
-bool Search(Display* display, Window window, const std::string& title, int depth) {
+Window Search(Display* display, Window window, const std::string& title, int depth) {
     if (IsShownWithTitle(display, window, title)) {
-        return true;
+        return window;
     }
     if (depth == 0) {
-        return false;
+        return 0;
     }
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;
     unsigned count = 0;
     if (XQueryTree(display, window, &root, &parent, &children, &count) == 0) {
-        return false;
+        return 0;
     }
-    bool found = false;
-    for (unsigned i = 0; i < count && !found; ++i) {
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
         found = Search(display, children[i], title, depth - 1);
     }
     if (children != nullptr) {
@@ -97,8 +97,14 @@ std::vector<pid_t> AllProcesses() {
 
 }  // namespace
 
-bool IsWindowTitledShown(Display* display, const std::string& title) {
+unsigned long ShownWindowTitled(Display* display, const std::string& title) {
+    // Windows come and go during the walk; a window gone meanwhile is simply not the one.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     return Search(display, DefaultRootWindow(display), title, 3);
+}
+
+bool IsWindowTitledShown(Display* display, const std::string& title) {
+    return ShownWindowTitled(display, title) != 0;
 }
 
 std::vector<pid_t> ProcessTree(pid_t root) {
