@@ -437,8 +437,8 @@ TEST_F(PageWindow, PageSizeFollowsTheBodyDuringCallsAndInEveryFramesHook) {
     // A foreign page the view went on to reports no size.
     testsupport::TestHttpServer server;
     server.On("/foreign", [](const testsupport::HttpTestRequest&) {
-        return testsupport::HttpTestReply::Text(
-            200, "<html><body style='width:900px;height:700px'>foreign</body></html>");
+        return webtest::HtmlReply(
+            "<html><body style='width:900px;height:700px'>foreign</body></html>");
     });
     LoadAndWait(server.WideUrl("/foreign"));
     EXPECT_EQ(readSize(), L"0x0");
