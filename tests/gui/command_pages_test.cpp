@@ -13,10 +13,12 @@
 #include "browser/main_dispatch_imp.h"
 #include "commands/cookie_commands.h"
 #include "commands/show_message_wnd_command.h"
+#include "commands/window_commands.h"
 #include "gui_support.h"
 #include "platform/linux/web_context_gtk.h"
 #include "platform/logger.h"
 #include "platform/text_encoding.h"
+#include "platform/ui.h"
 #include "support/test_http_server.h"
 #include "web_test_support.h"
 #include "windows/message_wnd.h"
@@ -272,6 +274,66 @@ TEST_F(CommandPages, ACloseDuringTheSlideInOrWithoutAnimationEndsThePopupCleanly
     ASSERT_TRUE(PumpUntil([&] { return instant->IsWindowVisible() != FALSE; }, 10000));
     instant->SendMessage(WM_CLOSE);
     EXPECT_EQ(deleted, 2);
+}
+
+TEST_F(CommandPages, AFrameThatLoadsDuringTheSlideInDoesNotCutThePopupShort) {
+    webtest::CPageFolder pages;
+    pages.Write("frame.html", "<html><body>frame</body></html>");
+    const std::wstring page =
+        pages.Write("late_frame.html",
+                    "<html><body style=\"margin:0\"><script>setTimeout(function(){"
+                    "var f=document.createElement('iframe');f.src='frame.html';"
+                    "document.body.appendChild(f);},120);</script></body></html>");
+    int deleted = 0;
+    auto* popup = new CCountedPopup(&deleted);
+    ASSERT_TRUE(popup->Create(250, 150));
+    popup->NavigateTo(page);
+    const RECT expected = ExpectedPopupRect(250, 150);
+    RECT rect{};
+    PumpUntil([&] { return popup->IsWindowVisible() != FALSE; }, 10000);
+    // Long enough for the frame and any slide it might restart.
+    PumpFor(1500);
+    popup->GetWindowRect(&rect);
+    ExpectRectEq(rect, expected);
+    popup->PostMessage(WM_CLOSE);
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 1; }, 5000));
+}
+
+TEST_F(CommandPages, AlertShowsTheCaptionAndTextInThatOrderAndLogsAfterTheBoxCloses) {
+    CInvokeHandler_Alert alert(L"Alert");
+    m_wnd.m_pDispatch->RegisterHandler(&alert);
+    struct Seen {
+        std::vector<platform::testing::OpenMessageBox> boxes;
+        int triesLeft = 200;
+    } seen;
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* state = static_cast<Seen*>(data);
+            auto boxes = platform::testing::ListMessageBoxes();
+            if (!boxes.empty()) {
+                state->boxes = boxes;
+                platform::testing::PressMessageBoxButton(boxes.front().caption, IDOK);
+                return G_SOURCE_REMOVE;
+            }
+            return --state->triesLeft > 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        },
+        &seen);
+    webtest::CPageFolder pages;
+    EXPECT_EQ(
+        m_wnd.Run(pages.Write(
+            "alert.html", std::string("<html><head><meta charset=\"utf-8\">") + webtest::kHarness +
+                              "</head><body><script>done([t(()=>external.Alert("
+                              "'\xE6\x8F\x90\xE7\xA4\xBA','Saved.')),"
+                              "t(()=>external.Alert('only one'))]);</script></body></html>")),
+        L"undefined|E80004005");
+    ASSERT_EQ(seen.boxes.size(), 1u);
+    EXPECT_EQ(seen.boxes.front().caption, L"\u63D0\u793A");
+    EXPECT_EQ(seen.boxes.front().text, L"Saved.");
+    EXPECT_NE(Log().find("call Alert, Caption=\xE6\x8F\x90\xE7\xA4\xBA, text=Saved."),
+              std::string::npos)
+        << Log();
+    seen.triesLeft = 0;
 }
 
 TEST_F(CommandPages, APopupWhosePageFailsLaterIsNotLeftBehind) {
