@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/helpers.h"
 #include "browser/invoke_handler.h"
 #include "platform/text_encoding.h"
 
@@ -40,12 +41,15 @@ inline int FreeLoopbackPort() {
     return port;
 }
 
+// A folder of test pages inside res/ beside the test program, where the client trusts its
+// own local pages.
 class CPageFolder {
 public:
     CPageFolder() {
-        gchar* dir = g_dir_make_tmp("songdeck-pages-XXXXXX", nullptr);
-        m_strDir = dir;
-        g_free(dir);
+        std::string res = WideToUtf8(GetModuleDirectory(nullptr)) + "res";
+        g_mkdir_with_parents(res.c_str(), 0700);
+        std::string pattern = res + "/songdeck-pages-XXXXXX";
+        m_strDir = g_mkdtemp(pattern.data()) != nullptr ? pattern : res;
     }
     ~CPageFolder() {
         for (const std::string& file : m_files) {
