@@ -106,7 +106,7 @@ void CMainApp::OnRunningClientCommand(const std::string& command) {
 }
 
 void CMainApp::StartClient() {
-    WriteLog(info, L"%ls", L"启动程序");
+    WriteLog(info, L"启动程序");
     const SIZE outer = OuterSizeForClient(kMainWndClientRect.right - kMainWndClientRect.left,
                                           kMainWndClientRect.bottom - kMainWndClientRect.top);
     const RECT rect{kMainWndClientRect.left, kMainWndClientRect.top,
@@ -114,7 +114,7 @@ void CMainApp::StartClient() {
     m_pMainWnd = &m_wndMain;
     if (!m_wndMain.CreateEx(0, kMainWndClassName, kMainWndTitle, kMainWndStyle, rect, nullptr, 0)) {
         // Without a window the loop would run for nothing.
-        WriteLog(fatal, L"%ls", L"main window could not be created");
+        WriteLog(fatal, L"main window could not be created");
         m_pMainWnd = nullptr;
         return;
     }
