@@ -78,4 +78,13 @@ TEST_F(ClientApp, ModeWordsAreExactOtherSpellingsStartTheClient) {
     ExitClient(pid);
 }
 
+TEST_F(ClientApp, ASilentUpdateCheckThatFindsNoServerNeitherShowsNorHoldsUpTheExit) {
+    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\n");
+    const pid_t pid = StartShown();
+    PumpFor(1000);
+    // A silent check keeps its failures to itself: no update dialog.
+    EXPECT_EQ(VisibleWindowTitled(pid, "Quorvi更新"), "");
+    ExitClient(pid);
+}
+
 }  // namespace

@@ -5,7 +5,10 @@
 #include <string>
 
 #include "platform/hotkey.h"
+#include "build_config.h"
+#include "platform/text_encoding.h"
 #include "windows/main_page_recovery.h"
+#include "windows/service_page.h"
 #include "windows/show_hotkey.h"
 #include "windows/tray_icon.h"
 
@@ -97,6 +100,20 @@ TEST(MainPageRecovery, TheErrorPageIsSelfContainedAndNamesTheMissingPage) {
     // Everything after the comma is escaped: no raw markup or spaces reach the address.
     const std::wstring body = url.substr(url.find(L',') + 1);
     EXPECT_EQ(body.find_first_of(L"<> \"#"), std::wstring::npos);
+}
+
+TEST(ServiceStartPage, OnlyThePlainStartPageOfTheWebHostCounts) {
+    const std::wstring host = Utf8ToWide(SONGDECK_WEB_HOST);
+    EXPECT_TRUE(IsServiceStartPage(L"http://" + host + L"/m"));
+    EXPECT_TRUE(IsServiceStartPage(L"HTTP://" + host + L"/M"));
+    // Something after "/m" is another page, whose size is not remembered.
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L"/m/"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L"/m?from=tray"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L"/mobile"));
+    EXPECT_FALSE(IsServiceStartPage(L"https://" + host + L"/m"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L".attacker.example/m"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L":8080/m"));
+    EXPECT_FALSE(IsServiceStartPage(L""));
 }
 
 }  // namespace
