@@ -26,7 +26,7 @@ HRESULT CInvokeHandler_OpenOptionWnd::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
     if (!IsMethodCall(wFlags)) {
         return S_OK;
     }
-    WriteLog(info, L"call %ls", m_strName.c_str());
+    WriteLog(info, L"call %s", m_strName.c_str());
     PostToMainWindow(WM_COMMAND, ID_TRAY_OPTIONS);
     return S_OK;
 }
@@ -39,7 +39,7 @@ HRESULT CInvokeHandler_RestartApp::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS*
     if (!IsMethodCall(wFlags)) {
         return S_OK;
     }
-    WriteLog(info, L"call %ls", m_strName.c_str());
+    WriteLog(info, L"call %s", m_strName.c_str());
     // Both windows belong to this thread, so the popup's close arrives before the restart.
     if (m_pOwnerWnd != nullptr && m_pOwnerWnd->GetSafeHwnd() != nullptr) {
         m_pOwnerWnd->PostMessage(WM_CLOSE, 0, 0);

@@ -73,5 +73,5 @@ std::wstring DescribeOptionValue(const VARIANT& value) {
 }
 
 void LogCommandLine(const std::wstring& text) {
-    WriteLog(info, L"%ls", text.c_str());
+    WriteLog(info, L"%s", text.c_str());
 }

@@ -67,7 +67,7 @@ HRESULT CInvokeHandler_GetCookie::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* 
             return hr;
         }
     }
-    WriteLog(info, L"call %ls, URL=%ls, CookieName=%ls, CookieData length:%u", m_strName.c_str(),
+    WriteLog(info, L"call %s, URL=%s, CookieName=%s, CookieData length:%u", m_strName.c_str(),
              url.c_str(), name.c_str(), static_cast<unsigned>(value.size()));
     return S_OK;
 }
@@ -95,7 +95,7 @@ HRESULT CInvokeHandler_SetCookie::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* 
     }
     BOOL stored = WriteCookie(url, name, data, m_store);
     SetBoolResult(pVarResult, true);
-    WriteLog(info, L"call %ls, URL=%ls, CookieName=%ls, CookieData length:%u%ls", m_strName.c_str(),
+    WriteLog(info, L"call %s, URL=%s, CookieName=%s, CookieData length:%u%s", m_strName.c_str(),
              url.c_str(), name.c_str(), static_cast<unsigned>(data.size()),
              stored ? L"" : L", refused by the cookie store");
     return S_OK;

@@ -23,8 +23,12 @@ HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::
 }
 
 void StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log) {
-    SetCustomOption(key, value);
+    BOOL stored = SetCustomOption(key, value);
     log += FormatText(L"Key:%ls   ", key.c_str()) + DescribeOptionValue(value);
+    // The page is answered as always; the log keeps the refusal.
+    if (!stored) {
+        log += L", refused by config.ini";
+    }
 }
 
 HRESULT CInvokeHandler_GetCustomOptionData::Invoke(REFIID, LCID, WORD wFlags,

@@ -21,6 +21,7 @@ public:
 };
 
 // Shared with "GetOptionData"/"SetOptionData" for "CUSTOM": the option's value goes into the
-// result slot (when there is one) and the log text gets "Key:%ls   Value:...".
+// result slot (when there is one) and the log text gets "Key:%ls   Value:..." (and a note
+// when config.ini refuses a value).
 HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::wstring& log);
 void StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log);

@@ -2,23 +2,15 @@
 
 #include <algorithm>
 
-#include "app/helpers.h"
 #include "app/log.h"
+#include "browser/local_page.h"
 #include "browser/script_arguments.h"
 #include "commands/command_support.h"
-#include "platform/files.h"
 #include "platform/wnd.h"
 #include "windows/message_wnd.h"
 
-std::wstring ResolvePopupUrl(const std::wstring& url, const std::wstring& programDir) {
-    if (url.find(L"http") == 0) {
-        return url;
-    }
-    std::wstring path = url;
-    std::replace_if(
-        path.begin(), path.end(), [](wchar_t c) { return c == L'\\' || c == L'/'; },
-        kPathSeparator);
-    return programDir + path;
+std::wstring ResolvePopupUrl(const std::wstring& url) {
+    return url.find(L"http") == 0 ? url : LocalPagePath(url);
 }
 
 int ClampPopupExtent(LONG requested, LONG available) {
@@ -43,7 +35,7 @@ HRESULT CInvokeHandler_ShowMessageWnd::Invoke(REFIID, LCID, WORD wFlags, DISPPAR
     if (FAILED(hr)) {
         return hr;
     }
-    WriteLog(info, L"call %ls, URL:%ls, Width:%d, Height:%d", m_strName.c_str(), url.c_str(),
+    WriteLog(info, L"call %s, URL:%s, Width:%d, Height:%d", m_strName.c_str(), url.c_str(),
              static_cast<int>(width), static_cast<int>(height));
 
     RECT workArea{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -55,7 +47,7 @@ HRESULT CInvokeHandler_ShowMessageWnd::Invoke(REFIID, LCID, WORD wFlags, DISPPAR
     if (popup == nullptr) {
         return S_OK;
     }
-    popup->NavigateTo(ResolvePopupUrl(url, GetModuleDirectory(nullptr)));
+    popup->NavigateTo(ResolvePopupUrl(url));
     if (popup->m_bNavigateFailed) {
         popup->DestroyWindow();
     }

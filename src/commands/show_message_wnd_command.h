@@ -14,7 +14,7 @@ public:
 
 // An address that begins with "http" (case-sensitive) stays as it is; anything else is a page
 // path below the program's folder, with either kind of separator.
-std::wstring ResolvePopupUrl(const std::wstring& url, const std::wstring& programDir);
+std::wstring ResolvePopupUrl(const std::wstring& url);
 
 // A page asks for any size: it is kept between 0 and what the screen can show.
 int ClampPopupExtent(LONG requested, LONG available);

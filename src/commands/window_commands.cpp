@@ -30,7 +30,7 @@ HRESULT CInvokeHandler_Alert::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* pDis
         return hr;
     }
     MessageBoxW(m_hOwnerWnd, text.c_str(), caption.c_str(), MB_OK);
-    WriteLog(info, L"call %ls, Caption=%ls, text=%ls", m_strName.c_str(), caption.c_str(),
+    WriteLog(info, L"call %s, Caption=%s, text=%s", m_strName.c_str(), caption.c_str(),
              text.c_str());
     return S_OK;
 }
@@ -44,7 +44,7 @@ HRESULT CInvokeHandler_CloseWnd::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS*, 
         return S_OK;
     }
     std::wstring title = m_pOwnerWnd != nullptr ? m_pOwnerWnd->GetWindowText() : std::wstring();
-    WriteLog(info, L"call %ls, window:%ls", m_strName.c_str(), title.c_str());
+    WriteLog(info, L"call %s, window:%s", m_strName.c_str(), title.c_str());
     if (m_pOwnerWnd != nullptr && m_pOwnerWnd->GetSafeHwnd() != nullptr) {
         m_pOwnerWnd->PostMessage(WM_CLOSE, 0, 0);
     }
@@ -68,7 +68,7 @@ HRESULT CInvokeHandler_GetAppVersion::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
             pVarResult->vt = VT_R8;
             pVarResult->dblVal = version;
         }
-        WriteLog(info, L"call %ls, return:%f", m_strName.c_str(), version);
+        WriteLog(info, L"call %s, return:%f", m_strName.c_str(), version);
         return S_OK;
     }
     std::wstring version = GetAppVersionString();
@@ -76,14 +76,14 @@ HRESULT CInvokeHandler_GetAppVersion::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
     if (FAILED(hr)) {
         return hr;
     }
-    WriteLog(info, L"call %ls, return:%ls", m_strName.c_str(), version.c_str());
+    WriteLog(info, L"call %s, return:%s", m_strName.c_str(), version.c_str());
     return S_OK;
 }
 
 HRESULT CInvokeHandler_IsClient::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
                                         EXCEPINFO*, UINT*) {
     if (IsPropertyRead(wFlags)) {
-        WriteLog(info, L"GetPropery %ls", m_strName.c_str());
+        WriteLog(info, L"GetPropery %s", m_strName.c_str());
         SetBoolResult(pVarResult, true);
     }
     if (IsMethodCall(wFlags)) {

@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 
 namespace platform {
@@ -157,6 +158,21 @@ bool CUrlParts::FilePath(std::wstring* path) const {
 #endif
     *path = decoded;
     return true;
+}
+
+bool IsPageLocation(const std::wstring& location) {
+    CUrlParts parts;
+    if (!parts.Parse(location)) {
+        return !location.empty() && PathFromWide(location).is_absolute();
+    }
+#ifdef _WIN32
+    // A drive letter is not a scheme.
+    if (parts.m_strScheme.size() == 1 && PathFromWide(location).is_absolute()) {
+        return true;
+    }
+#endif
+    return parts.m_strScheme == L"file" || parts.m_strScheme == L"http" ||
+           parts.m_strScheme == L"https";
 }
 
 }  // namespace platform

@@ -26,4 +26,8 @@ public:
     std::wstring m_strPath;  // as written (percent-encoded), without query or fragment
 };
 
+// What a view may be told to show: a full local path, or a file:, http: or https: address.
+// Script (javascript:), data: and every other scheme are not pages of the client.
+bool IsPageLocation(const std::wstring& location);
+
 }  // namespace platform

@@ -122,6 +122,10 @@ void CMessageWnd::OnPageDocumentComplete(std::wstring) {
             Place(RECT{rect.right - width, rect.bottom - height, rect.right, rect.bottom}, HWND_TOP,
                   SWP_HIDEWINDOW);
         }
+    } else if (m_bSlideStarted) {
+        // A frame that loads later: restarting from the half-grown rectangle would leave the
+        // popup cut off, so the running slide goes on to its full height.
+        return;
     }
     StartSlideIn();
 }
@@ -132,6 +136,7 @@ void CMessageWnd::OnPageNavigateError(std::wstring) {
 }
 
 void CMessageWnd::StartSlideIn() {
+    m_bSlideStarted = true;
     m_rcTarget = m_rcWindow;
     Place(RECT{m_rcTarget.left, m_rcTarget.bottom, m_rcTarget.right, m_rcTarget.bottom},
           HWND_TOPMOST, SWP_NOREDRAW | SWP_NOACTIVATE);

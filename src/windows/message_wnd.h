@@ -51,6 +51,7 @@ private:
 
     RECT m_rcWindow{};
     bool m_bClosing = false;
+    bool m_bSlideStarted = false;
     // Deleted by its owner while its window still exists: the destruction must not delete it
     // a second time.
     bool m_bDeleting = false;

