@@ -1,26 +1,35 @@
 #include "app/main_app.h"
 
-#include "app/environment.h"
 #include "app/helpers.h"
 #include "app/log.h"
+#include "app/running_client.h"
+#include "app/app_messages.h"
 #include "config/client_options.h"
+#include "platform/executable_suffix.h"
+#include "platform/shell_execute.h"
+#include "platform/single_instance.h"
 #include "platform/thread.h"
 #include "platform/ui.h"
+#include "platform/window_functions.h"
 #include "update/update_messages.h"
 #include "update/update_progress_dlg.h"
 #include "update/update_thread.h"
+#include "windows/window_size.h"
 
 namespace {
 
 CMainApp* g_pMainApp = nullptr;
 
 constexpr wchar_t kMainWndTitle[] = L"Quorvi";
-constexpr wchar_t kMainWndClass[] = L"tavnelSongDeckWndClass";
 constexpr wchar_t kLauncherName[] = L"RunSongDeck";
 // Not sizable, no maximize box, hidden until its page has loaded.
 constexpr DWORD kMainWndStyle = 0x86CAC000;
 constexpr RECT kMainWndClientRect{0, 0, 782, 558};
 constexpr DWORD kUpdateThreadStopWaitMs = 3000;
+
+std::wstring LauncherPath() {
+    return GetModuleDirectory(nullptr) + kLauncherName + kExecutableSuffix;
+}
 
 }  // namespace
 
@@ -44,10 +53,12 @@ CWnd* AfxGetMainWnd() {
 
 BOOL CMainApp::InitInstance() {
     if (m_arguments.size() <= 1) {
-        const std::wstring hint = std::wstring(L"请使用") + kLauncherName + L"打开" + kMainWndTitle;
+        const std::wstring hint =
+            std::wstring(L"请使用") + kLauncherName + kExecutableSuffix + L"打开" + kMainWndTitle;
         MessageBoxW(nullptr, hint.c_str(), L"操作提示", MB_ICONINFORMATION);
         return TRUE;
     }
+    // Exact words: "Install", "/exit" or "-hide" start the client like any other argument.
     const std::wstring& mode = m_arguments[1];
     if (mode == L"install") {
         RunInstallMode();
@@ -61,18 +72,52 @@ BOOL CMainApp::InitInstance() {
         RunExitMode();
         return TRUE;
     }
+    if (!BecomeTheRunningClient()) {
+        return TRUE;
+    }
     StartClient();
     return TRUE;
 }
 
+bool CMainApp::BecomeTheRunningClient() {
+    // Taken before the window exists, so a second start during this start-up is still a
+    // second instance: it waits for the answer below instead of starting another client.
+    m_pSingleInstance = std::make_unique<platform::SingleInstance>(kMainWndClassName);
+    if (m_pSingleInstance->TryBecomePrimary(
+            [this](const std::string& command) { OnRunningClientCommand(command); })) {
+        return true;
+    }
+    m_pSingleInstance.reset();
+    // Without a place for the lock no client can be found, so this one runs on its own.
+    return SendToRunningClient(kRestoreCommand) == RunningClientAnswer::NoClient;
+}
+
+void CMainApp::OnRunningClientCommand(const std::string& command) {
+    if (m_wndMain.GetSafeHwnd() == nullptr) {
+        return;
+    }
+    if (command == kRestoreCommand) {
+        m_wndMain.ShowWindow(SW_RESTORE);
+        m_wndMain.ShowWindow(SW_SHOW);
+        m_wndMain.SetForegroundWindow();
+    } else if (command == kExitCommand) {
+        m_wndMain.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
+    }
+}
+
 void CMainApp::StartClient() {
-    WriteLog(info, L"%ls", L"启动程序");
-    RECT outer = kMainWndClientRect;
-    outer.right = outer.left + (outer.right - outer.left) + 2 * GetSystemMetrics(SM_CXBORDER);
-    outer.bottom = outer.top + (outer.bottom - outer.top) + GetSystemMetrics(SM_CYBORDER) +
-                   GetSystemMetrics(SM_CYCAPTION);
+    WriteLog(info, L"启动程序");
+    const SIZE outer = OuterSizeForClient(kMainWndClientRect.right - kMainWndClientRect.left,
+                                          kMainWndClientRect.bottom - kMainWndClientRect.top);
+    const RECT rect{kMainWndClientRect.left, kMainWndClientRect.top,
+                    kMainWndClientRect.left + outer.cx, kMainWndClientRect.top + outer.cy};
     m_pMainWnd = &m_wndMain;
-    m_wndMain.CreateEx(0, kMainWndClass, kMainWndTitle, kMainWndStyle, outer, nullptr, 0);
+    if (!m_wndMain.CreateEx(0, kMainWndClassName, kMainWndTitle, kMainWndStyle, rect, nullptr, 0)) {
+        // Without a window the loop would run for nothing.
+        WriteLog(fatal, L"main window could not be created");
+        m_pMainWnd = nullptr;
+        return;
+    }
     SetUpdateMainWindow(m_wndMain.GetSafeHwnd());
     if (GetClientOptions().autoUpdate != 0) {
         StartUpdateCheck(FALSE);
@@ -80,8 +125,10 @@ void CMainApp::StartClient() {
 }
 
 int CMainApp::ExitInstance() {
+    // The thread may still run: it is ended (or left to delete itself) before anything goes.
     StopUpdateThread();
     SetUpdateMainWindow(nullptr);
+    m_pSingleInstance.reset();
     return CWinThread::ExitInstance();
 }
 
@@ -119,8 +166,12 @@ void CMainApp::StopUpdateThread() {
     m_pUpdateThread = nullptr;
 }
 
-void CMainApp::RestartClient() {}
-
-void RunInstallMode() {}
-void RunUninstallMode() {}
-void RunExitMode() {}
+void CMainApp::RestartClient() {
+    SendMessageW(m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr, WM_COMMAND,
+                 ID_TRAY_EXIT, 0);
+    const std::wstring launcher = LauncherPath();
+    StopUpdateThread();
+    // The new client must find no running one: the lock goes before the launcher starts.
+    m_pSingleInstance.reset();
+    ShellExecuteW(nullptr, L"open", launcher.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

@@ -3,6 +3,7 @@
 // thread, and restarts the client through the launcher.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,9 @@
 #include "windows/main_wnd.h"
 
 class CUpdateThread;
+namespace platform {
+class SingleInstance;
+}
 
 class CMainApp : public CWinThread {
 public:
@@ -17,6 +21,7 @@ public:
     explicit CMainApp(std::vector<std::wstring> arguments);
     ~CMainApp() override;
 
+    // Always TRUE; the client runs its loop only when the main window was created.
     BOOL InitInstance() override;
     int ExitInstance() override;
 
@@ -30,9 +35,13 @@ public:
     CMainWnd m_wndMain;
 
 private:
+    // False when another client runs: it was asked to show itself instead.
+    bool BecomeTheRunningClient();
+    void OnRunningClientCommand(const std::string& command);
     void StartClient();
 
     std::vector<std::wstring> m_arguments;
+    std::unique_ptr<platform::SingleInstance> m_pSingleInstance;
 };
 
 // The application object, or null when none exists (unit tests).

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/messages.h"  // SW_SHOWNORMAL ...
 #include "platform/types.h"
 
 #ifndef _WIN32

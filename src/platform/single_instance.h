@@ -30,9 +30,10 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // Call on the UI thread. True when this process is now the primary (it listens on the UI
-    // thread's loop from now on); false when another client is, or when no private folder for
-    // the lock can be had (the reason is logged on stderr).
+    // Call on the UI thread, before anything slow of the start. True when this process is now
+    // the primary: it listens on the UI thread's loop from now on (commands wait until the
+    // loop runs). False only when another client is the primary. Where no private folder for
+    // the lock can be had, the client runs unguarded: true, and the reason on stderr.
     bool TryBecomePrimary(CommandHandler handler);
     bool IsPrimary() const;
 

@@ -174,6 +174,10 @@ TEST_F(PageWindow, FailedNavigationsReachTheErrorHook) {
     PumpFor(300);
     EXPECT_FALSE(m_pWnd->Logged(L"document " + missing));
     EXPECT_FALSE(m_pWnd->Logged(L"document " + refused));
+    // Each failure once: the page's own is not reported again as a frame's.
+    auto& log = m_pWnd->m_log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"error " + missing), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"error " + refused), 1);
 }
 
 TEST_F(PageWindow, PageSizeComesFromTheBodysInlineStyle) {
@@ -437,8 +441,8 @@ TEST_F(PageWindow, PageSizeFollowsTheBodyDuringCallsAndInEveryFramesHook) {
     // A foreign page the view went on to reports no size.
     testsupport::TestHttpServer server;
     server.On("/foreign", [](const testsupport::HttpTestRequest&) {
-        return testsupport::HttpTestReply::Text(
-            200, "<html><body style='width:900px;height:700px'>foreign</body></html>");
+        return webtest::HtmlReply(
+            "<html><body style='width:900px;height:700px'>foreign</body></html>");
     });
     LoadAndWait(server.WideUrl("/foreign"));
     EXPECT_EQ(readSize(), L"0x0");

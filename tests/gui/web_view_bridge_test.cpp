@@ -15,54 +15,18 @@
 
 using webtest::CActionCommand;
 using webtest::CEchoTypesCommand;
+using webtest::CRecordingEvents;
 using webtest::CReturnCommand;
 using webtest::kHarness;
 
 namespace {
 
-class CRecordingEvents : public platform::IWebViewEvents {
-public:
-    void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
-    void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
-    void OnLoadFinished(const std::wstring& url) override { m_log.push_back(L"3 " + url); }
-    void OnLoadFailed(const std::wstring& url) override {
-        m_log.push_back(L"4 " + url);
-        if (m_onFailure) {
-            m_onFailure();
-        }
-    }
-    bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
-        m_log.push_back(L"0 " + url);
-        return false;
-    }
-    HRESULT OnExternalLookUp(const std::wstring& name) override {
-        return LookUpExternalMember(&m_dispatch, name);
-    }
-    HRESULT OnExternalCall(const std::wstring& name, WORD flags, const std::vector<VARIANT>& args,
-                           VARIANT* result) override {
-        return InvokeExternalMember(&m_dispatch, name, flags, args, result);
-    }
-    bool Logged(const std::wstring& line) const {
-        return std::find(m_log.begin(), m_log.end(), line) != m_log.end();
-    }
-
-    CMainDispatchImp m_dispatch;
-    std::wstring m_strTitle;
-    std::vector<std::wstring> m_log;
-    std::function<void()> m_onFailure;
-};
-
 class WebViewBridge : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(m_pWindow), 500, 400);
-        m_pView = std::make_unique<platform::gtk::CWebViewGtk>(&m_events);
         platform::CTrustedPages trusted;
         trusted.AddFolder(Utf8ToWide(m_pages.Dir()));
-        m_pView->SetTrustedPages(trusted);
-        gtk_container_add(GTK_CONTAINER(m_pWindow), m_pView->GetWidget());
-        gtk_widget_show_all(m_pWindow);
+        m_pView = webtest::ShowViewInWindow(&m_events, trusted, &m_pWindow);
         m_events.m_dispatch.RegisterHandler(&m_types);
         m_events.m_dispatch.RegisterHandler(&m_ret);
         m_events.m_dispatch.RegisterHandler(&m_fail);

@@ -12,7 +12,28 @@ namespace {
 
 constexpr INT_PTR kStarted = 42;  // any value above 32 means success
 
+// A host name of letters, digits, dots, hyphens and underscores, or a bracketed IPv6 address.
+bool IsHostName(const char* host) {
+    if (host == nullptr || host[0] == '\0') {
+        return false;
+    }
+    if (host[0] == '[') {
+        return g_hostname_is_ip_address(host);
+    }
+    for (const char* c = host; *c != '\0'; ++c) {
+        if (!g_ascii_isalnum(*c) && *c != '.' && *c != '-' && *c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsWebAddress(const std::string& url) {
+    for (unsigned char c : url) {
+        if (c <= ' ' || c == 0x7F) {
+            return false;  // spaces and control characters are never part of an address
+        }
+    }
     GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
     if (uri == nullptr) {
         return false;
@@ -21,7 +42,7 @@ bool IsWebAddress(const std::string& url) {
     const char* host = g_uri_get_host(uri);
     const bool web =
         (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0) &&
-        host != nullptr && host[0] != '\0';
+        IsHostName(host);
     g_uri_unref(uri);
     return web;
 }

@@ -225,12 +225,14 @@ bool SingleInstance::TryBecomePrimary(CommandHandler handler) {
         return true;
     }
     const Paths paths = PathsFor(m_strName);
-    if (!paths.ok) {
-        g_printerr("single instance: no private runtime folder for the lock\n");
-        return false;
-    }
     auto impl = std::make_unique<Impl>();
     impl->handler = std::move(handler);
+    if (!paths.ok) {
+        // Better a client that runs unguarded than none at all.
+        g_printerr("single instance: no private runtime folder (or its path is too long)\n");
+        m_pImpl = std::move(impl);
+        return true;
+    }
     impl->lockFd = OpenLockFile(paths.lock);
     struct flock lock = WholeFileLock();
     if (impl->lockFd < 0 || fcntl(impl->lockFd, F_OFD_SETLK, &lock) != 0) {

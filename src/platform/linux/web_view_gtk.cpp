@@ -6,7 +6,7 @@
 #include "platform/linux/bridge_script.h"
 #include "platform/linux/web_context_gtk.h"
 #include "platform/script_call_codec.h"
-#include "platform/shell.h"
+#include "platform/shell_execute.h"
 #include "platform/text_encoding.h"
 #include "platform/url_parts.h"
 

@@ -1,0 +1,8 @@
+// The service's start page, the page whose declared size the main window remembers.
+#pragma once
+
+#include <string>
+
+// Whether a reported URL is the start page: http, the service's web host (its default port),
+// path "/m" with nothing after it; scheme and host without regard to case.
+bool IsServiceStartPage(const std::wstring& url);
