@@ -20,5 +20,6 @@ private:
     int m_nReloads = 0;
 };
 
-// The error page as an address the browser shows without any file.
-std::wstring MainPageErrorUrl();
+// Writes the error page into the user data folder (outside res/, so it gets no commands) and
+// returns its path; empty when it cannot be written.
+std::wstring WriteMainPageErrorPage();

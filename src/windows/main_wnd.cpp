@@ -310,7 +310,9 @@ void CMainWnd::OnPageNavigateError(std::wstring url) {
             NavigateTo(LocalPagePath(L"res\\main.html"));
             break;
         case CMainPageRecovery::Action::ShowErrorPage:
-            NavigateTo(MainPageErrorUrl());
+            if (const std::wstring page = WriteMainPageErrorPage(); !page.empty()) {
+                NavigateTo(page);
+            }
             break;
         case CMainPageRecovery::Action::Nothing:
             break;

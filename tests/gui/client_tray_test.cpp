@@ -34,31 +34,36 @@ protected:
         int x = 0, y = 0;
         ASSERT_TRUE(PumpUntil([&] { return TrayIconCentre(pid, &x, &y); }, kClientStartMs))
             << "no tray icon";
+        // The pointer enters the icon afresh, as a user's does, even where the last test left it.
+        RunCommand("xdotool mousemove --sync 0 0");
         RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " " +
                    clicks);
     }
-    // Opens the tray menu: its window's frame once it is shown.
+    // Opens the tray menu: its window's frame once it is shown and has settled.
     bool OpenTrayMenu(pid_t pid, int* x, int* y, int* width, int* height) {
         const std::vector<std::string> before = WindowsOfProcess(pid, true);
         ClickTray(pid, "click 3");
-        return PumpUntil(
+        std::string menu;
+        const bool shown = PumpUntil(
             [&] {
                 for (const std::string& window : WindowsOfProcess(pid, true)) {
                     if (std::find(before.begin(), before.end(), window) == before.end() &&
                         WindowGeometry(window, x, y, width, height) && *height >= 60) {
+                        menu = window;
                         return true;
                     }
                 }
                 return false;
             },
-            10000);
+            kClientEndMs);
+        PumpFor(500);
+        return shown && WindowGeometry(menu, x, y, width, height);
     }
     // Picks the menu's n-th item (1 打开, 2 选项, 3 关于, 4 退出) with the mouse: the four items
     // share the menu's height.
     void ChooseTrayMenuItem(pid_t pid, int item) {
         int x = 0, y = 0, width = 0, height = 0;
         ASSERT_TRUE(OpenTrayMenu(pid, &x, &y, &width, &height)) << "the tray menu did not open";
-        PumpFor(300);
         const int itemY = y + height * (2 * item - 1) / 8;
         RunCommand("xdotool mousemove --sync " + std::to_string(x + width / 2) + " " +
                    std::to_string(itemY) + " click 1");
@@ -102,7 +107,6 @@ TEST_F(ClientTray, TheMenuOpensOneOptionWindowAndItsExitEndsTheClient) {
     const pid_t pid = StartShown();
     int x = 0, y = 0, width = 0, height = 0;
     ASSERT_TRUE(OpenTrayMenu(pid, &x, &y, &width, &height));
-    PumpFor(300);
     TakeScreenshot("client-tray-menu");
     // A click outside closes it without a choice.
     const size_t withMenu = WindowsOfProcess(pid, true).size();

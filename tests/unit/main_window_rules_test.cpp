@@ -2,9 +2,12 @@
 // first-close hint, tray text fields and the bounded recovery of the start page.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "platform/hotkey.h"
+#include "app/environment.h"
+#include "app/helpers.h"
 #include "build_config.h"
 #include "platform/text_encoding.h"
 #include "windows/main_page_recovery.h"
@@ -13,6 +16,11 @@
 #include "windows/tray_icon.h"
 
 namespace {
+
+std::string ReadNarrow(const std::wstring& path) {
+    std::ifstream file(WideToUtf8(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
 CClientOptions Options(uint16_t modifiers, uint16_t vk) {
     CClientOptions options{};
@@ -93,13 +101,17 @@ TEST(MainPageRecovery, EveryLoadOfTheStartPageAllowsNewReloadsForLaterErrors) {
     }
 }
 
-TEST(MainPageRecovery, TheErrorPageIsSelfContainedAndNamesTheMissingPage) {
-    const std::wstring url = MainPageErrorUrl();
-    ASSERT_EQ(url.rfind(L"data:text/html;charset=utf-8,", 0), 0u);
-    EXPECT_NE(url.find(L"main.html"), std::wstring::npos);
-    // Everything after the comma is escaped: no raw markup or spaces reach the address.
-    const std::wstring body = url.substr(url.find(L',') + 1);
-    EXPECT_EQ(body.find_first_of(L"<> \"#"), std::wstring::npos);
+TEST(MainPageRecovery, TheErrorPageIsWrittenOutsideResAndNamesTheMissingPage) {
+    const std::wstring path = WriteMainPageErrorPage();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.rfind(GetUserDataDir(), 0), 0u);
+    const std::string text = ReadNarrow(path);
+    EXPECT_NE(text.find("res/main.html"), std::string::npos);
+    EXPECT_NE(text.find("charset=\"utf-8\""), std::string::npos);
+    // Written again over an older copy, whole.
+    WriteNarrowFile(path.c_str(), "stale");
+    EXPECT_EQ(WriteMainPageErrorPage(), path);
+    EXPECT_EQ(ReadNarrow(path), text);
 }
 
 TEST(ServiceStartPage, OnlyThePlainStartPageOfTheWebHostCounts) {
