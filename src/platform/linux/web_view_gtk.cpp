@@ -267,6 +267,12 @@ void CWebViewGtk::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoi
         self->m_bLoadFailed = false;
         return;
     }
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        // From here on calls come from the new document (the error page too), which reports
+        // its own size.
+        self->m_strCommittedUrl = TextOf(webkit_web_view_get_uri(view));
+        self->m_bHasBodySize = false;
+    }
     if (self->m_bErrorPageLoad) {
         if (event == WEBKIT_LOAD_FINISHED) {
             self->m_bErrorPageLoad = false;
@@ -277,11 +283,6 @@ void CWebViewGtk::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoi
             }
         }
         return;
-    }
-    if (event == WEBKIT_LOAD_COMMITTED) {
-        // From here on calls come from the new document, which reports its own size.
-        self->m_strCommittedUrl = TextOf(webkit_web_view_get_uri(view));
-        self->m_bHasBodySize = false;
     }
     if (self->m_pEvents == nullptr || self->m_bLoadFailed) {
         return;
