@@ -60,4 +60,6 @@ namespace platform::testing {
 std::vector<std::wstring> OpenMenuItems();
 // Where the open menu's item at position nPos is on the screen; false without one.
 bool OpenMenuItemRect(int nPos, RECT* rect);
+// Closes the open menu without a choice, as Escape does.
+void CloseOpenMenu();
 }  // namespace platform::testing
