@@ -131,7 +131,7 @@ TEST(PopupMenu, ReturnCommandAnswersWithoutPosting) {
     AppendMenuW(menu, MF_STRING, kExit, L"E&xit");
     MenuDriver driver([&] { MenuDriver::Click(driver.ItemRect(3), 3); });
     const BOOL chosen =
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 400, 300, 0, owner.m_hWnd, nullptr);
+        TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 400, 300, owner.m_hWnd, nullptr);
     driver.Tracked();
     ASSERT_TRUE(driver.Opened());
     EXPECT_EQ(static_cast<BOOL>(kExit), chosen) << "a right click chooses with TPM_RIGHTBUTTON";

@@ -193,6 +193,10 @@ BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, cons
     return TRUE;
 }
 
+BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, TPMPARAMS*) {
+    return TrackPopupMenu(hMenu, uFlags, x, y, 0, hwnd, nullptr);
+}
+
 BOOL DestroyMenu(HMENU hMenu) {
     if (hMenu == nullptr) {
         return FALSE;
