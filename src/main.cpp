@@ -13,7 +13,11 @@ int main(int argc, char** argv) {
         arguments.push_back(Utf8ToWide(argv[i]));
     }
     platform::InitUiThread();
-    if (!platform::InitGui(&argc, &argv)) {
+    // The installer's modes need no display: a package manager runs them without one.
+    const bool isMode =
+        arguments.size() > 1 &&
+        (arguments[1] == L"install" || arguments[1] == L"uninstall" || arguments[1] == L"exit");
+    if (!platform::InitGui(&argc, &argv) && !isMode) {
         return 1;
     }
     CMainApp app(std::move(arguments));
