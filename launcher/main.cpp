@@ -7,6 +7,7 @@
 #include "app/environment.h"
 #include "app/helpers.h"
 #include "app/log.h"
+#include "app/running_client.h"
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "platform/module.h"
@@ -21,8 +22,6 @@
 namespace {
 
 constexpr wchar_t kClientName[] = L"SongDeck";
-// The name the running client holds its place under.
-constexpr wchar_t kInstanceName[] = L"tavnelSongDeckWndClass";
 // The client refuses to start bare; this word only says who started it.
 constexpr wchar_t kStartArgument[] = L"run";
 // A client that restarts through the launcher is still ending when the launcher starts.
@@ -51,7 +50,7 @@ void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& clien
     if (!FileExists(stageDir + kStagedManifestName)) {
         return;
     }
-    platform::SingleInstance place(kInstanceName);
+    platform::SingleInstance place(kMainWndClassName);
     if (!WaitForClientToEnd(place)) {
         WriteLog(info, L"RunSongDeck: the client runs; the staged update waits for its end");
         return;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/running_client.h"
 #include "launcher_process.h"
 #include "platform/single_instance.h"
 #include "support/manifest_signer.h"
@@ -86,7 +87,7 @@ TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {
     const std::string previous = saved ? saved : "";
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     {
-        platform::SingleInstance running(L"tavnelSongDeckWndClass");
+        platform::SingleInstance running(kMainWndClassName);
         ASSERT_TRUE(running.TryBecomePrimary([](const std::string&) {}));
         EXPECT_EQ(folder.Run(), "old run");
         EXPECT_EQ(StageEntries(folder), 4u);
