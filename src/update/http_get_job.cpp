@@ -1,9 +1,8 @@
 #include "update/http_get_job.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cstring>
+#include <cctype>
+#include <string_view>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -33,9 +32,15 @@ uint32_t Low32(uint64_t value) {
     return static_cast<uint32_t>(value & 0xFFFFFFFFu);
 }
 
-bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
-    const size_t length = std::strlen(prefix);
-    return text.size() >= length && strncasecmp(text.c_str(), prefix, length) == 0;
+bool EqualsAsciiIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+    return EqualsAsciiIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
 // Only chunked framing is taken: any other coding would have to be decoded into more bytes
@@ -44,7 +49,8 @@ bool IsAcceptedTransferCoding(const std::string& coding) {
     const size_t first = coding.find_first_not_of(" \t");
     const size_t last = coding.find_last_not_of(" \t");
     return first != std::string::npos &&
-           strcasecmp(coding.substr(first, last - first + 1).c_str(), "chunked") == 0;
+           EqualsAsciiIgnoringCase(std::string_view(coding).substr(first, last - first + 1),
+                                   "chunked");
 }
 
 // Spaces, control characters and bytes outside ASCII are percent-encoded: a link written with

@@ -111,19 +111,22 @@ bool VerifyManifestSignature(const std::string& manifest, const std::string& sig
     return false;
 }
 
+std::wstring DescribeManifestTrust() {
+    if (!HasManifestKeys()) {
+        return L"update: this build holds no manifest key; update manifests are not checked for "
+               L"a signature";
+    }
+    if (TrustsDevelopmentKey()) {
+        return L"update: this build trusts the development key; anyone can sign an update for it";
+    }
+    return {};
+}
+
 void LogManifestTrustOnce() {
     static std::atomic<bool> logged{false};
-    if (logged.exchange(true)) {
-        return;
-    }
-    if (!HasManifestKeys()) {
-        WriteLog(info,
-                 L"update: this build holds no manifest key; update manifests are not "
-                 L"checked for a signature");
-    } else if (TrustsDevelopmentKey()) {
-        WriteLog(info,
-                 L"update: this build trusts the development key; anyone can sign an "
-                 L"update for it");
+    const std::wstring text = DescribeManifestTrust();
+    if (!text.empty() && !logged.exchange(true)) {
+        WriteLog(info, L"%ls", text.c_str());
     }
 }
 

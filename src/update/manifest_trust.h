@@ -19,7 +19,10 @@ bool HasManifestKeys();
 bool TrustsDevelopmentKey();
 // True when signature is kManifestSignatureBytes long and verifies manifest with a trusted key.
 bool VerifyManifestSignature(const std::string& manifest, const std::string& signature);
-// Writes once per process how manifests are trusted (no key, or the development key).
+// What the log says about this build's trust: no key, the development key, or nothing (empty)
+// for a build that holds only its own keys.
+std::wstring DescribeManifestTrust();
+// Writes DescribeManifestTrust once per process.
 void LogManifestTrustOnce();
 // Keys (base64 DER public keys separated by ';', as the build setting takes them) that replace
 // the built-in ones until called again with nullopt: the tests' way to act as another build.

@@ -3,15 +3,15 @@
 #include <cwctype>
 
 #include "app/helpers.h"
+#include "app/log.h"
 #include "platform/files.h"
 #include "platform/messages.h"
-#include "app/log.h"
+#include "platform/xml_document.h"
 #include "update/http_get_task_md5.h"
 #include "update/manifest_files.h"
 #include "update/manifest_trust.h"
 #include "update/notify_proxy.h"
 #include "update/update_files.h"
-#include "platform/xml_document.h"
 #include "update/xml_document.h"
 
 namespace {

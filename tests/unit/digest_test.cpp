@@ -87,18 +87,22 @@ TEST_F(Signature, KeysThatAreNotP256AreRefusedAndDoNotHideTheGoodOne) {
 
     CScopedManifestKeys list("not*base64; AAAA ;" + key.PublicKeyBase64());
     EXPECT_TRUE(HasManifestKeys());
+    // A build with its own keys only has nothing to warn about.
+    EXPECT_EQ(DescribeManifestTrust(), L"");
     EXPECT_TRUE(VerifyManifestSignature(manifest, signature));
 }
 
 TEST(ManifestKeys, TheDefaultBuildTrustsTheDevelopmentKeyAndSaysSo) {
     EXPECT_TRUE(HasManifestKeys());
     EXPECT_TRUE(TrustsDevelopmentKey());
+    EXPECT_NE(DescribeManifestTrust().find(L"development key"), std::wstring::npos);
     const std::string manifest = "<updater/>";
     EXPECT_TRUE(VerifyManifestSignature(manifest, CTestSigningKey::Development().Sign(manifest)));
     {
         CScopedManifestKeys none("");
         EXPECT_FALSE(HasManifestKeys());
         EXPECT_FALSE(TrustsDevelopmentKey());
+        EXPECT_NE(DescribeManifestTrust().find(L"no manifest key"), std::wstring::npos);
         EXPECT_FALSE(
             VerifyManifestSignature(manifest, CTestSigningKey::Development().Sign(manifest)));
     }
