@@ -56,9 +56,9 @@ void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& clien
         return;
     }
     const LONGLONG version = InstalledVersion(client);
-    CStagedUpdate stage(stageDir, programDir, version);
-    stage.Apply([version](const std::wstring& dir) {
-        const StagedUpdateCheck check = VerifyStagedUpdate(dir, version);
+    CStagedUpdate stage(stageDir, programDir);
+    stage.Apply([version](const std::wstring& dir, std::vector<std::wstring>& names) {
+        const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &names);
         if (check != StagedUpdateCheck::Valid) {
             WriteLog(warning, L"RunSongDeck: staged update refused (check %d)",
                      static_cast<int>(check));

@@ -10,8 +10,6 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "update/manifest_files.h"
-#include "update/update_files.h"
-#include "update/xml_document.h"
 
 namespace fs = std::filesystem;
 
@@ -39,44 +37,22 @@ fs::perms ModeFor(const std::wstring& programDir, const std::wstring& name) {
 
 }  // namespace
 
-CStagedUpdate::CStagedUpdate(std::wstring stageDir, std::wstring programDir,
-                             LONGLONG currentVersion)
-    : m_strStageDir(std::move(stageDir)),
-      m_strProgramDir(std::move(programDir)),
-      m_nCurrentVersion(currentVersion) {}
+CStagedUpdate::CStagedUpdate(std::wstring stageDir, std::wstring programDir)
+    : m_strStageDir(std::move(stageDir)), m_strProgramDir(std::move(programDir)) {}
 
-bool CStagedUpdate::ReadStagedNames(std::vector<std::wstring>& names) const {
-    std::string manifest;
-    platform::CXmlDocument document;
-    if (!ReadWholeFile(m_strStageDir + kStagedManifestName, kMaxManifestBytes, manifest) ||
-        FAILED(LoadXmlBytes(manifest, document))) {
-        return false;
-    }
-    const platform::CXmlNode root = document.Root().SelectSingle("updater");
-    if (!root) {
-        return false;
-    }
-    std::vector<ManifestFile> needed;
-    for (ManifestFile& file : ReadManifestFiles(root)) {
-        if (file.IsNeededBy(m_nCurrentVersion)) {
-            needed.push_back(std::move(file));
-        }
-    }
-    if (!CanStageFiles(needed, false)) {
-        return false;
-    }
-    names.clear();
-    for (const ManifestFile& file : needed) {
-        // A link in a file's place could point anywhere, so it spoils the stage.
-        std::error_code error;
-        const fs::file_status status =
-            fs::symlink_status(PathFromWide(m_strStageDir + file.name), error);
-        if (!fs::is_regular_file(status)) {
-            WriteLog(warning, L"RunSongDeck: staged file \"%ls\" is missing or not a file",
-                     file.name.c_str());
+bool CStagedUpdate::AreStagedFiles(const std::vector<std::wstring>& names) const {
+    for (const std::wstring& name : names) {
+        if (name.empty() || name == L"." || name == L".." || name == kStagedManifestName ||
+            name.find_first_of(L"/\\") != std::wstring::npos) {
             return false;
         }
-        names.push_back(file.name);
+        // A link in a file's place could point anywhere, so it spoils the stage.
+        std::error_code error;
+        if (!fs::is_regular_file(fs::symlink_status(PathFromWide(m_strStageDir + name), error))) {
+            WriteLog(warning, L"RunSongDeck: staged file \"%ls\" is missing or not a file",
+                     name.c_str());
+            return false;
+        }
     }
     return true;
 }
@@ -119,7 +95,7 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
         return StageResult::kNothingStaged;
     }
     std::vector<std::wstring> names;
-    if (!verify(m_strStageDir) || !ReadStagedNames(names)) {
+    if (!verify(m_strStageDir, names) || !AreStagedFiles(names)) {
         WriteLog(warning, L"RunSongDeck: the staged update does not verify; it is not applied");
         return StageResult::kRejected;
     }

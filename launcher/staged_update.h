@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
-
 enum class StageResult {
     kNothingStaged,  // no staged manifest: the current version runs
     kRejected,       // the stage does not verify or names a file it cannot: left untouched
@@ -15,29 +13,26 @@ enum class StageResult {
     kApplied,        // every file in place, the update folder emptied
 };
 
-// Decides whether the staged files may be applied (signature and digests); it moves nothing.
-using StageVerifier = std::function<bool(const std::wstring& stageDir)>;
+// Decides whether the staged files may be applied (signature and digests) and names the files
+// it checked, which are the ones applied; it moves nothing.
+using StageVerifier =
+    std::function<bool(const std::wstring& stageDir, std::vector<std::wstring>& names)>;
 
 class CStagedUpdate {
 public:
-    // Both folders end with a path separator; currentVersion is the version in the program
-    // folder, which decides the files the stage must hold (0: every listed file).
-    CStagedUpdate(std::wstring stageDir, std::wstring programDir, LONGLONG currentVersion);
+    // Both folders end with a path separator.
+    CStagedUpdate(std::wstring stageDir, std::wstring programDir);
 
     StageResult Apply(const StageVerifier& verify);
 
-    // The names of the staged files the manifest lists for the current version (each link's
-    // last segment); false when the manifest cannot be read, a name is unsafe or a file is
-    // missing or not a plain file.
-    bool ReadStagedNames(std::vector<std::wstring>& names) const;
-
 private:
+    // Every name a plain file name, its file a regular file of the stage and no link.
+    bool AreStagedFiles(const std::vector<std::wstring>& names) const;
     bool PlaceBesideTarget(const std::wstring& name, std::wstring& placed) const;
     void EmptyStage() const;
 
     std::wstring m_strStageDir;
     std::wstring m_strProgramDir;
-    LONGLONG m_nCurrentVersion;
 };
 
 // A RunSongDeck2 delivered by an update becomes the launcher; a rename, so that there is a

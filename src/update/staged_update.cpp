@@ -8,7 +8,8 @@
 #include "update/update_files.h"
 #include "update/xml_document.h"
 
-StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion) {
+StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion,
+                                     std::vector<std::wstring>* verifiedNames) {
     std::string manifest;
     if (!ReadWholeFile(folder + kStagedManifestName, kMaxManifestBytes, manifest)) {
         return StagedUpdateCheck::NoManifest;
@@ -43,6 +44,12 @@ StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG curren
         if (!FileExists(path) ||
             (!file.digest.empty() && DigestOfFileLike(file.digest, path) != file.digest)) {
             return StagedUpdateCheck::FileMismatch;
+        }
+    }
+    if (verifiedNames != nullptr) {
+        verifiedNames->clear();
+        for (const ManifestFile& file : needed) {
+            verifiedNames->push_back(file.name);
         }
     }
     return StagedUpdateCheck::Valid;

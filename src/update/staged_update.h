@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -17,4 +18,7 @@ enum class StagedUpdateCheck {
 // Checks folder (ending in a separator) without changing anything in it: update.xml against
 // update.xml.sig with the built-in keys (when the build holds any), then every file the
 // manifest lists for a client at currentVersion (0: every listed file) against its digest.
-StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion);
+// When the stage is valid and verifiedNames is given, it receives the names of those files, so
+// that exactly the checked files are applied.
+StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion,
+                                     std::vector<std::wstring>* verifiedNames = nullptr);

@@ -43,7 +43,10 @@ TEST(LauncherTest, StartsTheClientBesideItWithAnArgumentOrItsOwn) {
 TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
     LauncherFolder folder;
     StageNewClient(folder);
+    // A file the signed manifest does not list never reaches the program folder.
+    folder.root().Write("common/Tavnel/SongDeck/update/stray.so", "not listed");
     EXPECT_EQ(folder.Run(), "new run");
+    EXPECT_FALSE(fs::exists(folder.Program() / "stray.so"));
     EXPECT_EQ(StageEntries(folder), 0u);
     EXPECT_EQ(folder.Run(), "new run") << "the new version stays";
 }

@@ -15,8 +15,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const StageVerifier kTrusted = [](const std::wstring&) { return true; };
-const StageVerifier kDistrusted = [](const std::wstring&) { return false; };
+// A verifier that accepts the stage and names the given files as the ones it checked.
+StageVerifier Trusting(std::vector<std::wstring> names) {
+    return [names](const std::wstring&, std::vector<std::wstring>& checked) {
+        checked = names;
+        return true;
+    };
+}
+const StageVerifier kDistrusted = [](const std::wstring&, std::vector<std::wstring>&) {
+    return false;
+};
 
 class StagedUpdateTest : public ::testing::Test {
 protected:
@@ -35,9 +43,11 @@ protected:
     void Stage(const std::vector<std::pair<std::string, std::string>>& files,
                const std::string& linkFolder = "files/") {
         std::vector<updatetest::ManifestFile> listed;
+        m_staged.clear();
         for (const auto& [name, bytes] : files) {
             m_root.Write("stage/" + name, bytes);
             listed.push_back({linkFolder + name, updatetest::Md5Of(bytes), 0});
+            m_staged.emplace_back(name.begin(), name.end());
         }
         m_root.Write("stage/update.xml", updatetest::BuildManifest(10000020000, {}, listed));
         m_root.Write("stage/update.txt", "notes\r\n");
@@ -50,15 +60,18 @@ protected:
         return std::distance(fs::directory_iterator(m_root.path() / "program"), {});
     }
     CStagedUpdate Update() const {
-        return CStagedUpdate(m_root.wide(L"stage/"), m_root.wide(L"program/"), 10000010000);
+        return CStagedUpdate(m_root.wide(L"stage/"), m_root.wide(L"program/"));
     }
+    // The verifier of a good stage: it checked the files the test staged.
+    StageVerifier Trusted() const { return Trusting(m_staged); }
 
     TempFolder m_root;
+    std::vector<std::wstring> m_staged;
 };
 
 TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheStage) {
     Stage({{"SongDeck", "new client"}, {"libextra.so", "new library"}});
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied);
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(Program("libextra.so"), "new library");
     EXPECT_EQ(Program("RunSongDeck"), "old launcher");
@@ -66,7 +79,7 @@ TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheSt
     EXPECT_TRUE(fs::exists(m_root.path() / "stage"));
     EXPECT_EQ(StageEntries(), 0u);
     EXPECT_EQ(ProgramEntries(), 3u) << "no temporary file is left behind";
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kNothingStaged);
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kNothingStaged);
 }
 
 TEST_F(StagedUpdateTest, StageThatDoesNotVerifyOrNamesUnsafeFilesIsLeftWhole) {
@@ -75,10 +88,10 @@ TEST_F(StagedUpdateTest, StageThatDoesNotVerifyOrNamesUnsafeFilesIsLeftWhole) {
     EXPECT_EQ(Program("SongDeck"), "old client");
     EXPECT_EQ(StageEntries(), 3u);
 
-    for (const char* link : {"files/..", "files/.", "files/", "files/update.xml"}) {
-        m_root.Write("stage/update.xml",
-                     updatetest::BuildManifest(10000020000, {}, {{link, "", 0}}));
-        EXPECT_EQ(Update().Apply(kTrusted), StageResult::kRejected) << link;
+    // Names that are no plain file of the stage are refused whatever a verifier says.
+    for (const wchar_t* name :
+         {L"..", L".", L"", L"update.xml", L"../SongDeck", L"x/SongDeck", L"missing"}) {
+        EXPECT_EQ(Update().Apply(Trusting({L"SongDeck", name})), StageResult::kRejected);
     }
     EXPECT_EQ(Program("SongDeck"), "old client");
     EXPECT_EQ(StageEntries(), 3u);
@@ -89,7 +102,7 @@ TEST_F(StagedUpdateTest, StagedLinkIsNeverFollowedIntoTheProgramFolder) {
     m_root.Write("secret", "not for the program folder");
     fs::remove(m_root.path() / "stage" / "SongDeck");
     fs::create_symlink(m_root.path() / "secret", m_root.path() / "stage" / "SongDeck");
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kRejected);
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kRejected);
     EXPECT_EQ(Program("SongDeck"), "old client");
     EXPECT_TRUE(fs::is_symlink(m_root.path() / "stage" / "SongDeck"));
 }
@@ -99,14 +112,14 @@ TEST_F(StagedUpdateTest, FileThatCannotBePlacedLeavesOldVersionAndStage) {
     // A folder where the second file's temporary copy must go: it can be neither removed
     // nor written over, as a full or failing disk would refuse it.
     fs::create_directories(m_root.path() / "program" / ".songdeck-new-libextra.so" / "busy");
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kFailed);
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kFailed);
     EXPECT_EQ(Program("SongDeck"), "old client");
     EXPECT_FALSE(fs::exists(m_root.path() / "program" / "libextra.so"));
     EXPECT_FALSE(fs::exists(m_root.path() / "program" / ".songdeck-new-SongDeck"));
     EXPECT_EQ(StageEntries(), 4u);
 
     fs::remove_all(m_root.path() / "program" / ".songdeck-new-libextra.so");
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied) << "the next start completes it";
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied) << "the next start completes it";
     EXPECT_EQ(Program("libextra.so"), "new library");
 }
 
@@ -123,7 +136,8 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     std::ofstream(stage / "SongDeck", std::ios::binary) << "new client";
     std::ofstream(stage / "update.xml", std::ios::binary)
         << updatetest::BuildManifest(10000020000, {}, {{"files/SongDeck", "", 0}});
-    EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/"), 0).Apply(kTrusted),
+    EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/"))
+                  .Apply(Trusting({L"SongDeck"})),
               StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
@@ -133,7 +147,7 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
 
 TEST_F(StagedUpdateTest, DeliveredLauncherBecomesTheLauncherAndIsExecutable) {
     Stage({{"RunSongDeck2", "new launcher"}});
-    EXPECT_EQ(Update().Apply(kTrusted), StageResult::kApplied);
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
     EXPECT_TRUE(SwapDeliveredLauncher(m_root.wide(L"program/")));
     EXPECT_EQ(Program("RunSongDeck"), "new launcher");
     EXPECT_FALSE(fs::exists(m_root.path() / "program" / "RunSongDeck2"));
