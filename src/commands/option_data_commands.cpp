@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/main_app.h"
+#include "app/update_channel.h"
 #include "browser/script_arguments.h"
 #include "browser/service_start_page.h"
 #include "commands/command_support.h"
@@ -72,6 +73,16 @@ HRESULT CInvokeHandler_GetOptionData::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
             uint16_t value = dataName == L"HOTKEY_VK" ? options.vk : options.modifiers;
             SetIntResult(pVarResult, value);
             log += FormatText(L"return:%d", static_cast<int>(value));
+        }
+    } else if (dataName == L"UPDATE_CHANNEL") {
+        // How this installation is updated, so that the option page can say so.
+        if (pVarResult != nullptr) {
+            const std::wstring channel = GetUpdateChannelName();
+            hr = SetTextResult(pVarResult, channel);
+            if (FAILED(hr)) {
+                return hr;
+            }
+            log += FormatText(L"return:%ls", channel.c_str());
         }
     } else if (dataName == L"SERVICE_START_URL") {
         if (pVarResult != nullptr) {

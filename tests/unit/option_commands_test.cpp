@@ -12,6 +12,7 @@
 #include "commands/custom_option_commands.h"
 #include "commands/option_data_commands.h"
 #include "config/client_options.h"
+#include "integration/beside_executable.h"
 #include "scoped_environment.h"
 
 using commandtest::Args;
@@ -180,6 +181,24 @@ TEST_F(OptionCommands, TheStartPageAsksForTheServiceStartAddress) {
     EXPECT_EQ(again.Text(), result.Text());
     EXPECT_EQ(Lines().front(), "call GetOptionData, DataName:SERVICE_START_URL, return:http://" +
                                    std::string(SONGDECK_WEB_HOST) + "/m");
+}
+
+TEST_F(OptionCommands, TheOptionPageLearnsHowThisInstallationIsUpdated) {
+    updatetest::ExecutableFolderLock lock;
+    Args name;
+    name.Text(L"UPDATE_CHANNEL");
+    Result self;
+    ASSERT_EQ(Get(name, self), S_OK);
+    EXPECT_EQ(self.value.vt, VT_BSTR);
+    EXPECT_EQ(self.Text(), L"self");
+    {
+        // A package puts this marker beside the executable.
+        updatetest::FileBesideExecutable marker("package-managed", "");
+        Result package;
+        ASSERT_EQ(Get(name, package), S_OK);
+        EXPECT_EQ(package.Text(), L"package");
+    }
+    EXPECT_EQ(Lines().back(), "call GetOptionData, DataName:UPDATE_CHANNEL, return:package");
 }
 
 TEST_F(OptionCommands, CustomOptionsKeepTextAndIntegersUnderTheirKey) {
