@@ -3,6 +3,7 @@
 // the hotkey and the option window.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -76,6 +77,16 @@ TEST_F(ClientApp, ModeWordsAreExactOtherSpellingsStartTheClient) {
     const pid_t pid = StartShown({"Exit"});
     EXPECT_TRUE(m_folder.IsRunning(pid));
     ExitClient(pid);
+}
+
+TEST_F(ClientApp, AKilledClientDoesNotStopTheNextStart) {
+    const pid_t killed = StartShown();
+    kill(killed, SIGKILL);
+    ASSERT_TRUE(m_folder.WaitForExit(killed, kClientEndMs));
+    const pid_t next = StartShown();
+    EXPECT_TRUE(m_folder.IsRunning(next));
+    EXPECT_EQ(LogCount("启动程序"), 2);
+    ExitClient(next);
 }
 
 TEST_F(ClientApp, ASilentUpdateCheckThatFindsNoServerNeitherShowsNorHoldsUpTheExit) {
