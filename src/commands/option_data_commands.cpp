@@ -5,6 +5,7 @@
 
 #include "app/main_app.h"
 #include "browser/script_arguments.h"
+#include "browser/service_start_page.h"
 #include "commands/command_support.h"
 #include "commands/custom_option_commands.h"
 #include "config/client_options.h"
@@ -71,6 +72,15 @@ HRESULT CInvokeHandler_GetOptionData::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
             uint16_t value = dataName == L"HOTKEY_VK" ? options.vk : options.modifiers;
             SetIntResult(pVarResult, value);
             log += FormatText(L"return:%d", static_cast<int>(value));
+        }
+    } else if (dataName == L"SERVICE_START_URL") {
+        if (pVarResult != nullptr) {
+            std::wstring url = GetServiceStartUrl();
+            hr = SetTextResult(pVarResult, url);
+            if (FAILED(hr)) {
+                return hr;
+            }
+            log += FormatText(L"return:%ls", url.c_str());
         }
     } else if (dataName == L"CUSTOM") {
         std::wstring key;

@@ -3,12 +3,14 @@
 // themselves.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 
 #include "app/environment.h"
+#include "app/helpers.h"
 #include "browser/iewapper_wnd.h"
 #include "browser/main_dispatch_imp.h"
 #include "commands/cookie_commands.h"
@@ -79,11 +81,18 @@ private:
 class CommandPages : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The test server stands for the service's web host, whose pages the client trusts.
+        std::ofstream(m_testIni) << "[CLIENT_PROFILE_SHEET]\nWEB_HOST=127.0.0.1:" << m_server.Port()
+                                 << "\n";
         Logger::instance().SetFile(Utf8ToWide(m_logPath));
         ASSERT_TRUE(m_wnd.CreateEx(0, L"SongDeckCommandPage", L"", 0x86C8C000 | WS_VISIBLE,
                                    RECT{0, 0, 480, 320}, nullptr, 0));
     }
-    void TearDown() override { Logger::instance().SetFile(GetUserDataDir() + L"SongDeck.log"); }
+    void TearDown() override {
+        m_wnd.DestroyWindow();
+        std::remove(m_testIni.c_str());
+        Logger::instance().SetFile(GetUserDataDir() + L"SongDeck.log");
+    }
     std::string Log() const {
         std::ifstream file(m_logPath);
         std::stringstream text;
@@ -99,6 +108,7 @@ protected:
     }
 
     const std::string m_logPath = GuiWorkDir() + "/command_pages.log";
+    const std::string m_testIni = WideToUtf8(GetModuleDirectory(nullptr)) + "test.ini";
     TestHttpServer m_server;
     CCommandPageWnd m_wnd;
 };

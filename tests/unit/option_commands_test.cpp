@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "build_config.h"
 #include "command_test_support.h"
 #include "commands/custom_option_commands.h"
 #include "commands/option_data_commands.h"
@@ -161,6 +162,24 @@ TEST_F(OptionCommands, UnknownNamesAnswerTrueAndChangeNothing) {
     EXPECT_EQ(Lines(), (std::vector<std::string>{"call GetOptionData, DataName:autorun, ",
                                                  "call SetOptionData, DataName:autoupdate, ",
                                                  "call SetOptionData, DataName:CHECKUPDATE, "}));
+}
+
+TEST_F(OptionCommands, TheStartPageAsksForTheServiceStartAddress) {
+    Args name;
+    name.Text(L"SERVICE_START_URL");
+    Result result;
+    ASSERT_EQ(Get(name, result), S_OK);
+    EXPECT_EQ(result.value.vt, VT_BSTR);
+    EXPECT_EQ(result.Text(), L"http://" + Utf8ToWide(SONGDECK_WEB_HOST) + L"/m");
+    // Not an option a page can set.
+    Args set;
+    set.Text(L"http://elsewhere/m").Text(L"SERVICE_START_URL");
+    Set(set);
+    Result again;
+    ASSERT_EQ(Get(name, again), S_OK);
+    EXPECT_EQ(again.Text(), result.Text());
+    EXPECT_EQ(Lines().front(), "call GetOptionData, DataName:SERVICE_START_URL, return:http://" +
+                                   std::string(SONGDECK_WEB_HOST) + "/m");
 }
 
 TEST_F(OptionCommands, CustomOptionsKeepTextAndIntegersUnderTheirKey) {
