@@ -49,6 +49,12 @@ BOOL SetMenuDefaultItem(HMENU hMenu, UINT uItem, UINT fByPos);
 // outside the menu, Escape, or the owner losing the focus closes it without a choice.
 BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
                     const RECT* prcRect);
+// TrackPopupMenu with the original's extended form; the excluded rectangle is not used.
+struct TPMPARAMS {
+    UINT cbSize;
+    RECT rcExclude;
+};
+BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, TPMPARAMS* lptpm);
 // Frees the menu and its submenus; a menu that is shown is closed first.
 BOOL DestroyMenu(HMENU hMenu);
 
@@ -60,4 +66,6 @@ namespace platform::testing {
 std::vector<std::wstring> OpenMenuItems();
 // Where the open menu's item at position nPos is on the screen; false without one.
 bool OpenMenuItemRect(int nPos, RECT* rect);
+// Closes the open menu without a choice, as Escape does.
+void CloseOpenMenu();
 }  // namespace platform::testing

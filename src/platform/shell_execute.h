@@ -6,7 +6,9 @@
 #include "platform/messages.h"  // SW_SHOWNORMAL ...
 #include "platform/types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <shellapi.h>
+#else
 
 // ShellExecuteW's result is above 32 on success; these are its failures.
 constexpr INT_PTR SE_ERR_FNF = 2;

@@ -25,7 +25,8 @@ public:
 
     // name tells clients of different programs apart (the lock and socket file names).
     explicit SingleInstance(std::wstring name);
-    // Stops listening and gives the primary's place up.
+    // Stops listening and gives the primary's place up; commands still being received are
+    // not run, and their senders get no answer.
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;

@@ -14,7 +14,9 @@
 #include "platform/icons.h"
 #include "platform/types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <shellapi.h>
+#else
 
 constexpr DWORD NIM_ADD = 0x00000000;
 constexpr DWORD NIM_MODIFY = 0x00000001;

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "gui_support.h"
 #include "platform/linux/web_view_gtk.h"
+#include "platform/module.h"
 #include "support/test_http_server.h"
+#include "unit/stand_in_browser.h"
 #include "web_test_support.h"
 
 using testsupport::HttpTestRequest;
@@ -188,4 +193,62 @@ TEST_F(PageOrigins, DownloadsStartedByAPageWriteNothing) {
         }
     }
     EXPECT_EQ(m_pView->GetUrl(), m_service.WideUrl("/offer"));
+}
+
+// Runs in a process of its own (GLib reads the XDG folders once per process), where the
+// desktop's association picks a stand-in browser that writes down what it was asked to open.
+TEST_F(PageOrigins, ALinkTheUserClicksOpensInTheUsersBrowserAndScriptOpensNothing) {
+    const char* browserLog = std::getenv("SONGDECK_TEST_BROWSER_LOG");
+    if (browserLog == nullptr) {
+        TempFolder home;
+        WriteStandInBrowser(home, "echo \"$1\" >> \"$(dirname \"$0\")/opened.txt\"\n");
+        std::string command =
+            "env SONGDECK_TEST_BROWSER_LOG='" + (home.path() / "opened.txt").string() +
+            "' XDG_DATA_HOME='" + (home.path() / "data").string() + "' XDG_CONFIG_HOME='" +
+            (home.path() / "config").string() + "' XDG_DATA_DIRS=/usr/local/share:/usr/share '" +
+            WideToUtf8(GetModulePath(nullptr)) + "' --gtest_filter=" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "." +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        bool ran = false;
+        std::string output = RunCommand(command, &ran, 60000);
+        EXPECT_TRUE(ran) << output;
+        std::string opened;
+        PumpUntil(
+            [&] {
+                opened = home.Read("opened.txt");
+                return !opened.empty();
+            },
+            5000);
+        // One address, the clicked one; the script's window.open reached no browser.
+        EXPECT_TRUE(opened.rfind("http://127.0.0.1:", 0) == 0 &&
+                    opened.find("/clicked\n") == opened.size() - 9 &&
+                    std::count(opened.begin(), opened.end(), '\n') == 1)
+            << opened;
+        return;
+    }
+    gtk_window_set_title(GTK_WINDOW(m_pWindow), "songdeck-click-test");
+    Serve(m_service, "/links",
+          std::string("<html><head>") + kHarness +
+              "</head><body style='margin:0'><a id='l' href='" + m_foreign.Url("/clicked") +
+              "' target='_blank' style='display:block;width:100vw;height:100vh'>open</a>"
+              "<script>onload=function(){window.open('" +
+              m_foreign.Url("/scripted") +
+              "');document.title='done:ready';};</script></body></html>");
+    ASSERT_EQ(RunPage(m_service.WideUrl("/links")), L"ready");
+    bool clicked = false;
+    RunCommand(
+        "xdotool search --sync --name songdeck-click-test windowactivate --sync "
+        "mousemove --window %1 120 120 click 1",
+        &clicked);
+    EXPECT_TRUE(clicked);
+    PumpFor(1500);
+    // The client's page stayed, and no window opened beside it.
+    EXPECT_EQ(m_pView->GetUrl(), m_service.WideUrl("/links"));
+    int visible = 0;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        visible += gtk_widget_get_visible(GTK_WIDGET(w->data)) ? 1 : 0;
+    }
+    g_list_free(windows);
+    EXPECT_EQ(visible, 1);
 }

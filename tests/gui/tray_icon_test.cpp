@@ -174,7 +174,7 @@ namespace {
 // one: it records the items that register and calls them as a host does.
 class FakeWatcher {
 public:
-    FakeWatcher() {
+    explicit FakeWatcher(bool hostRegistered = true) : m_bHost(hostRegistered) {
         m_thread = std::thread([this] { Run(); });
         std::unique_lock lock(m_mutex);
         m_ready.wait_for(lock, std::chrono::seconds(5), [this] { return m_bReady; });
@@ -223,6 +223,7 @@ private:
         static const char* xml =
             "<node><interface name='org.kde.StatusNotifierWatcher'>"
             "<method name='RegisterStatusNotifierItem'><arg type='s' direction='in'/></method>"
+            "<property name='IsStatusNotifierHostRegistered' type='b' access='read'/>"
             "</interface></node>";
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
         static const GDBusInterfaceVTable vtable = {
@@ -235,7 +236,10 @@ private:
                 watcher->m_items.push_back(item);
                 g_dbus_method_invocation_return_value(invocation, nullptr);
             },
-            nullptr,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GError**,
+               gpointer self) -> GVariant* {
+                return g_variant_new_boolean(static_cast<FakeWatcher*>(self)->m_bHost);
+            },
             nullptr,
             {}};
         if (m_pBus != nullptr) {
@@ -275,6 +279,7 @@ private:
     std::condition_variable m_ready;
     bool m_bReady = false;
     bool m_bOwned = false;
+    const bool m_bHost;
     GDBusConnection* m_pBus = nullptr;
     GMainLoop* m_pLoop = nullptr;
     std::vector<std::string> m_items;
@@ -325,6 +330,20 @@ TEST(TrayIcon, StatusNotifierItemWhereAWatcherRuns) {
     for (GVariant* v : {bytes, first, pixmaps, tooltip}) {
         g_variant_unref(v);
     }
+    EXPECT_TRUE(RemoveIcon(wnd.m_hWnd));
+}
+
+TEST(TrayIcon, WatcherWithoutAHostLeavesTheIconInTheTray) {
+    FakeWatcher watcher(false);
+    ASSERT_TRUE(watcher.Ready());
+    RecordingWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    ASSERT_TRUE(AddIcon(wnd.m_hWnd, L"Quorvi"));
+    EXPECT_TRUE(platform::testing::TrayIconBusName(wnd.m_hWnd, kIconId).empty())
+        << "no host would draw the item";
+    EXPECT_TRUE(watcher.Items().empty());
+    RECT icon{};
+    EXPECT_TRUE(WaitForEmbedded(wnd.m_hWnd, &icon)) << "the icon should be in tint2's tray";
     EXPECT_TRUE(RemoveIcon(wnd.m_hWnd));
 }
 

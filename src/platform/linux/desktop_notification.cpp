@@ -49,9 +49,10 @@ bool DesktopNotification::Show(const std::string& title, const std::string& body
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte(1));
+    const char* application = g_get_application_name();
     GVariant* args =
-        g_variant_new("(susssasa{sv}i)", g_get_application_name(), m_pState->id, icon.c_str(),
-                      title.c_str(), body.c_str(), nullptr, &hints, timeoutMs);
+        g_variant_new("(susssasa{sv}i)", application != nullptr ? application : "", m_pState->id,
+                      icon.c_str(), title.c_str(), body.c_str(), nullptr, &hints, timeoutMs);
     const unsigned int generation = ++m_pState->generation;
     auto* reply = new std::pair<std::shared_ptr<State>, unsigned int>(m_pState, generation);
     g_dbus_connection_call(

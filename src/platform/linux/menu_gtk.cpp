@@ -68,6 +68,8 @@ void OnMenuDeactivate(GtkMenuShell*, gpointer) {
 
 GtkWidget* BuildMenu(HMENU hMenu) {
     GtkWidget* menu = gtk_menu_new();
+    // Items have no check marks or images: no room kept for them.
+    gtk_menu_set_reserve_toggle_size(GTK_MENU(menu), FALSE);
     for (size_t pos = 0; pos < hMenu->items.size(); ++pos) {
         const HMENU__::Item& item = hMenu->items[pos];
         if ((item.flags & MF_SEPARATOR) != 0) {
@@ -191,6 +193,10 @@ BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, cons
     return TRUE;
 }
 
+BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, TPMPARAMS*) {
+    return TrackPopupMenu(hMenu, uFlags, x, y, 0, hwnd, nullptr);
+}
+
 BOOL DestroyMenu(HMENU hMenu) {
     if (hMenu == nullptr) {
         return FALSE;
@@ -243,6 +249,12 @@ bool OpenMenuItemRect(int nPos, RECT* rect) {
     *rect = {originX + x, originY + y, originX + x + gtk_widget_get_allocated_width(item),
              originY + y + gtk_widget_get_allocated_height(item)};
     return true;
+}
+
+void CloseOpenMenu() {
+    if (g_tracking != nullptr) {
+        gtk_menu_shell_cancel(GTK_MENU_SHELL(g_tracking->menu));
+    }
 }
 
 }  // namespace platform::testing

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "platform/linux/wide_text.h"
@@ -123,6 +124,8 @@ struct Connection {
     guint readSource = 0;
     guint timeoutSource = 0;
     SingleInstance::CommandHandler handler;
+    // Cleared when the primary gives its place up: commands still arriving are not run.
+    std::shared_ptr<bool> listening;
 
     void Finish() {
         if (readSource != 0) {
@@ -152,7 +155,7 @@ gboolean OnConnectionReadable(gint fd, GIOCondition, gpointer data) {
     }
     connection->readSource = 0;  // this source ends with this call
     const std::string command = connection->received.substr(0, end);
-    if (end != std::string::npos && IsCommandText(command)) {
+    if (end != std::string::npos && IsCommandText(command) && *connection->listening) {
         // The handler may end the primary; the connection and its copy of the handler stay.
         connection->handler(command);
         send(fd, kAnswer, strlen(kAnswer), MSG_NOSIGNAL);
@@ -169,8 +172,10 @@ struct SingleInstance::Impl {
     guint acceptSource = 0;
     std::string socketPath;
     CommandHandler handler;
+    std::shared_ptr<bool> listening = std::make_shared<bool>(true);
 
     ~Impl() {
+        *listening = false;
         if (acceptSource != 0) {
             g_source_remove(acceptSource);
         }
@@ -194,7 +199,7 @@ struct SingleInstance::Impl {
             close(accepted);
             return G_SOURCE_CONTINUE;
         }
-        auto* connection = new Connection{accepted, {}, 0, 0, self->handler};
+        auto* connection = new Connection{accepted, {}, 0, 0, self->handler, self->listening};
         connection->readSource =
             g_unix_fd_add(accepted, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
                           OnConnectionReadable, connection);

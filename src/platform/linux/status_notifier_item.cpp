@@ -115,6 +115,21 @@ bool StatusNotifierItem::WatcherRunning() {
     return owned != FALSE;
 }
 
+bool StatusNotifierItem::HostRegistered() {
+    GVariant* reply = nullptr;
+    if (!CallSync(kWatcher, kWatcherPath, "org.freedesktop.DBus.Properties", "Get",
+                  g_variant_new("(ss)", kWatcher, "IsStatusNotifierHostRegistered"), &reply)) {
+        return true;
+    }
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    const bool registered =
+        !g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) || g_variant_get_boolean(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return registered;
+}
+
 std::unique_ptr<StatusNotifierItem> StatusNotifierItem::Create(ClickHandler onClick, HICON icon,
                                                                const std::string& tip) {
     if (!WatcherRunning()) {

@@ -32,6 +32,8 @@ public:
     const std::string& BusName() const { return m_strBusName; }
 
     static bool WatcherRunning();
+    // Whether the watcher knows a host that draws items; true unless it says otherwise.
+    static bool HostRegistered();
 
 private:
     StatusNotifierItem(ClickHandler onClick, HICON icon, const std::string& tip);

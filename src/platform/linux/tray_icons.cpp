@@ -119,9 +119,17 @@ gboolean OnButtonRelease(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
     return TRUE;
 }
 
+// A watcher without a host would take items that nobody draws.
+bool ItemsAreDrawn() {
+    using platform::dbus::StatusNotifierItem;
+    return StatusNotifierItem::WatcherRunning() && StatusNotifierItem::HostRegistered();
+}
+
 void ShowOnDesktop(TrayEntry* entry) {
     auto report = [entry](UINT message) { entry->Report(message); };
-    entry->item = platform::dbus::StatusNotifierItem::Create(report, entry->icon, entry->tip);
+    if (ItemsAreDrawn() || !XEmbedTrayRunning()) {
+        entry->item = platform::dbus::StatusNotifierItem::Create(report, entry->icon, entry->tip);
+    }
     if (entry->item != nullptr) {
         return;
     }
@@ -246,9 +254,7 @@ namespace platform {
 
 bool IsTrayAvailable() {
     bool available = false;
-    SendTask(GetUiThreadId(), [&] {
-        available = XEmbedTrayRunning() || dbus::StatusNotifierItem::WatcherRunning();
-    });
+    SendTask(GetUiThreadId(), [&] { available = XEmbedTrayRunning() || ItemsAreDrawn(); });
     return available;
 }
 
