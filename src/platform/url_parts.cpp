@@ -123,7 +123,9 @@ bool CUrlParts::FilePath(std::wstring* path) const {
         m_bHasUserInfo || m_strPath.empty() || m_strPath[0] != L'/') {
         return false;
     }
+    // Literal runs are converted whole, so a character written as a UTF-16 pair stays one.
     std::string bytes;
+    std::wstring literal;
     for (size_t i = 0; i < m_strPath.size(); ++i) {
         wchar_t ch = m_strPath[i];
         if (ch == L'%') {
@@ -137,14 +139,17 @@ bool CUrlParts::FilePath(std::wstring* path) const {
             if (byte == '\0' || byte == '/' || byte == '\\') {
                 return false;
             }
+            bytes += WideToUtf8(literal);
+            literal.clear();
             bytes.push_back(byte);
             i += 2;
         } else if (ch == L'\\' || ch == L'\0') {
             return false;
         } else {
-            bytes += WideToUtf8(std::wstring_view(&ch, 1));
+            literal.push_back(ch);
         }
     }
+    bytes += WideToUtf8(literal);
     std::wstring decoded = Utf8ToWide(bytes);
     if (decoded.find(L'\xFFFD') != std::wstring::npos &&
         bytes.find("\xEF\xBF\xBD") == std::string::npos) {

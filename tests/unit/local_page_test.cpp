@@ -56,6 +56,18 @@ TEST(UrlParts, HostPortAndPathAreTakenAsTheBrowserReadsThem) {
     ASSERT_TRUE(url.Parse(L"javascript:alert(1)"));
     EXPECT_FALSE(url.m_bHasAuthority);
 
+    // File addresses decode to the path they name, byte sequences as UTF-8.
+    std::wstring path;
+    ASSERT_TRUE(url.Parse(L"file:///opt/%E4%B8%AD\u6587/a%20b.html?q#f"));
+    ASSERT_TRUE(url.FilePath(&path));
+    EXPECT_EQ(path, L"/opt/\u4e2d\u6587/a b.html");
+    ASSERT_TRUE(url.Parse(L"file:///opt/%FF.html"));
+    EXPECT_FALSE(url.FilePath(&path));
+    ASSERT_TRUE(url.Parse(L"file:///opt/%4.html"));
+    EXPECT_FALSE(url.FilePath(&path));
+    ASSERT_TRUE(url.Parse(L"http:///opt/a.html"));
+    EXPECT_FALSE(url.FilePath(&path));
+
     EXPECT_FALSE(url.Parse(L"/plain/path"));
     EXPECT_FALSE(url.Parse(L"1http://host/"));
     EXPECT_FALSE(url.Parse(L"http://host:99999/"));
