@@ -111,10 +111,12 @@ struct Logger::State {
                 continue;
             }
             if (size > 0 && static_cast<size_t>(size) + line.size() > maxBytes) {
+                // A file that cannot be moved grows on rather than lose the line.
                 std::string rotated = path + ".1";
-                ::rename(path.c_str(), rotated.c_str());
-                Close();
-                continue;
+                if (::rename(path.c_str(), rotated.c_str()) == 0) {
+                    Close();
+                    continue;
+                }
             }
             // A line cut short (a full disk, a killed writer) must not swallow this one.
             if (!EndsWithLineBreak(size)) {
