@@ -212,4 +212,20 @@ TEST_F(SingleInstanceTest, RuntimeFolderOthersCanWriteIsNotUsed) {
     std::filesystem::remove_all(fallback.parent_path());
 }
 
+TEST_F(SingleInstanceTest, FallbackFolderOfAnotherUserIsRefused) {
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::filesystem::path planted = "/tmp/" + m_name + "-" + std::to_string(getuid());
+    std::filesystem::create_directory(planted);
+    if (chown(planted.c_str(), 65534, 65534) != 0) {
+        std::filesystem::remove(planted);
+        GTEST_SKIP() << "only root can plant a folder of another user";
+    }
+    Start();
+    ASSERT_TRUE(WaitForLog("primary", 1)) << "the client must still run, unguarded";
+    EXPECT_TRUE(std::filesystem::is_empty(planted)) << "nothing may go into another's folder";
+    EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("exit"))
+        << "commands must never go through another user's folder";
+    std::filesystem::remove_all(planted);
+}
+
 }  // namespace

@@ -16,7 +16,9 @@ namespace {
 constexpr int kDefaultIconSize = 32;
 
 std::mutex g_mutex;
-std::map<std::pair<int, int>, HICON> g_shared;          // (id, size) -> icon, never freed
+// (id, size) -> icon. Shared icons live as long as the process, so the table is never
+// destroyed either: an icon may still be drawn while the process ends.
+auto& g_shared = *new std::map<std::pair<int, int>, HICON>;
 std::map<HWND, std::pair<HICON, HICON>> g_windowIcons;  // small, big
 
 std::string IconFolder() {
