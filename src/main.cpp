@@ -1,5 +1,6 @@
 // The client's entry: the UI thread, the application object, and its loop while the main
 // window lives.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,10 @@ int main(int argc, char** argv) {
         arguments.push_back(Utf8ToWide(argv[i]));
     }
     platform::InitUiThread();
-    // The installer's modes need no display: a package manager runs them without one.
-    const bool isMode =
-        arguments.size() > 1 &&
-        (arguments[1] == L"install" || arguments[1] == L"uninstall" || arguments[1] == L"exit");
-    if (!platform::InitGui(&argc, &argv) && !isMode) {
+    // The installer's modes run from package scripts, where there may be no display.
+    const bool gui = platform::InitGui(&argc, &argv);
+    if (!gui && !IsCommandMode(arguments)) {
+        std::fprintf(stderr, "SongDeck: no display could be opened\n");
         return 1;
     }
     CMainApp app(std::move(arguments));

@@ -1,9 +1,11 @@
 #include "app/main_app.h"
 
+#include <utility>
+
+#include "app/app_messages.h"
 #include "app/helpers.h"
 #include "app/log.h"
 #include "app/running_client.h"
-#include "app/app_messages.h"
 #include "config/client_options.h"
 #include "platform/executable_suffix.h"
 #include "platform/shell_execute.h"
@@ -26,6 +28,26 @@ constexpr wchar_t kLauncherName[] = L"RunSongDeck";
 constexpr DWORD kMainWndStyle = 0x86CAC000;
 constexpr RECT kMainWndClientRect{0, 0, 782, 558};
 constexpr DWORD kUpdateThreadStopWaitMs = 3000;
+
+// Exact words: "Install", "/exit" or "-hide" start the client like any other argument.
+using RunMode = void (*)();
+constexpr std::pair<const wchar_t*, RunMode> kCommandModes[] = {
+    {L"install", RunInstallMode},
+    {L"uninstall", RunUninstallMode},
+    {L"exit", RunExitMode},
+};
+
+// The mode argv[1] names; null for any other argument.
+RunMode CommandModeOf(const std::vector<std::wstring>& arguments) {
+    if (arguments.size() > 1) {
+        for (const auto& [word, run] : kCommandModes) {
+            if (arguments[1] == word) {
+                return run;
+            }
+        }
+    }
+    return nullptr;
+}
 
 std::wstring LauncherPath() {
     return GetModuleDirectory(nullptr) + kLauncherName + kExecutableSuffix;
@@ -51,6 +73,10 @@ CWnd* AfxGetMainWnd() {
     return g_pMainApp != nullptr ? g_pMainApp->m_pMainWnd : nullptr;
 }
 
+bool IsCommandMode(const std::vector<std::wstring>& arguments) {
+    return CommandModeOf(arguments) != nullptr;
+}
+
 BOOL CMainApp::InitInstance() {
     if (m_arguments.size() <= 1) {
         const std::wstring hint =
@@ -58,18 +84,8 @@ BOOL CMainApp::InitInstance() {
         MessageBoxW(nullptr, hint.c_str(), L"操作提示", MB_ICONINFORMATION);
         return TRUE;
     }
-    // Exact words: "Install", "/exit" or "-hide" start the client like any other argument.
-    const std::wstring& mode = m_arguments[1];
-    if (mode == L"install") {
-        RunInstallMode();
-        return TRUE;
-    }
-    if (mode == L"uninstall") {
-        RunUninstallMode();
-        return TRUE;
-    }
-    if (mode == L"exit") {
-        RunExitMode();
+    if (const RunMode runMode = CommandModeOf(m_arguments); runMode != nullptr) {
+        runMode();
         return TRUE;
     }
     if (!BecomeTheRunningClient()) {

@@ -49,6 +49,8 @@ CMainApp* AfxGetMainApp();
 // The application's main window, or null.
 CWnd* AfxGetMainWnd();
 
+// Whether the arguments select one of the command modes below (exact words).
+bool IsCommandMode(const std::vector<std::wstring>& arguments);
 // The command modes the installer and the uninstaller run.
 void RunInstallMode();
 void RunUninstallMode();

@@ -3,6 +3,7 @@
 #include "app/app_messages.h"
 #include "app/helpers.h"
 #include "app/main_app.h"
+#include "browser/local_page.h"
 #include "config/client_options.h"
 #include "platform/hotkey.h"
 #include "platform/tray.h"
@@ -10,7 +11,6 @@
 #include "platform/window_functions.h"
 #include "update/update_messages.h"
 #include "windows/message_wnd.h"
-#include "browser/local_page.h"
 #include "windows/service_page.h"
 #include "windows/show_hotkey.h"
 #include "windows/tray_icon.h"
@@ -37,7 +37,7 @@ CMainWnd::~CMainWnd() {
 LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            return OnCreate();
+            return OnCreate(wParam, lParam);
         case WM_DESTROY:
             OnDestroy();
             return CIEWapperWnd::WindowProc(message, wParam, lParam);
@@ -90,9 +90,8 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CIEWapperWnd::WindowProc(message, wParam, lParam);
 }
 
-int CMainWnd::OnCreate() {
-    CREATESTRUCTW create{};
-    if (CIEWapperWnd::WindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
+    if (CIEWapperWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
         return -1;
     }
     SetWindowIcons(*this, IDI_MAIN_BIG, IDI_MAIN_SMALL);
@@ -280,11 +279,7 @@ void CMainWnd::OnPageDocumentComplete(std::wstring url) {
             m_htmlCtrl.GetPageSize(width, height);
         }
         if (width > 0 && height > 0) {
-            const SIZE outer = OuterSizeForClient(width, height);
-            RECT frame;
-            GetWindowRect(&frame);
-            SetWindowPos(nullptr, frame.left, frame.top, outer.cx, outer.cy,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            SetClientSizeAtCorner(*this, width, height, nullptr, SWP_NOZORDER | SWP_NOACTIVATE);
             CenterWindow();
         }
     } else if (IsServiceStartPage(url)) {
@@ -292,10 +287,7 @@ void CMainWnd::OnPageDocumentComplete(std::wstring url) {
         int height = 0;
         m_htmlCtrl.GetPageSize(width, height);
         if (width > 0 && height > 0) {
-            const SIZE outer = OuterSizeForClient(width, height);
-            RECT frame;
-            GetWindowRect(&frame);
-            SetWindowPos(HWND_TOP, frame.left, frame.top, outer.cx, outer.cy, SWP_SHOWWINDOW);
+            SetClientSizeAtCorner(*this, width, height, HWND_TOP, SWP_SHOWWINDOW);
             CClientOptions& options = GetClientOptions();
             options.mainWndWidth = width;
             options.mainWndHeight = height;

@@ -57,7 +57,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    int OnCreate();
+    int OnCreate(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void OnClose();
     void OnTrayNotify(WPARAM wParam, LPARAM lParam);

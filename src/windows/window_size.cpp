@@ -7,15 +7,19 @@ SIZE OuterSizeForClient(int width, int height) {
                 height + GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYCAPTION)};
 }
 
+void SetClientSizeAtCorner(CWnd& window, int width, int height, HWND insertAfter, UINT flags) {
+    RECT frame;
+    window.GetWindowRect(&frame);
+    const SIZE outer = OuterSizeForClient(width, height);
+    window.SetWindowPos(insertAfter, frame.left, frame.top, outer.cx, outer.cy, flags);
+}
+
 void SizeToPageCenterAndShow(CWnd& window, CHtmlCtrlEx& control) {
     int width = 0;
     int height = 0;
     control.GetPageSize(width, height);
     if (width > 0 && height > 0) {
-        RECT frame;
-        window.GetWindowRect(&frame);
-        const SIZE outer = OuterSizeForClient(width, height);
-        window.SetWindowPos(HWND_TOP, frame.left, frame.top, outer.cx, outer.cy, SWP_HIDEWINDOW);
+        SetClientSizeAtCorner(window, width, height, HWND_TOP, SWP_HIDEWINDOW);
     }
     window.CenterWindow();
     window.ShowWindow(SW_SHOW);

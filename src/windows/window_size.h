@@ -7,6 +7,10 @@
 // w + 2 x SM_CXBORDER by h + SM_CYBORDER + SM_CYCAPTION.
 SIZE OuterSizeForClient(int width, int height);
 
+// Gives the window a client area of width x height (by the rule above), its top-left corner
+// staying where it is.
+void SetClientSizeAtCorner(CWnd& window, int width, int height, HWND insertAfter, UINT flags);
+
 class CHtmlCtrlEx;
 
 // The option and about windows on every loaded document: the page's size at the current

@@ -3,8 +3,10 @@
 // the hotkey and the option window.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <string>
 
 #include "client_fixture.h"
@@ -76,6 +78,39 @@ TEST_F(ClientApp, ModeWordsAreExactOtherSpellingsStartTheClient) {
     const pid_t pid = StartShown({"Exit"});
     EXPECT_TRUE(m_folder.IsRunning(pid));
     ExitClient(pid);
+}
+
+TEST_F(ClientApp, TheInstallersModesRunWithoutADisplayButTheClientNeedsOne) {
+    // Package scripts run the modes with no desktop session around them.
+    m_folder.SetEnvironment("DISPLAY", "");
+    std::filesystem::remove(m_folder.UserDataDir() / "config.ini");
+    int status = -1;
+    const pid_t installer = m_folder.Start({"install"});
+    ASSERT_TRUE(m_folder.WaitForExit(installer, kClientEndMs, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(
+        std::filesystem::exists(m_folder.Root() / "config/autostart/TavNelSongDeck.desktop"));
+
+    const pid_t client = m_folder.Start({"-test"});
+    ASSERT_TRUE(m_folder.WaitForExit(client, kClientEndMs, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+    EXPECT_EQ(LogCount("启动程序"), 0);
+
+    const pid_t uninstaller = m_folder.Start({"uninstall"});
+    ASSERT_TRUE(m_folder.WaitForExit(uninstaller, kClientEndMs, &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(
+        std::filesystem::exists(m_folder.Root() / "config/autostart/TavNelSongDeck.desktop"));
+}
+
+TEST_F(ClientApp, AKilledClientDoesNotStopTheNextStart) {
+    const pid_t killed = StartShown();
+    kill(killed, SIGKILL);
+    ASSERT_TRUE(m_folder.WaitForExit(killed, kClientEndMs));
+    const pid_t next = StartShown();
+    EXPECT_TRUE(m_folder.IsRunning(next));
+    EXPECT_EQ(LogCount("启动程序"), 2);
+    ExitClient(next);
 }
 
 TEST_F(ClientApp, ASilentUpdateCheckThatFindsNoServerNeitherShowsNorHoldsUpTheExit) {

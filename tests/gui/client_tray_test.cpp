@@ -139,6 +139,17 @@ TEST_F(ClientTray, TheHotkeyBringsTheHiddenWindowBack) {
     ExitClient(pid);
 }
 
+TEST_F(ClientTray, NoHotkeySetMeansNoHotkeyAndNoWarning) {
+    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=0\nVK=0\nMODIFIERS=0\n");
+    const pid_t pid = StartShown();
+    EXPECT_EQ(VisibleWindowTitled(pid, "Quorvi"), "") << "a warning for a hotkey never set";
+    HideMain(pid);
+    RunCommand("xdotool key --clearmodifiers ctrl+d");
+    PumpFor(1500);
+    EXPECT_FALSE(MainVisible(pid));
+    ExitClient(pid);
+}
+
 TEST_F(ClientTray, AHotkeyHeldByAnotherProgramGivesTheWarningBox) {
     CWnd holder;
     ASSERT_TRUE(holder.CreateEx(0, L"HotkeyHolder", L"", 0, RECT{0, 0, 0, 0}, nullptr, 0));

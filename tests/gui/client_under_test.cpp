@@ -99,6 +99,10 @@ std::string CClientFolder::ReadLog() const {
     return ReadWholeFile(UserDataDir() / "SongDeck.log");
 }
 
+void CClientFolder::SetEnvironment(const std::string& name, const std::string& value) {
+    m_extraEnv.emplace_back(name, value);
+}
+
 pid_t CClientFolder::Start(const std::vector<std::string>& arguments) {
     const std::string program = (ProgramDir() / "SongDeck").string();
     std::vector<std::string> args{program};
@@ -109,12 +113,13 @@ pid_t CClientFolder::Start(const std::vector<std::string>& arguments) {
     }
     argv.push_back(nullptr);
 
-    const std::vector<std::pair<std::string, std::string>> overrides{
+    std::vector<std::pair<std::string, std::string>> overrides{
         {"SONGDECK_LOCAL_APPDATA", (m_root / "local").string()},
         {"SONGDECK_COMMON_APPDATA", (m_root / "common").string()},
         {"XDG_CONFIG_HOME", (m_root / "config").string()},
         {"XDG_RUNTIME_DIR", (m_root / "runtime").string()},
     };
+    overrides.insert(overrides.end(), m_extraEnv.begin(), m_extraEnv.end());
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
@@ -127,7 +132,9 @@ pid_t CClientFolder::Start(const std::vector<std::string>& arguments) {
         }
     }
     for (const auto& [name, value] : overrides) {
-        env.push_back(name + "=" + value);
+        if (!value.empty()) {
+            env.push_back(name + "=" + value);
+        }
     }
     std::vector<char*> envp;
     for (std::string& entry : env) {

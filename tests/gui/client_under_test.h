@@ -32,6 +32,8 @@ public:
     std::string ConfigValue(const std::string& key) const;
     std::string ReadLog() const;
 
+    // Sets (or with an empty value removes) a variable for the clients started later.
+    void SetEnvironment(const std::string& name, const std::string& value);
     // Starts the client with the arguments (argv[1] on); its output goes to a file of the folder.
     pid_t Start(const std::vector<std::string>& arguments);
     // Waits for the process to end; true with its exit status when it ended in time.
@@ -43,6 +45,7 @@ public:
 private:
     std::filesystem::path m_root;
     std::vector<pid_t> m_started;
+    std::vector<std::pair<std::string, std::string>> m_extraEnv;
 };
 
 // X windows of the process, by their _NET_WM_PID; only the mapped ones when visibleOnly.

@@ -187,10 +187,12 @@ TEST_F(LoggerFile, ProcessesRotateTogetherAndKeepTheNewestLines) {
     // The rotated file was full when it was moved.
     EXPECT_LE(fs::file_size(m_dir.path() / "test.log.1"), kMaxBytes);
     EXPECT_GT(fs::file_size(m_dir.path() / "test.log.1"), kMaxBytes - 100);
-    // Every writer's lines in the two files, oldest first, are its newest lines without a gap.
+    // Every writer's lines in the two files, oldest first, are its newest lines without a gap
+    // (a writer that a busy machine let finish early may have rotated out altogether).
     std::vector<std::string> lines = Lines(m_dir.path() / "test.log.1");
     std::vector<std::string> current = Lines(LogPath());
     lines.insert(lines.end(), current.begin(), current.end());
+    ASSERT_GT(lines.size(), kMaxBytes / 100);
     std::vector<std::vector<int>> seen(kWriters);
     for (const std::string& line : lines) {
         int writer = -1, number = -1;
@@ -200,7 +202,9 @@ TEST_F(LoggerFile, ProcessesRotateTogetherAndKeepTheNewestLines) {
         seen[writer].push_back(number);
     }
     for (int writer = 0; writer < kWriters; ++writer) {
-        ASSERT_FALSE(seen[writer].empty()) << "writer " << writer;
+        if (seen[writer].empty()) {
+            continue;
+        }
         EXPECT_EQ(seen[writer].back(), kLines - 1);
         for (size_t i = 1; i < seen[writer].size(); ++i) {
             ASSERT_EQ(seen[writer][i], seen[writer][i - 1] + 1) << "writer " << writer;

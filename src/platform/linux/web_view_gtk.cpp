@@ -68,10 +68,16 @@ gboolean DestroyWhenIdle(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-bool IsUserHttpRequest(WebKitNavigationAction* action) {
+// The address a navigation asks for, copied: WebKit makes the text again at every request for
+// it, freeing the one handed out before.
+std::string RequestedUrl(WebKitNavigationAction* action) {
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    return webkit_navigation_action_is_user_gesture(action) && uri != nullptr &&
-           (g_str_has_prefix(uri, "http:") || g_str_has_prefix(uri, "https:"));
+    return uri != nullptr ? uri : "";
+}
+
+bool IsUserHttpRequest(WebKitNavigationAction* action, const std::string& url) {
+    return webkit_navigation_action_is_user_gesture(action) &&
+           (g_str_has_prefix(url.c_str(), "http:") || g_str_has_prefix(url.c_str(), "https:"));
 }
 
 }  // namespace
@@ -340,12 +346,11 @@ gboolean CWebViewGtk::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    const char* uri = webkit_uri_request_get_uri(request);
+    const std::string uri = RequestedUrl(action);
     bool cancel = false;
-    bool userHttp = newWindow && IsUserHttpRequest(action);
+    bool userHttp = newWindow && IsUserHttpRequest(action, uri);
     if (self->m_pEvents != nullptr) {
-        std::wstring url = LocationFromUrl(uri);
+        std::wstring url = LocationFromUrl(uri.c_str());
         std::wstring frame = TextOf(webkit_navigation_action_get_frame_name(action));
         std::shared_ptr<bool> alive = self->m_pAlive;
         g_object_ref(decision);
@@ -366,11 +371,11 @@ gboolean CWebViewGtk::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     if (newWindow) {
         // Nothing opens inside the client; a page the user asked for opens in the browser.
         if (!cancel && userHttp) {
-            OpenUrlInBrowser(TextOf(uri));
+            OpenUrlInBrowser(TextOf(uri.c_str()));
         }
         return TRUE;
     }
-    if (!cancel && uri != nullptr) {
+    if (!cancel && !uri.empty()) {
         if (self->m_navigations.size() >= kMaxPendingNavigations) {
             self->m_navigations.clear();
         }
@@ -381,9 +386,9 @@ gboolean CWebViewGtk::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
 
 GtkWidget* CWebViewGtk::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
     // Reached only when no new-window decision came first (window.open from script).
-    if (IsUserHttpRequest(action)) {
-        OpenUrlInBrowser(
-            TextOf(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
+    const std::string uri = RequestedUrl(action);
+    if (IsUserHttpRequest(action, uri)) {
+        OpenUrlInBrowser(TextOf(uri.c_str()));
     }
     return nullptr;
 }
