@@ -8,7 +8,7 @@
 
 #include "platform/dialog_native.h"
 #include "platform/linux/dialog_gtk.h"
-#include "platform/linux/window_manager_functions.h"
+#include "platform/linux/window_decorations.h"
 #include "platform/messages.h"
 
 struct CDialog::Native {

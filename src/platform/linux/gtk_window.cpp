@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/linux/wide_text.h"
-#include "platform/linux/window_manager_functions.h"
+#include "platform/linux/window_decorations.h"
 #include "platform/linux/window_registry.h"
 #include "platform/linux/window_state.h"
 #include "platform/messages.h"

@@ -1,4 +1,4 @@
-#include "platform/linux/window_manager_functions.h"
+#include "platform/linux/window_decorations.h"
 
 #include "platform/wnd.h"
 
