@@ -11,6 +11,7 @@
 
 #include "platform/module.h"
 #include "platform/shell_execute.h"
+#include "stand_in_browser.h"
 #include "temp_folder.h"
 
 namespace {
@@ -96,17 +97,7 @@ TEST(ShellExecute, OnlyWebAddressesGoToTheBrowser) {
 // In a process of its own: GLib reads the XDG folders once per process.
 TEST(ShellExecute, WebAddressOpensInTheUsersDefaultBrowser) {
     TempFolder home;
-    std::filesystem::create_directories(home.path() / "data/applications");
-    std::filesystem::create_directories(home.path() / "config");
-    WriteScript(home, "browser.sh",
-                "{ echo \"$1\"; echo end; } > \"$(dirname \"$0\")/opened.txt\"\n");
-    home.Write("data/applications/test-browser.desktop",
-               "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" +
-                   (home.path() / "browser.sh").string() +
-                   " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
-    home.Write("config/mimeapps.list",
-               "[Default Applications]\nx-scheme-handler/http=test-browser.desktop\n"
-               "x-scheme-handler/https=test-browser.desktop\n");
+    WriteStandInBrowser(home, "{ echo \"$1\"; echo end; } > \"$(dirname \"$0\")/opened.txt\"\n");
     const std::string probe =
         (std::filesystem::path(GetModulePath(nullptr)).parent_path() / "songdeck_instance_probe")
             .string();
