@@ -36,13 +36,13 @@ HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 // Frees an icon that was not loaded shared; a shared icon is left alone (TRUE).
 BOOL DestroyIcon(HICON hIcon);
 
-// The module whose resources LoadImageW reads: the executable.
-HINSTANCE AfxGetResourceHandle();
-
 // Every window answers WM_SETICON (wParam ICON_BIG or ICON_SMALL, lParam the HICON; a null
 // icon removes it) with the icon it had before; the window manager gets both images.
 
 #endif
+
+// The module whose resources LoadImageW reads: the executable.
+HINSTANCE AfxGetResourceHandle();
 
 namespace platform {
 // For tests: the width and height of an icon; false for a null icon.
