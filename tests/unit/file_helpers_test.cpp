@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/helpers.h"
+#include "platform/files.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -103,6 +104,19 @@ TEST(WriteNarrowFile, KeepsTheModeOfTheFileItReplaces) {
     ASSERT_TRUE(WriteNarrowFile(dir.wide(L"mode.txt").c_str(), "new"));
     EXPECT_EQ(fs::status(dir.path() / "mode.txt").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(ShareFileWithAllUsers, EveryUserMayReadAndWriteAndNothingBecomesExecutable) {
+    TempFolder dir;
+    dir.Write("part", "x");
+    fs::permissions(dir.path() / "part", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(ShareFileWithAllUsers(dir.path() / "part"));
+    EXPECT_EQ(fs::status(dir.path() / "part").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+    EXPECT_EQ(dir.Read("part"), "x");
+    EXPECT_FALSE(ShareFileWithAllUsers(dir.path() / "missing"));
+    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 }
 
 TEST(CreateDirectoryPath, CreatesUpToTheLastSeparator) {
