@@ -93,3 +93,6 @@ void SanitizeFileName(std::wstring& name);
 std::wstring MD5OfBuffer(const void* data, size_t length);
 // Empty when the file cannot be opened or read, or is empty.
 std::wstring MD5OfFile(const wchar_t* path);
+// 64 lower-case hexadecimal digits (an empty file has one too); empty when the file cannot be
+// read.
+std::wstring SHA256OfFile(const wchar_t* path);

@@ -103,8 +103,9 @@ unsigned CHttpGetJob::DownloadThread() {
             return verdict == Verdict::Accept;
         };
         if (m_bInitialized) {
-            result = request.Get(transfer.url, headers, m_nRunning,
-                                 CHttpGetTask::GetStallTimeoutMs(), judged, onBody);
+            HttpTransferLimits limits;
+            limits.stallMs = CHttpGetTask::GetStallTimeoutMs();
+            result = request.Get(transfer.url, headers, m_nRunning, limits, judged, onBody);
         }
         if (verdict == Verdict::Accept) {
             return Conclude(transfer, true, result);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/types.h"
-#include "update/http_request.h"
+#include "platform/http_request.h"
 #include "update/part_file.h"
 
 class CHttpGetTask;

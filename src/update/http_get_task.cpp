@@ -7,7 +7,7 @@
 #include "platform/text_encoding.h"
 #include "platform/thread.h"
 #include "update/http_get_job.h"
-#include "update/http_request.h"
+#include "platform/http_request.h"
 
 namespace {
 

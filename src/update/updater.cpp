@@ -8,6 +8,7 @@
 #include "update/http_get_task_md5.h"
 #include "update/notify_proxy.h"
 #include "update/update_files.h"
+#include "platform/xml_document.h"
 #include "update/xml_document.h"
 
 namespace {
@@ -143,12 +144,12 @@ void CUpdater::Finish(int result) {
 }
 
 void CUpdater::ParseManifest() {
-    pugi::xml_document document;
+    platform::CXmlDocument document;
     if (FAILED(LoadXmlDocument(m_strManifestPath, document))) {
         Finish(0);
         return;
     }
-    const pugi::xml_node root = document.select_node("updater").node();
+    const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
         Finish(0);
         return;
@@ -165,23 +166,23 @@ void CUpdater::ParseManifest() {
     }
 }
 
-void CUpdater::ParseDescription(const pugi::xml_node& root) {
+void CUpdater::ParseDescription(const platform::CXmlNode& root) {
     m_strDesc.clear();
     m_strLog.clear();
-    const pugi::xml_node des = root.select_node("des").node();
+    const platform::CXmlNode des = root.SelectSingle("des");
     if (!des) {
         return;
     }
-    for (const pugi::xml_node& child : des.children()) {
-        const pugi::xml_node first = child.first_child();
+    for (platform::CXmlNode child = des.FirstChild(); child; child = child.NextSibling()) {
+        const platform::CXmlNode first = child.FirstChild();
         if (!first) {
             continue;
         }
-        if (first.type() != pugi::node_element || std::string_view(first.name()) != "ver") {
+        if (first.Name() != "ver") {
             break;
         }
         const LONGLONG version = ParseInt64(GetDomText(first));
-        const pugi::xml_node log = child.select_node("log").node();
+        const platform::CXmlNode log = child.SelectSingle("log");
         if (!log) {
             continue;
         }
@@ -198,17 +199,14 @@ void CUpdater::ParseDescription(const pugi::xml_node& root) {
     }
 }
 
-void CUpdater::GetLogLines(const pugi::xml_node& log, std::wstring& out) {
-    for (const pugi::xpath_node& line : log.select_nodes("line")) {
-        if (!line.node()) {
-            continue;
-        }
-        out += GetDomText(line.node());
+void CUpdater::GetLogLines(const platform::CXmlNode& log, std::wstring& out) {
+    for (const platform::CXmlNode& line : log.SelectAll("line")) {
+        out += GetDomText(line);
         out += L"\r\n";
     }
 }
 
-void CUpdater::ParseFileList(const pugi::xml_node& root) {
+void CUpdater::ParseFileList(const platform::CXmlNode& root) {
     const size_t slash = m_strUrl.rfind(L'/');
     if (slash == std::wstring::npos || slash == 0) {
         return;
@@ -216,11 +214,7 @@ void CUpdater::ParseFileList(const pugi::xml_node& root) {
     const std::wstring base = m_strUrl.substr(0, slash + 1);
     m_downloads.clear();
     m_names.clear();
-    for (const pugi::xpath_node& file : root.select_nodes("download/file")) {
-        const pugi::xml_node node = file.node();
-        if (!node) {
-            break;
-        }
+    for (const platform::CXmlNode& node : root.SelectAll("download/file")) {
         std::wstring link;
         std::wstring md5;
         std::wstring version;

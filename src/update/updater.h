@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-#include <pugixml.hpp>
-
 #include "update/file_check_job.h"
 #include "update/msg_receiver.h"
 #include "update/n_thread.h"
+
+namespace platform {
+class CXmlNode;
+}
 
 class CNotifyProxy;
 class CHttpGetTaskMD5;
@@ -56,9 +58,9 @@ public:
 
 protected:
     void ParseManifest();
-    void ParseDescription(const pugi::xml_node& root);
-    static void GetLogLines(const pugi::xml_node& log, std::wstring& out);
-    void ParseFileList(const pugi::xml_node& root);
+    void ParseDescription(const platform::CXmlNode& root);
+    static void GetLogLines(const platform::CXmlNode& log, std::wstring& out);
+    void ParseFileList(const platform::CXmlNode& root);
     void StartDownloads();
     void OnFileDownloaded();
     // Starts the file-check worker on the files of the parsed manifest; the worker holds its

@@ -44,24 +44,10 @@ bool IsCodePage936(const std::string& encoding) {
            encoding == "cp936" || encoding == "windows-936";
 }
 
-void CollectText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            out += child.value();
-        } else if (child.type() == pugi::node_element) {
-            CollectText(child, out);
-        }
-    }
-}
-
-bool IsXmlSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
 }  // namespace
 
-HRESULT LoadXmlDocument(const std::wstring& path, pugi::xml_document& document) {
-    document.reset();
+HRESULT LoadXmlDocument(const std::wstring& path, platform::CXmlDocument& document) {
+    document.Reset();
     std::error_code error;
     const std::filesystem::path fsPath = PathFromWide(path);
     const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
@@ -73,55 +59,36 @@ HRESULT LoadXmlDocument(const std::wstring& path, pugi::xml_document& document) 
         return E_FAIL;
     }
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return LoadXmlBytes(bytes, document);
+}
+
+HRESULT LoadXmlBytes(const std::string& bytes, platform::CXmlDocument& document) {
+    document.Reset();
     if (bytes.size() > kMaxManifestBytes) {
         return E_FAIL;
     }
-
-    // Comments and processing instructions are nodes of the document, as the notes walk
-    // expects them to be.
-    const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
-    pugi::xml_parse_result result;
     if (IsCodePage936(DeclaredEncoding(bytes))) {
         try {
             CWideText wide = ToWide936(bytes.c_str());
-            result = document.load_buffer(wide.c_str(), wide.size() * sizeof(wchar_t), options,
-                                          pugi::encoding_wchar);
+            return document.LoadText(std::wstring_view(wide.c_str(), wide.size())) ? S_OK : E_FAIL;
         } catch (const HResultError&) {
             return E_FAIL;
         }
-    } else {
-        result = document.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
     }
-    return result ? S_OK : E_FAIL;
+    return document.Load(bytes.data(), bytes.size()) ? S_OK : E_FAIL;
 }
 
-std::wstring GetDomText(const pugi::xml_node& node) {
-    std::string utf8;
-    CollectText(node, utf8);
-    std::wstring text = pugi::as_wide(utf8);
-    size_t first = 0;
-    while (first < text.size() && IsXmlSpace(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsXmlSpace(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
+std::wstring GetDomText(const platform::CXmlNode& node) {
+    return node ? node.Text() : std::wstring();
 }
 
-BOOL GetNodeText(const pugi::xml_node& node, const char* name, std::wstring& text) {
+BOOL GetNodeText(const platform::CXmlNode& node, const char* name, std::wstring& text) {
     text.clear();
-    pugi::xml_node child;
-    try {
-        child = node.select_node(name).node();
-    } catch (const pugi::xpath_exception&) {
-        return FALSE;
-    }
+    const platform::CXmlNode child = node ? node.SelectSingle(name) : platform::CXmlNode();
     if (!child) {
         return FALSE;
     }
-    text = GetDomText(child);
+    text = child.Text();
     return TRUE;
 }
 

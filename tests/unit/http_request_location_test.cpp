@@ -1,7 +1,7 @@
 // Redirect targets are resolved against the URL that answered, and stay http or https.
 #include <gtest/gtest.h>
 
-#include "update/http_request.h"
+#include "platform/http_request.h"
 
 namespace {
 

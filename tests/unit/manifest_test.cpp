@@ -148,12 +148,12 @@ TEST_F(Manifest, FileListKeepsFilesNewerThanTheRunningVersionOrUnversioned) {
 }
 
 TEST_F(Manifest, LogLinesEachEndWithALineBreak) {
-    pugi::xml_document document;
+    platform::CXmlDocument document;
     ASSERT_TRUE(
-        document.load_string("<log><line> a </line><x>not a line</x><line/>"
-                             "<line>b<![CDATA[&c]]></line></log>"));
+        document.LoadText(L"<log><line> a </line><x>not a line</x><line/>"
+                          L"<line>b<![CDATA[&c]]></line></log>"));
     std::wstring out = L"before\r\n";
-    ManifestUpdater::GetLogLines(document.child("log"), out);
+    ManifestUpdater::GetLogLines(document.Root().SelectSingle("log"), out);
     EXPECT_EQ(out, L"before\r\na\r\n\r\nb&c\r\n");
 }
 

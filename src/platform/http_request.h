@@ -1,21 +1,26 @@
-// One HTTP GET at a time over a connection kept by the download thread (libcurl). The caller
-// sees the response head once, decides whether it wants the body, and then gets the body in
-// the chunks the network delivers.
+// One HTTP GET at a time over a connection kept by the download thread. The caller sees the
+// response head once, decides whether it wants the body, and then gets the body in the chunks
+// the network delivers. Bodies are handed over as framed on the wire, never decompressed.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct HttpResponseHead {
     long status = 0;
+    // Absent when the answer names a transfer coding: its length then frames nothing.
     std::optional<uint64_t> contentLength;
     std::optional<std::string> location;
-    // First byte of a "Content-Range: bytes first-last/size" answer.
+    // The Transfer-Encoding value as sent, when there is one.
+    std::optional<std::string> transferEncoding;
+    // First byte of a "Content-Range: bytes first-last/size" answer; absent for any other form
+    // ("bytes */size" included).
     std::optional<uint64_t> rangeStart;
 };
 
@@ -30,11 +35,23 @@ struct HttpRequestSettings {
     std::string certificateAuthorities;
 };
 
+// How long an exchange may go on without making progress.
+struct HttpTransferLimits {
+    // Nothing at all arrives for this long: the attempt is given up.
+    unsigned stallMs = 60000;
+    // Fewer bytes than minimumBytesPerSecond on average over a window of speedWindowMs (head
+    // and body bytes alike) end the attempt too, so a drip of bytes cannot hold it forever.
+    // 0 turns the check off.
+    uint32_t minimumBytesPerSecond = 0;
+    unsigned speedWindowMs = 30000;
+};
+
 enum class HttpRequestResult {
     Completed,   // the response ended as the server framed it
     Declined,    // the head callback did not want the body
     Stopped,     // the keep-going flag was cleared
     Stalled,     // nothing arrived within the stall bound
+    TooSlow,     // less than the minimum speed over a window
     BodyFailed,  // the body callback refused a chunk
     Failed,      // connection, protocol or transfer failure
 };
@@ -52,13 +69,13 @@ public:
     CHttpRequest(const CHttpRequest&) = delete;
     CHttpRequest& operator=(const CHttpRequest&) = delete;
 
-    bool IsValid() const { return m_pEasy != nullptr && m_pMulti != nullptr; }
+    bool IsValid() const;
 
     // Sends GET url with the header lines and runs the exchange until it ends, keepGoing is
-    // cleared or nothing arrives for stallMs. onHead sees the final response head (never an
-    // interim 1xx) and answers whether the body is wanted.
+    // cleared or a limit is reached. onHead sees the final response head (never an interim
+    // 1xx) and answers whether the body is wanted.
     HttpRequestResult Get(const std::string& url, const std::vector<std::string>& headerLines,
-                          const std::atomic<int>& keepGoing, unsigned stallMs,
+                          const std::atomic<int>& keepGoing, const HttpTransferLimits& limits,
                           const HeadCallback& onHead, const BodyCallback& onBody);
 
     // A Location value made absolute against the URL it came from; empty when either is not
@@ -66,12 +83,14 @@ public:
     static std::string ResolveLocation(const std::string& baseUrl, const std::string& location);
     static bool IsSupportedUrl(const std::string& url);
 
-private:
+    // What one exchange keeps while it runs (the platform's own).
     struct Exchange;
-    static size_t OnHeaderLine(char* data, size_t size, size_t count, void* exchange);
-    static size_t OnBodyChunk(char* data, size_t size, size_t count, void* exchange);
 
+private:
+    struct Connection;
+    // Drives the exchange set up by Get until it ends or a limit is reached.
+    HttpRequestResult RunExchange(Exchange& exchange, const HttpTransferLimits& limits);
+
+    std::unique_ptr<Connection> m_pConnection;
     HttpRequestSettings m_settings;
-    void* m_pEasy = nullptr;
-    void* m_pMulti = nullptr;
 };

@@ -1,0 +1,356 @@
+// HTTP GET through libcurl: one easy handle on a multi handle per download thread, so that the
+// thread can poll its keep-going flag and its time limits while the transfer runs.
+#include "platform/http_request.h"
+
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Large chunks keep the number of writes and progress notifications per file small.
+constexpr long kReceiveBufferBytes = 512 * 1024;
+// How often the transfer loop looks at the keep-going flag and the time limits.
+constexpr int kPollMs = 50;
+
+std::string Trim(std::string text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+// Digits only, and nothing that would not fit 64 bits.
+std::optional<uint64_t> ParseNumber(const std::string& text) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') {
+        return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (errno == ERANGE) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(value);
+}
+
+long long MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+struct CHttpRequest::Connection {
+    CURL* easy = curl_easy_init();
+    CURLM* multi = curl_multi_init();
+    ~Connection() {
+        if (multi != nullptr) {
+            curl_multi_cleanup(multi);
+        }
+        if (easy != nullptr) {
+            curl_easy_cleanup(easy);
+        }
+    }
+};
+
+struct CHttpRequest::Exchange {
+    const HeadCallback* onHead = nullptr;
+    const BodyCallback* onBody = nullptr;
+    const std::atomic<int>* keepGoing = nullptr;
+    HttpResponseHead head;
+    bool headDelivered = false;
+    bool declined = false;
+    bool bodyRefused = false;
+    bool stopRequested = false;
+    Clock::time_point lastActivity = Clock::now();
+    Clock::time_point windowStart = Clock::now();
+    uint64_t bytesInWindow = 0;
+
+    void Arrived(size_t bytes) {
+        lastActivity = Clock::now();
+        bytesInWindow += bytes;
+    }
+    void ReadHeaderField(const std::string& name, const std::string& value);
+    size_t OnHeaderLine(const char* data, size_t length);
+    size_t OnBodyChunk(const char* data, size_t length);
+    // The outcome once libcurl reports the transfer over with code.
+    HttpRequestResult Outcome(CURLcode code) const;
+    // Stopped, Stalled or TooSlow when the transfer must end now; Completed otherwise.
+    HttpRequestResult CheckLimits(const HttpTransferLimits& limits);
+};
+
+void CHttpRequest::Exchange::ReadHeaderField(const std::string& name, const std::string& value) {
+    if (strcasecmp(name.c_str(), "Content-Length") == 0) {
+        head.contentLength = ParseNumber(value);
+    } else if (strcasecmp(name.c_str(), "Location") == 0) {
+        head.location = value;
+    } else if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) {
+        // Several fields form one list.
+        head.transferEncoding =
+            head.transferEncoding ? *head.transferEncoding + ", " + value : value;
+    } else if (strcasecmp(name.c_str(), "Content-Range") == 0) {
+        // "bytes first-last/size"; "bytes */size" names no first byte.
+        if (strncasecmp(value.c_str(), "bytes ", 6) == 0) {
+            head.rangeStart = ParseNumber(Trim(value.substr(6)));
+        }
+    }
+}
+
+size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
+    Arrived(length);
+    std::string line(data, length);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response begins (an interim 1xx is followed by the final one).
+        head = HttpResponseHead{};
+        size_t space = line.find(' ');
+        if (space != std::string::npos) {
+            head.status = std::strtol(line.c_str() + space + 1, nullptr, 10);
+        }
+        return length;
+    }
+    std::string trimmed = Trim(line);
+    if (trimmed.empty()) {
+        // End of a head. Interim answers carry no decision; curl goes on to the final one.
+        // Trailers after a chunked body end with a blank line too: the head is long decided.
+        if (headDelivered || (head.status < 200 && head.status != 0)) {
+            return length;
+        }
+        headDelivered = true;
+        if (head.transferEncoding) {
+            // The coding frames the body; a length beside it is meaningless (RFC 9112 6.3).
+            head.contentLength.reset();
+        }
+        if (!(*onHead)(head)) {
+            declined = true;
+            return 0;
+        }
+        return length;
+    }
+    size_t colon = trimmed.find(':');
+    if (colon != std::string::npos) {
+        ReadHeaderField(trimmed.substr(0, colon), Trim(trimmed.substr(colon + 1)));
+    }
+    return length;
+}
+
+size_t CHttpRequest::Exchange::OnBodyChunk(const char* data, size_t length) {
+    Arrived(length);
+    if (keepGoing->load() == 0) {
+        stopRequested = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    if (!headDelivered) {
+        // A body without a head (HTTP/0.9 style) is not something we accept.
+        declined = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    if (length == 0) {
+        return 0;
+    }
+    if (!(*onBody)(data, length)) {
+        bodyRefused = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    return length;
+}
+
+HttpRequestResult CHttpRequest::Exchange::Outcome(CURLcode code) const {
+    if (stopRequested) {
+        return HttpRequestResult::Stopped;
+    }
+    if (declined) {
+        return HttpRequestResult::Declined;
+    }
+    if (bodyRefused) {
+        return HttpRequestResult::BodyFailed;
+    }
+    return code == CURLE_OK && headDelivered ? HttpRequestResult::Completed
+                                             : HttpRequestResult::Failed;
+}
+
+HttpRequestResult CHttpRequest::Exchange::CheckLimits(const HttpTransferLimits& limits) {
+    if (keepGoing->load() == 0) {
+        return HttpRequestResult::Stopped;
+    }
+    if (MillisecondsSince(lastActivity) >= static_cast<long long>(limits.stallMs)) {
+        return HttpRequestResult::Stalled;
+    }
+    const long long window = MillisecondsSince(windowStart);
+    if (limits.minimumBytesPerSecond != 0 && window >= limits.speedWindowMs) {
+        if (bytesInWindow * 1000 <
+            static_cast<uint64_t>(limits.minimumBytesPerSecond) * static_cast<uint64_t>(window)) {
+            return HttpRequestResult::TooSlow;
+        }
+        windowStart = Clock::now();
+        bytesInWindow = 0;
+    }
+    return HttpRequestResult::Completed;
+}
+
+namespace {
+
+size_t HeaderLineThunk(char* data, size_t size, size_t count, void* exchange) {
+    return static_cast<CHttpRequest::Exchange*>(exchange)->OnHeaderLine(data, size * count);
+}
+
+size_t BodyChunkThunk(char* data, size_t size, size_t count, void* exchange) {
+    return static_cast<CHttpRequest::Exchange*>(exchange)->OnBodyChunk(data, size * count);
+}
+
+void ApplySettings(CURL* easy, const HttpRequestSettings& settings) {
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.certificateAuthorities.empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, settings.certificateAuthorities.c_str());
+    }
+    if (!settings.userAgent.empty()) {
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str());
+    }
+    if (settings.direct) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    } else if (!settings.proxy.empty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str());
+        if (settings.proxyUser) {
+            curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, settings.proxyUser->c_str());
+        }
+        if (settings.proxyPassword) {
+            curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, settings.proxyPassword->c_str());
+        }
+    }
+}
+
+// A GET of url whose head and body go to the exchange.
+void PrepareTransfer(CURL* easy, const std::string& url, curl_slist* headers, void* exchange) {
+    curl_easy_reset(easy);
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects are followed by the caller, which keeps its own ".part" and hop count.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // Bodies stay as sent: nothing asks for, or inflates, a compressed coding.
+    curl_easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 0L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HeaderLineThunk);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, exchange);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &BodyChunkThunk);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, exchange);
+}
+
+}  // namespace
+
+bool CHttpRequest::InitializeLibrary() {
+    static std::once_flag once;
+    static bool initialized = false;
+    std::call_once(once, [] { initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return initialized;
+}
+
+CHttpRequest::CHttpRequest(HttpRequestSettings settings) : m_settings(std::move(settings)) {
+    InitializeLibrary();
+    m_pConnection = std::make_unique<Connection>();
+}
+
+CHttpRequest::~CHttpRequest() = default;
+
+bool CHttpRequest::IsValid() const {
+    return m_pConnection->easy != nullptr && m_pConnection->multi != nullptr;
+}
+
+bool CHttpRequest::IsSupportedUrl(const std::string& url) {
+    return strncasecmp(url.c_str(), "http://", 7) == 0 ||
+           strncasecmp(url.c_str(), "https://", 8) == 0;
+}
+
+std::string CHttpRequest::ResolveLocation(const std::string& baseUrl, const std::string& location) {
+    if (!IsSupportedUrl(baseUrl)) {
+        return {};
+    }
+    CURLU* url = curl_url();
+    if (url == nullptr) {
+        return {};
+    }
+    std::string resolved;
+    char* text = nullptr;
+    // Setting a relative reference on a handle holding the base resolves it (RFC 3986).
+    if (curl_url_set(url, CURLUPART_URL, baseUrl.c_str(), 0) == CURLUE_OK &&
+        curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+        resolved = text;
+    }
+    curl_free(text);
+    curl_url_cleanup(url);
+    return IsSupportedUrl(resolved) ? resolved : std::string();
+}
+
+HttpRequestResult CHttpRequest::Get(const std::string& url,
+                                    const std::vector<std::string>& headerLines,
+                                    const std::atomic<int>& keepGoing,
+                                    const HttpTransferLimits& limits, const HeadCallback& onHead,
+                                    const BodyCallback& onBody) {
+    if (!IsValid() || !IsSupportedUrl(url)) {
+        return HttpRequestResult::Failed;
+    }
+    Exchange exchange;
+    exchange.onHead = &onHead;
+    exchange.onBody = &onBody;
+    exchange.keepGoing = &keepGoing;
+
+    curl_slist* headers = nullptr;
+    for (const std::string& line : headerLines) {
+        headers = curl_slist_append(headers, line.c_str());
+    }
+    CURL* easy = m_pConnection->easy;
+    PrepareTransfer(easy, url, headers, &exchange);
+    ApplySettings(easy, m_settings);
+
+    HttpRequestResult result = RunExchange(exchange, limits);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+    return result;
+}
+
+HttpRequestResult CHttpRequest::RunExchange(Exchange& exchange, const HttpTransferLimits& limits) {
+    CURL* easy = m_pConnection->easy;
+    CURLM* multi = m_pConnection->multi;
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        return HttpRequestResult::Failed;
+    }
+    HttpRequestResult result = HttpRequestResult::Failed;
+    while (true) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            break;
+        }
+        std::optional<CURLcode> done;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                done = message->data.result;
+            }
+        }
+        if (done || running == 0) {
+            result = exchange.Outcome(done.value_or(CURLE_OK));
+            break;
+        }
+        result = exchange.CheckLimits(limits);
+        if (result != HttpRequestResult::Completed) {
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}

@@ -1,0 +1,170 @@
+// XML documents through pugixml.
+#include "platform/xml_document.h"
+
+#include <pugixml.hpp>
+
+namespace platform {
+
+namespace {
+
+// Comments and processing instructions are nodes of the document, as the notes walk expects.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+
+pugi::xml_node NodeOf(void* node) {
+    return pugi::xml_node(static_cast<pugi::xml_node_struct*>(node));
+}
+
+bool IsXmlSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+// The next element of the path's step below parent, starting after previous (or from the
+// first child when previous is empty).
+pugi::xml_node NextNamed(pugi::xml_node from, std::string_view name) {
+    for (; from; from = from.next_sibling()) {
+        if (from.type() == pugi::node_element && name == from.name()) {
+            return from;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string_view> Steps(std::string_view path) {
+    std::vector<std::string_view> steps;
+    while (!path.empty()) {
+        const size_t slash = path.find('/');
+        steps.push_back(path.substr(0, slash));
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    }
+    return steps;
+}
+
+// Every element at the end of the steps, in document order; stops after the first when
+// firstOnly. Depth-first over the steps with an explicit stack of positions.
+std::vector<pugi::xml_node> Select(pugi::xml_node start, std::string_view path, bool firstOnly) {
+    std::vector<pugi::xml_node> found;
+    const std::vector<std::string_view> steps = Steps(path);
+    if (steps.empty()) {
+        return found;
+    }
+    std::vector<pugi::xml_node> positions{NextNamed(start.first_child(), steps[0])};
+    while (!positions.empty()) {
+        pugi::xml_node& current = positions.back();
+        if (!current) {
+            positions.pop_back();
+            if (!positions.empty()) {
+                positions.back() =
+                    NextNamed(positions.back().next_sibling(), steps[positions.size() - 1]);
+            }
+            continue;
+        }
+        if (positions.size() == steps.size()) {
+            found.push_back(current);
+            if (firstOnly) {
+                break;
+            }
+            current = NextNamed(current.next_sibling(), steps[positions.size() - 1]);
+            continue;
+        }
+        positions.push_back(NextNamed(current.first_child(), steps[positions.size()]));
+    }
+    return found;
+}
+
+}  // namespace
+
+bool CXmlNode::IsElement() const {
+    return NodeOf(m_pNode).type() == pugi::node_element;
+}
+
+std::string CXmlNode::Name() const {
+    return IsElement() ? NodeOf(m_pNode).name() : std::string();
+}
+
+CXmlNode CXmlNode::FirstChild() const {
+    return CXmlNode(NodeOf(m_pNode).first_child().internal_object());
+}
+
+CXmlNode CXmlNode::NextSibling() const {
+    return CXmlNode(NodeOf(m_pNode).next_sibling().internal_object());
+}
+
+CXmlNode CXmlNode::SelectSingle(std::string_view path) const {
+    const std::vector<pugi::xml_node> found = Select(NodeOf(m_pNode), path, true);
+    return found.empty() ? CXmlNode() : CXmlNode(found.front().internal_object());
+}
+
+std::vector<CXmlNode> CXmlNode::SelectAll(std::string_view path) const {
+    std::vector<CXmlNode> nodes;
+    for (const pugi::xml_node& node : Select(NodeOf(m_pNode), path, false)) {
+        nodes.push_back(CXmlNode(node.internal_object()));
+    }
+    return nodes;
+}
+
+std::wstring CXmlNode::Text() const {
+    const pugi::xml_node top = NodeOf(m_pNode);
+    std::string utf8;
+    // Document order without recursion: down to the first child, else to the next sibling,
+    // else up until an ancestor below top has one.
+    pugi::xml_node node = top.first_child();
+    while (node) {
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+            utf8 += node.value();
+        }
+        if (type == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && node != top && !node.next_sibling()) {
+            node = node.parent();
+        }
+        node = (node && node != top) ? node.next_sibling() : pugi::xml_node();
+    }
+    std::wstring text = pugi::as_wide(utf8);
+    size_t first = 0;
+    while (first < text.size() && IsXmlSpace(text[first])) {
+        ++first;
+    }
+    size_t last = text.size();
+    while (last > first && IsXmlSpace(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+struct CXmlDocument::State {
+    pugi::xml_document document;
+};
+
+CXmlDocument::CXmlDocument() : m_pState(std::make_unique<State>()) {}
+CXmlDocument::~CXmlDocument() = default;
+
+bool CXmlDocument::Load(const void* bytes, size_t size) {
+    const pugi::xml_parse_result result =
+        m_pState->document.load_buffer(bytes, size, kParseOptions, pugi::encoding_auto);
+    if (!result) {
+        Reset();
+    }
+    return static_cast<bool>(result);
+}
+
+bool CXmlDocument::LoadText(std::wstring_view text) {
+    const pugi::xml_parse_result result = m_pState->document.load_buffer(
+        text.data(), text.size() * sizeof(wchar_t), kParseOptions, pugi::encoding_wchar);
+    if (!result) {
+        Reset();
+    }
+    return static_cast<bool>(result);
+}
+
+void CXmlDocument::Reset() {
+    m_pState->document.reset();
+}
+
+CXmlNode CXmlDocument::Root() const {
+    return CXmlNode(m_pState->document.internal_object());
+}
+
+}  // namespace platform
