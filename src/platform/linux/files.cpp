@@ -95,7 +95,7 @@ BOOL ShareFileWithAllUsers(const std::filesystem::path& path) {
 }
 
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
-    const std::string target = path.native();
+    const std::string& target = path.native();
     mode_t mode = 0666;  // before the umask, as a file created in place would be
     struct stat existing;
     if (::stat(target.c_str(), &existing) == 0) {
