@@ -1,7 +1,7 @@
 // CHttpGetTaskMD5 against the curl command-line tool fetching the same 256 MiB file from a
 // local server on 127.0.0.1, in the same run. Printed: the transfer throughput of each and
 // their ratio (target: at least 0.8 of curl's), and the whole task with its MD5 against curl
-// followed by md5sum.
+// followed by md5sum. Last, the cost of checking a manifest's signature, per manifest.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,11 +14,13 @@
 #include <random>
 #include <string>
 
+#include "support/manifest_signer.h"
 #include "support/notification_receiver.h"
 #include "support/test_http_server.h"
 #include "app/helpers.h"
 #include "platform/text_encoding.h"
 #include "update/http_get_task_md5.h"
+#include "update/manifest_trust.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -50,6 +52,29 @@ bool RunCommand(const std::string& command, double* seconds) {
     int status = std::system(command.c_str());
     *seconds = Seconds(Clock::now() - start);
     return status == 0;
+}
+
+// Microseconds one VerifyManifestSignature of a manifest of the given size takes, best of
+// several batches.
+double SignatureCheckMicroseconds(size_t manifestBytes) {
+    std::string manifest = "<updater><version>1</version><download>";
+    while (manifest.size() + 40 < manifestBytes) {
+        manifest += "<file><link>f.bin</link></file>";
+    }
+    manifest += "</download></updater>";
+    const std::string signature = testsupport::CTestSigningKey::Development().Sign(manifest);
+    constexpr int kChecks = 200;
+    double best = 1e9;
+    for (int batch = 0; batch < 5; ++batch) {
+        Clock::time_point start = Clock::now();
+        for (int i = 0; i < kChecks; ++i) {
+            if (!VerifyManifestSignature(manifest, signature)) {
+                return -1;
+            }
+        }
+        best = std::min(best, Seconds(Clock::now() - start) / kChecks);
+    }
+    return best * 1e6;
 }
 
 }  // namespace
@@ -128,5 +153,15 @@ int main() {
     std::printf("curl + md5sum            %8.1f MiB/s\n", mib / bestCurlMd5);
     std::printf("CHttpGetTaskMD5 to DONE  %8.1f MiB/s\n", mib / bestTask);
     std::printf("ratio                    %8.2f\n", bestCurlMd5 / bestTask);
+
+    const double smallCheck = SignatureCheckMicroseconds(4 * 1024);
+    const double largeCheck = SignatureCheckMicroseconds(1024 * 1024);
+    if (smallCheck < 0 || largeCheck < 0) {
+        std::fprintf(stderr, "the development key's signature did not verify\n");
+        return 1;
+    }
+    std::printf("signature check, 4 KiB manifest  %8.0f us per manifest\n", smallCheck);
+    std::printf("signature check, 1 MiB manifest  %8.0f us per manifest\n", largeCheck);
+    std::printf("share of the task's 256 MiB run  %8.5f %%\n", largeCheck / 1e6 / bestTask * 100);
     return 0;
 }

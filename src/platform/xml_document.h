@@ -51,6 +51,8 @@ public:
     void Reset();
     // The document node: its children are the top-level nodes.
     CXmlNode Root() const;
+    // How deeply elements nest (0 for an empty document, 1 for a lone root element).
+    size_t GetDepth() const;
 
 private:
     struct State;

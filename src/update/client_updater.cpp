@@ -4,6 +4,7 @@
 #include "app/helpers.h"
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
+#include "update/manifest_files.h"
 #include "update/update_files.h"
 #include "update/update_messages.h"
 #include "update/update_progress_dlg.h"
@@ -125,8 +126,14 @@ void CClientUpdater::OnUpdateFinished(int result) {
     if (result == 1) {
         // A staged manifest of an earlier run would describe another version than the files
         // beside it, so the new one takes its place.
-        MoveFileReplacing(m_strManifestPath, m_strDir + L"update.xml");
-        WriteTextFile(m_strLog.c_str(), (m_strDir + L"update.txt").c_str());
+        MoveFileReplacing(m_strManifestPath, m_strDir + kStagedManifestName);
+        // The launcher checks the stage again against the signature kept beside it.
+        if (IsManifestSigned()) {
+            MoveFileReplacing(GetSignaturePath(), m_strDir + kStagedSignatureName);
+        } else {
+            DeleteFileAt(m_strDir + kStagedSignatureName);
+        }
+        WriteTextFile(m_strLog.c_str(), (m_strDir + kStagedNotesName).c_str());
         if (m_bInteractive) {
             if (GetProgressDialog() != nullptr) {
                 if (m_pDlg->GetProgressPos(CUpdateProgressDlg::IDC_PROGRESS) < 100) {

@@ -29,7 +29,7 @@ void CFileCheckJob::Run() {
             left.push_back(entry);
         } else if (entry.second.empty()) {
             // Present and nothing to compare with: counts as present.
-        } else if (MD5OfFile(path.c_str()) == entry.second) {
+        } else if (DigestOfFileLike(entry.second, path) == entry.second) {
             // Already in place.
         } else {
             DeleteFileAt(path);

@@ -1,6 +1,8 @@
 #include "update/http_get_job.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string_view>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text_encoding.h"
+#include "platform/write_file.h"
 #include "update/http_get_task.h"
 
 namespace fs = std::filesystem;
@@ -25,9 +28,46 @@ constexpr int kMaxRestarts = 3;
 
 constexpr unsigned kFailedExitCode = 0xFFFFFFFF;
 
-// Sizes are 32-bit by design; larger values are cut to their low 32 bits as the file size is.
 uint32_t Low32(uint64_t value) {
     return static_cast<uint32_t>(value & 0xFFFFFFFFu);
+}
+
+bool EqualsAsciiIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+    return EqualsAsciiIgnoringCase(std::string_view(text).substr(0, prefix.size()), prefix);
+}
+
+// Only chunked framing is taken: any other coding would have to be decoded into more bytes
+// than the wire carried.
+bool IsAcceptedTransferCoding(const std::string& coding) {
+    const size_t first = coding.find_first_not_of(" \t");
+    const size_t last = coding.find_last_not_of(" \t");
+    return first != std::string::npos &&
+           EqualsAsciiIgnoringCase(std::string_view(coding).substr(first, last - first + 1),
+                                   "chunked");
+}
+
+// Spaces, control characters and bytes outside ASCII are percent-encoded: a link written with
+// a space is still a link to that file.
+std::string EncodeUrlForRequest(const std::string& url) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : url) {
+        if (c <= 0x20 || c >= 0x7F) {
+            encoded += '%';
+            encoded += kDigits[c >> 4];
+            encoded += kDigits[c & 0x0F];
+        } else {
+            encoded += static_cast<char>(c);
+        }
+    }
+    return encoded;
 }
 
 bool RemoveFile(const fs::path& path) {
@@ -52,6 +92,10 @@ void CHttpGetJob::Detach() {
     m_pOwner = nullptr;
 }
 
+void CHttpGetJob::PostSize(WPARAM code, uint64_t value) {
+    Post(code, static_cast<LPARAM>(Low32(value)));
+}
+
 void CHttpGetJob::Post(WPARAM code, LPARAM value) {
     std::lock_guard<std::mutex> lock(m_ownerMutex);
     if (m_pOwner != nullptr) {
@@ -70,21 +114,15 @@ unsigned CHttpGetJob::DownloadThread() {
     Post(HTTPGET_BEGIN, 0);
     Post(HTTPGET_CONNECTING, 0);
 
-    // The name comes from the URL as given; a redirect later does not change it.
-    std::wstring name = FileNameFromUrl(m_strUrl);
+    const std::wstring name = TakeFileName();
     if (name.empty()) {
-        Post(HTTPGET_ERR_REQUEST, 0);
         return kFailedExitCode;
     }
-    m_strFileName = name;
-    m_bFileNameSet.store(true, std::memory_order_release);
-
     Transfer transfer;
     transfer.partPath = PathFromWide(m_strDirectory + name + L".part");
     transfer.finalPath = m_strDirectory + name;
-    transfer.url = WideToUtf8(m_strUrl);
+    transfer.url = EncodeUrlForRequest(WideToUtf8(m_strUrl));
     CHttpRequest request(m_settings);
-    auto onBody = [&](const char* data, size_t size) { return WriteChunk(transfer, data, size); };
 
     while (m_nRunning.load() != 0) {
         std::vector<std::string> headers{"Accept: */*"};
@@ -92,18 +130,8 @@ unsigned CHttpGetJob::DownloadThread() {
             Post(HTTPGET_ERR_FILE, 0);
             return kFailedExitCode;
         }
-        transfer.status = 0;
-        HttpRequestResult result = HttpRequestResult::Failed;
         Verdict verdict = Verdict::None;
-        auto judged = [&](const HttpResponseHead& head) {
-            verdict = JudgeAnswer(transfer, head);
-            return verdict == Verdict::Accept;
-        };
-        if (m_bInitialized) {
-            HttpTransferLimits limits;
-            limits.stallMs = CHttpGetTask::GetStallTimeoutMs();
-            result = request.Get(transfer.url, headers, m_nRunning, limits, judged, onBody);
-        }
+        HttpRequestResult result = Attempt(request, transfer, headers, verdict);
         if (verdict == Verdict::Accept) {
             return Conclude(transfer, true, result);
         }
@@ -118,16 +146,50 @@ unsigned CHttpGetJob::DownloadThread() {
     return Conclude(transfer, false, HttpRequestResult::Stopped);
 }
 
+std::wstring CHttpGetJob::TakeFileName() {
+    // The name comes from the URL as given; a redirect later does not change it.
+    std::wstring name = FileNameFromUrl(m_strUrl);
+    if (name.empty() || name == L"." || name == L"..") {
+        Post(HTTPGET_ERR_REQUEST, 0);
+        return {};
+    }
+    m_strFileName = name;
+    m_bFileNameSet.store(true, std::memory_order_release);
+    if (platform::IsFileNameTooLong(name + L".part")) {
+        Post(HTTPGET_ERR_FILE, 0);
+        return {};
+    }
+    return name;
+}
+
+HttpRequestResult CHttpGetJob::Attempt(CHttpRequest& request, Transfer& transfer,
+                                       const std::vector<std::string>& headers, Verdict& verdict) {
+    transfer.status = 0;
+    if (!m_bInitialized) {
+        return HttpRequestResult::Failed;
+    }
+    auto judged = [&](const HttpResponseHead& head) {
+        verdict = JudgeAnswer(transfer, head);
+        return verdict == Verdict::Accept;
+    };
+    auto onBody = [&](const char* data, size_t size) { return WriteChunk(transfer, data, size); };
+    return request.Get(transfer.url, headers, m_nRunning, m_limits, judged, onBody);
+}
+
 bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers) {
-    if (transfer.file.OpenExisting(transfer.partPath)) {
-        uint32_t received = Low32(transfer.file.GetOpenedSize());
+    const CPartFile::OpenResult opened = transfer.file.OpenExisting(transfer.partPath);
+    if (opened == CPartFile::OpenResult::Opened) {
+        const uint64_t received = transfer.file.GetOpenedSize();
         char range[48];
-        std::snprintf(range, sizeof(range), "Range: bytes=%u-", received);
+        std::snprintf(range, sizeof(range), "Range: bytes=%llu-",
+                      static_cast<unsigned long long>(received));
         headers.emplace_back(range);
         m_nReceived.store(received);
-        Post(HTTPGET_RESUME, received);
+        PostSize(HTTPGET_RESUME, received);
         return true;
     }
+    // A link or anything else but a file in the ".part"'s place is not ours to continue: it
+    // goes (Create removes it) and the download starts from zero.
     m_nReceived.store(0);
     if (!transfer.file.Create(transfer.partPath)) {
         return false;
@@ -143,6 +205,11 @@ CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResp
     transfer.status = status;
     if (status >= 300 && status <= 308 && head.location) {
         transfer.redirectUrl = CHttpRequest::ResolveLocation(transfer.url, *head.location);
+        // Once on https, a hop to plain http would hand the transfer to anyone on the way.
+        if (StartsWithIgnoringCase(transfer.url, "https://") &&
+            !StartsWithIgnoringCase(transfer.redirectUrl, "https://")) {
+            return Verdict::Refused;
+        }
         return Verdict::Redirect;
     }
     if (status >= 400 && status <= 504) {
@@ -153,7 +220,10 @@ CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResp
 }
 
 CHttpGetJob::Verdict CHttpGetJob::AcceptAnswer(Transfer& transfer, const HttpResponseHead& head) {
-    uint32_t resumed = m_nReceived.load();
+    if (head.transferEncoding && !IsAcceptedTransferCoding(*head.transferEncoding)) {
+        return Verdict::Refused;
+    }
+    const uint64_t resumed = m_nReceived.load();
     if (!head.contentLength) {
         if (resumed > 0) {
             // Without a length a resumed file cannot be known complete: start over.
@@ -166,8 +236,12 @@ CHttpGetJob::Verdict CHttpGetJob::AcceptAnswer(Transfer& transfer, const HttpRes
     }
     if (resumed > 0) {
         // Only a 206 continues the file, and only where its range says it starts; a server
-        // that ignored the range sends the whole file from byte 0.
-        uint64_t start = head.status == 206 ? head.rangeStart.value_or(resumed) : 0;
+        // that ignored the range sends the whole file from byte 0. A 206 that names no start
+        // cannot be placed at all.
+        if (head.status == 206 && !head.rangeStart) {
+            return Verdict::Restart;
+        }
+        const uint64_t start = head.status == 206 ? *head.rangeStart : 0;
         if (start > resumed) {
             return Verdict::Restart;
         }
@@ -175,33 +249,41 @@ CHttpGetJob::Verdict CHttpGetJob::AcceptAnswer(Transfer& transfer, const HttpRes
             if (!transfer.file.Truncate(start)) {
                 return Verdict::FileError;
             }
-            m_nReceived.store(Low32(start));
+            m_nReceived.store(start);
         }
     }
+    const uint64_t received = m_nReceived.load();
+    if (*head.contentLength > m_nMaxBytes || received > m_nMaxBytes - *head.contentLength) {
+        return Verdict::TooLarge;
+    }
     transfer.lengthKnown = true;
-    uint32_t total = Low32(*head.contentLength + m_nReceived.load());
+    const uint64_t total = *head.contentLength + received;
     m_nTotal.store(total);
-    Post(HTTPGET_SIZE, total);
+    PostSize(HTTPGET_SIZE, total);
     return Verdict::Accept;
 }
 
 bool CHttpGetJob::WriteChunk(Transfer& transfer, const char* data, size_t size) {
-    uint32_t received = m_nReceived.load();
+    uint64_t received = m_nReceived.load();
     if (transfer.lengthKnown) {
         // Bytes past the announced length are not part of the file.
-        uint32_t total = m_nTotal.load();
-        size = received >= total ? 0 : std::min<size_t>(size, total - received);
+        const uint64_t total = m_nTotal.load();
+        size =
+            received >= total ? 0 : static_cast<size_t>(std::min<uint64_t>(size, total - received));
         if (size == 0) {
             return true;
         }
+    } else if (size > m_nMaxBytes - std::min(received, m_nMaxBytes)) {
+        transfer.capReached = true;
+        return false;
     }
     if (!transfer.file.Write(data, size)) {
         transfer.writeFailed = true;
         return false;
     }
-    received += static_cast<uint32_t>(size);
+    received += size;
     m_nReceived.store(received);
-    Post(HTTPGET_PROGRESS, received);
+    PostSize(HTTPGET_PROGRESS, received);
     return true;
 }
 
@@ -234,6 +316,16 @@ bool CHttpGetJob::PrepareRetry(Transfer& transfer, Verdict verdict) {
         case Verdict::FileError:
             Post(HTTPGET_ERR_FILE, 0);
             return false;
+        case Verdict::Refused:
+            if (nothingReceived) {
+                RemoveFile(transfer.partPath);
+            }
+            Post(HTTPGET_ERR_REQUEST, 0);
+            return false;
+        case Verdict::TooLarge:
+            RemoveFile(transfer.partPath);
+            Post(HTTPGET_ERR_FILE, 0);
+            return false;
         case Verdict::HttpError:
         case Verdict::Accept:
             break;
@@ -247,11 +339,19 @@ bool CHttpGetJob::PrepareRetry(Transfer& transfer, Verdict verdict) {
 
 unsigned CHttpGetJob::Conclude(Transfer& transfer, bool accepted, HttpRequestResult result) {
     transfer.file.Close();
+    if (transfer.capReached) {
+        RemoveFile(transfer.partPath);
+        Post(HTTPGET_ERR_FILE, 0);
+        return kFailedExitCode;
+    }
     if (transfer.writeFailed) {
         Post(HTTPGET_ERR_FILE, 0);
         return kFailedExitCode;
     }
-    if (accepted && transfer.lengthKnown && m_nReceived.load() == m_nTotal.load()) {
+    // A file is complete only when every announced byte arrived and the exchange did not fail.
+    const bool ended =
+        result == HttpRequestResult::Completed || result == HttpRequestResult::Stopped;
+    if (accepted && transfer.lengthKnown && ended && m_nReceived.load() == m_nTotal.load()) {
         return Finish(transfer);
     }
     if (m_nRunning.load() == 0) {

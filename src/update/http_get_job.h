@@ -27,10 +27,15 @@ public:
     std::wstring m_strUrl;
     std::wstring m_strDirectory;
 
-    // Shared with the owner's thread.
+    // The download ends, its ".part" deleted, when the file would grow past this.
+    uint64_t m_nMaxBytes = UINT64_MAX;
+    HttpTransferLimits m_limits;
+
+    // Shared with the owner's thread. Sizes are 64-bit inside; notifications carry the low
+    // 32 bits, which the byte cap keeps exact.
     std::atomic<int> m_nRunning{0};
-    std::atomic<uint32_t> m_nTotal{0};
-    std::atomic<uint32_t> m_nReceived{0};
+    std::atomic<uint64_t> m_nTotal{0};
+    std::atomic<uint64_t> m_nReceived{0};
 
     // The file name is written once by the thread before it is published.
     LPCWSTR GetFileName() const;
@@ -43,7 +48,16 @@ public:
     unsigned Run();
 
 private:
-    enum class Verdict { None, Accept, Redirect, Restart, HttpError, FileError };
+    enum class Verdict {
+        None,
+        Accept,
+        Redirect,
+        Restart,
+        HttpError,
+        FileError,
+        Refused,   // an answer no file may come from (a downgrade, an unknown coding)
+        TooLarge,  // past the byte cap
+    };
 
     // What one download thread works with from attempt to attempt.
     struct Transfer {
@@ -57,10 +71,19 @@ private:
         std::string redirectUrl;
         bool lengthKnown = false;
         bool writeFailed = false;
+        bool capReached = false;
     };
 
     unsigned DownloadThread();
+    // The name the file gets from the URL, published for the owner; empty (its failure posted)
+    // when no file may take it.
+    std::wstring TakeFileName();
+    // One request of the attempt loop; the verdict on its answer tells what happened.
+    HttpRequestResult Attempt(CHttpRequest& request, Transfer& transfer,
+                              const std::vector<std::string>& headers, Verdict& verdict);
     void Post(WPARAM code, LPARAM value);
+    // Sizes travel as the low 32 bits of their value.
+    void PostSize(WPARAM code, uint64_t value);
     // Opens the ".part" to continue it (adding the range line) or creates it; false when
     // neither works.
     bool OpenPart(Transfer& transfer, std::vector<std::string>& headers);

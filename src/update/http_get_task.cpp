@@ -1,8 +1,10 @@
 #include "update/http_get_task.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
+#include "build_config.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "platform/thread.h"
@@ -11,13 +13,28 @@
 
 namespace {
 
+constexpr uint32_t kDefaultMinimumBytesPerSecond = 1024;
+constexpr unsigned kDefaultSpeedWindowMs = 30000;
+
 std::atomic<unsigned> g_nStallTimeoutMs{60000};
+std::atomic<uint32_t> g_nMinimumBytesPerSecond{kDefaultMinimumBytesPerSecond};
+std::atomic<unsigned> g_nSpeedWindowMs{kDefaultSpeedWindowMs};
 std::mutex g_authoritiesMutex;
 std::string g_strAuthorities;
 
 }  // namespace
 
-CHttpGetTask::CHttpGetTask() = default;
+CHttpGetTask::CHttpGetTask() : m_nMaxBytes(GetDefaultMaxBytes()) {}
+
+uint64_t CHttpGetTask::GetDefaultMaxBytes() {
+    static const uint64_t bytes = std::strtoull(SONGDECK_UPDATE_MAX_FILE_BYTES_TEXT, nullptr, 10);
+    return bytes;
+}
+
+void CHttpGetTask::SetMinimumSpeed(uint32_t bytesPerSecond, unsigned windowMs) {
+    g_nMinimumBytesPerSecond.store(bytesPerSecond);
+    g_nSpeedWindowMs.store(windowMs);
+}
 
 CHttpGetTask::~CHttpGetTask() {
     Stop();
@@ -89,6 +106,10 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
             job->m_settings.proxyPassword = WideToUtf8(m_pProxyPassword->c_str());
         }
     }
+    job->m_nMaxBytes = m_nMaxBytes;
+    job->m_limits.stallMs = GetStallTimeoutMs();
+    job->m_limits.minimumBytesPerSecond = g_nMinimumBytesPerSecond.load();
+    job->m_limits.speedWindowMs = g_nSpeedWindowMs.load();
     job->m_strUrl = url != nullptr ? url : L"";
     job->m_strDirectory = m_strDirectory;
     job->m_nRunning.store(1);
@@ -121,11 +142,11 @@ int CHttpGetTask::GetPercent() const {
     if (!m_pJob || m_pJob->m_nRunning.load() == 0) {
         return -1;
     }
-    uint32_t total = m_pJob->m_nTotal.load();
+    uint64_t total = m_pJob->m_nTotal.load();
     if (total == 0) {
         return -1;
     }
-    uint32_t received = m_pJob->m_nReceived.load();
+    uint64_t received = m_pJob->m_nReceived.load();
     return static_cast<int>(static_cast<double>(received) * 100.0 / static_cast<double>(total));
 }
 

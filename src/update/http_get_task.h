@@ -1,6 +1,7 @@
 // One resumable HTTP download on a thread of its own, reported to a window by posted messages.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -46,9 +47,17 @@ public:
     // The file name derived from the URL; null until the running download derived one.
     LPCWSTR GetFileName() const;
 
+    // The most bytes a file of the next Start may have; a download that would grow past it
+    // ends with HTTPGET_ERR_FILE and its ".part" deleted. The build's file ceiling by default.
+    void SetMaxBytes(uint64_t bytes) { m_nMaxBytes = bytes; }
+    static uint64_t GetDefaultMaxBytes();
+
     // How long a connection may stay silent before the attempt is given up (60 s by default).
     static void SetStallTimeoutMs(unsigned milliseconds);
     static unsigned GetStallTimeoutMs();
+    // The least average speed over a window that keeps an attempt going (1 KiB/s over 30 s by
+    // default; 0 bytes turns it off), so a server dripping bytes cannot hold a run forever.
+    static void SetMinimumSpeed(uint32_t bytesPerSecond, unsigned windowMs);
     // The certificates https servers are checked against: a PEM file, or empty (the default)
     // for the system's.
     static void SetCertificateAuthorities(const std::wstring& pemFile);
@@ -73,6 +82,7 @@ private:
     std::unique_ptr<std::wstring> m_pProxyUser;
     std::unique_ptr<std::wstring> m_pProxyPassword;
     std::wstring m_strDirectory;
+    uint64_t m_nMaxBytes;
 
     HANDLE m_hThread = nullptr;
     unsigned m_nThreadId = 0;

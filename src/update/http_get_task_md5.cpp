@@ -9,5 +9,12 @@ CHttpGetTaskMD5::~CHttpGetTaskMD5() {
 }
 
 void CHttpGetTaskMD5::OnDownloaded() {
-    m_strMD5 = MD5OfFile(GetFilePath().c_str());
+    // Only the wanted digest is computed: update files can be large.
+    m_strMD5.clear();
+    m_strSHA256.clear();
+    if (m_bWantSHA256) {
+        m_strSHA256 = SHA256OfFile(GetFilePath().c_str());
+    } else {
+        m_strMD5 = MD5OfFile(GetFilePath().c_str());
+    }
 }

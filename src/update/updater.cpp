@@ -3,13 +3,16 @@
 #include <cwctype>
 
 #include "app/helpers.h"
+#include "app/log.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/thread.h"
+#include "platform/xml_document.h"
 #include "update/http_get_task_md5.h"
+#include "update/manifest_files.h"
+#include "update/manifest_trust.h"
 #include "update/notify_proxy.h"
 #include "update/update_files.h"
-#include "platform/xml_document.h"
 #include "update/xml_document.h"
 
 namespace {
@@ -19,6 +22,7 @@ constexpr WPARAM kFirstFailure = 1;
 constexpr WPARAM kLastFailure = 8;
 constexpr wchar_t kHttpScheme[] = L"http://";
 constexpr size_t kHttpSchemeLength = 7;
+constexpr size_t kSha256Digits = 64;
 
 bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, size_t length) {
     if (text.size() < length) {
@@ -62,6 +66,10 @@ BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, con
     m_strDir = directory;
     CreateDirectoryPath(m_strDir.c_str());
     m_nState = 0;
+    m_bFetchingSignature = false;
+    m_bSigned = false;
+    m_strSignaturePath.clear();
+    LogManifestTrustOnce();
 
     // A failed registration asks for the usual id again next time.
     m_nMsgId = m_pProxy->RegisterReceiver(m_nMsgId != 0 ? m_nMsgId : kDefaultMsgId, this);
@@ -78,6 +86,7 @@ BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, con
     m_pTask->Init(m_pProxy->GetSafeHwnd(), m_nMsgId, m_strUserAgent.c_str(), proxy.c_str(),
                   proxyUser.c_str(), proxyPassword.c_str());
     m_pTask->Stop();
+    m_pTask->SetMaxBytes(kMaxManifestBytes);
     m_pTask->Start(m_strDir.c_str(), m_strUrl.c_str());
     return TRUE;
 }
@@ -102,15 +111,16 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == m_nMsgId && m_nMsgId != 0) {
         if (wParam == kDone) {
             switch (m_nState) {
-                case 0: {
+                case 0:
                     if (m_pTask == nullptr || m_pTask->GetFileName() == nullptr) {
                         return;
                     }
-                    m_nState = 1;
-                    m_strManifestPath = m_strDir + m_pTask->GetFileName();
-                    ParseManifest();
+                    if (m_bFetchingSignature) {
+                        OnSignatureDownloaded();
+                    } else {
+                        OnManifestDownloaded();
+                    }
                     break;
-                }
                 case 1:
                     // Only the worker's own report ends the file check.
                     if (!m_pJob || !m_pJob->m_bFinished.load()) {
@@ -126,6 +136,10 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
                     break;
             }
         } else if (wParam >= kFirstFailure && wParam <= kLastFailure) {
+            if (m_bFetchingSignature) {
+                // Without its signature the manifest is nothing to keep.
+                DiscardManifest();
+            }
             Finish(0);
         }
         return;
@@ -144,14 +158,76 @@ void CUpdater::Finish(int result) {
     OnUpdateFinished(result);
 }
 
+std::wstring CUpdater::GetSignatureUrl() const {
+    const size_t query = m_strUrl.find(L'?');
+    if (query == std::wstring::npos) {
+        return m_strUrl + kManifestSignatureSuffix;
+    }
+    return m_strUrl.substr(0, query) + kManifestSignatureSuffix + m_strUrl.substr(query);
+}
+
+void CUpdater::OnManifestDownloaded() {
+    m_strManifestPath = m_strDir + m_pTask->GetFileName();
+    m_strSignaturePath.clear();
+    m_bSigned = false;
+    if (!HasManifestKeys()) {
+        m_nState = 1;
+        ParseManifest();
+        return;
+    }
+    // The signature is fetched the same way; nothing is parsed before it verified.
+    m_bFetchingSignature = true;
+    m_pTask->Stop();
+    m_pTask->SetMaxBytes(kManifestSignatureBytes);
+    m_pTask->Start(m_strDir.c_str(), GetSignatureUrl().c_str());
+}
+
+void CUpdater::OnSignatureDownloaded() {
+    m_bFetchingSignature = false;
+    m_strSignaturePath = m_strDir + m_pTask->GetFileName();
+    m_nState = 1;
+    std::string manifest;
+    std::string signature;
+    if (!ReadWholeFile(m_strManifestPath, kMaxManifestBytes, manifest) ||
+        !ReadWholeFile(m_strSignaturePath, kManifestSignatureBytes, signature) ||
+        !VerifyManifestSignature(manifest, signature)) {
+        WriteLog(info, L"update: the manifest's signature does not verify");
+        DiscardManifest();
+        Finish(0);
+        return;
+    }
+    m_bSigned = true;
+    // The verified bytes are parsed, not the file again.
+    ParseManifestBytes(manifest);
+}
+
+void CUpdater::DiscardManifest() {
+    DeleteFileAt(m_strManifestPath);
+    if (!m_strSignaturePath.empty()) {
+        DeleteFileAt(m_strSignaturePath);
+    }
+}
+
 void CUpdater::ParseManifest() {
+    std::string bytes;
+    if (!ReadWholeFile(m_strManifestPath, kMaxManifestBytes, bytes)) {
+        DiscardManifest();
+        Finish(0);
+        return;
+    }
+    ParseManifestBytes(bytes);
+}
+
+void CUpdater::ParseManifestBytes(const std::string& bytes) {
     platform::CXmlDocument document;
-    if (FAILED(LoadXmlDocument(m_strManifestPath, document))) {
+    if (FAILED(LoadXmlBytes(bytes, document))) {
+        DiscardManifest();
         Finish(0);
         return;
     }
     const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
+        DiscardManifest();
         Finish(0);
         return;
     }
@@ -160,7 +236,12 @@ void CUpdater::ParseManifest() {
     m_nNewVersion = ParseInt64(version);
     if (m_nNewVersion > m_nCurrentVersion) {
         ParseDescription(root);
-        ParseFileList(root);
+        if (!ParseFileList(root)) {
+            WriteLog(info, L"update: the manifest's file list cannot be staged");
+            DiscardManifest();
+            Finish(0);
+            return;
+        }
         OnNewVersion();
     } else {
         Finish(2);
@@ -207,30 +288,29 @@ void CUpdater::GetLogLines(const platform::CXmlNode& log, std::wstring& out) {
     }
 }
 
-void CUpdater::ParseFileList(const platform::CXmlNode& root) {
+bool CUpdater::ParseFileList(const platform::CXmlNode& root) {
     const size_t slash = m_strUrl.rfind(L'/');
     if (slash == std::wstring::npos || slash == 0) {
-        return;
+        return true;
     }
     const std::wstring base = m_strUrl.substr(0, slash + 1);
     m_downloads.clear();
     m_names.clear();
-    for (const platform::CXmlNode& node : root.SelectAll("download/file")) {
-        std::wstring link;
-        std::wstring md5;
-        std::wstring version;
-        GetNodeText(node, "link", link);
-        GetNodeText(node, "md5", md5);
-        GetNodeText(node, "ver", version);
-        const LONGLONG fileVersion = ParseInt64(version);
-        const size_t last = link.rfind(L'/');
-        const std::wstring name =
-            (last == std::wstring::npos || last == 0) ? link : link.substr(last + 1);
-        if (fileVersion <= 0 || fileVersion > m_nCurrentVersion) {
-            m_downloads.emplace_back(base + link, md5);
-            m_names.push_back(name);
+    std::vector<ManifestFile> needed;
+    for (ManifestFile& file : ReadManifestFiles(root)) {
+        if (file.IsNeededBy(m_nCurrentVersion)) {
+            needed.push_back(std::move(file));
         }
     }
+    // Checked before any request: a signed manifest names a digest for every file.
+    if (!CanStageFiles(needed, m_bSigned)) {
+        return false;
+    }
+    for (const ManifestFile& file : needed) {
+        m_downloads.emplace_back(base + file.link, file.digest);
+        m_names.push_back(file.name);
+    }
+    return true;
 }
 
 void CUpdater::OnNewVersion() {
@@ -276,10 +356,17 @@ void CUpdater::StopFileCheck() {
     }
 }
 
+void CUpdater::StartNextDownload() {
+    const DownloadEntry& front = m_downloads.front();
+    m_pTask->Stop();
+    m_pTask->SetMaxBytes(CHttpGetTask::GetDefaultMaxBytes());
+    m_pTask->SetWantSHA256(front.second.size() == kSha256Digits);
+    m_pTask->Start(m_strDir.c_str(), front.first.c_str());
+}
+
 void CUpdater::StartDownloads() {
     if (!m_downloads.empty() && m_pTask != nullptr) {
-        m_pTask->Stop();
-        m_pTask->Start(m_strDir.c_str(), m_downloads.front().first.c_str());
+        StartNextDownload();
     } else {
         Finish(m_downloads.empty() ? 1 : 0);
     }
@@ -292,7 +379,9 @@ void CUpdater::OnFileDownloaded() {
     const LPCWSTR fileName = m_pTask->GetFileName();
     const std::wstring path = m_strDir + (fileName != nullptr ? fileName : L"");
     const DownloadEntry& front = m_downloads.front();
-    const bool good = front.second.empty() || front.second == m_pTask->GetMD5();
+    const std::wstring& computed =
+        front.second.size() == kSha256Digits ? m_pTask->GetSHA256() : m_pTask->GetMD5();
+    const bool good = front.second.empty() || front.second == computed;
     if (good) {
         m_downloads.erase(m_downloads.begin());
         m_dDone += m_dShare;
@@ -306,8 +395,7 @@ void CUpdater::OnFileDownloaded() {
     if (m_nFailures >= kMaxMismatches) {
         Finish(0);
     } else if (!m_downloads.empty()) {
-        m_pTask->Stop();
-        m_pTask->Start(m_strDir.c_str(), m_downloads.front().first.c_str());
+        StartNextDownload();
     } else {
         Finish(1);
     }

@@ -56,11 +56,25 @@ public:
     const std::wstring& GetDescription() const { return m_strDesc; }
     const std::wstring& GetLog() const { return m_strLog; }
 
+    // Whether the manifest of the run verified with a built-in key.
+    bool IsManifestSigned() const { return m_bSigned; }
+    const std::wstring& GetSignaturePath() const { return m_strSignaturePath; }
+
 protected:
+    // Parses the manifest file at m_strManifestPath (as downloaded, or verified).
     void ParseManifest();
+    void ParseManifestBytes(const std::string& bytes);
+    void OnManifestDownloaded();
+    void OnSignatureDownloaded();
+    // The manifest URL with the signature suffix before its query.
+    std::wstring GetSignatureUrl() const;
+    // Removes a manifest (and its signature) that is not to be used.
+    void DiscardManifest();
+    void StartNextDownload();
     void ParseDescription(const platform::CXmlNode& root);
     static void GetLogLines(const platform::CXmlNode& log, std::wstring& out);
-    void ParseFileList(const platform::CXmlNode& root);
+    // False when the files cannot be staged (see CanStageFiles); the lists are then empty.
+    bool ParseFileList(const platform::CXmlNode& root);
     void StartDownloads();
     void OnFileDownloaded();
     // Starts the file-check worker on the files of the parsed manifest; the worker holds its
@@ -87,6 +101,9 @@ protected:
     double m_dShare = 0;
     double m_dDone = 0;
     int m_nFailures = 0;
+    std::wstring m_strSignaturePath;
+    bool m_bFetchingSignature = false;
+    bool m_bSigned = false;
 
 private:
     std::shared_ptr<CFileCheckJob> MakeFileCheckJob() const;

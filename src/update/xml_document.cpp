@@ -4,13 +4,11 @@
 #include <climits>
 #include <cwchar>
 #include <cwctype>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 #include <vector>
 
 #include "app/helpers.h"
 #include "platform/files.h"
+#include "update/update_files.h"
 
 namespace {
 
@@ -48,17 +46,10 @@ bool IsCodePage936(const std::string& encoding) {
 
 HRESULT LoadXmlDocument(const std::wstring& path, platform::CXmlDocument& document) {
     document.Reset();
-    std::error_code error;
-    const std::filesystem::path fsPath = PathFromWide(path);
-    const std::uintmax_t size = std::filesystem::file_size(fsPath, error);
-    if (error || size > kMaxManifestBytes) {
+    std::string bytes;
+    if (!ReadWholeFile(path, kMaxManifestBytes, bytes)) {
         return E_FAIL;
     }
-    std::ifstream file(fsPath, std::ios::binary);
-    if (!file) {
-        return E_FAIL;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     return LoadXmlBytes(bytes, document);
 }
 
@@ -67,15 +58,22 @@ HRESULT LoadXmlBytes(const std::string& bytes, platform::CXmlDocument& document)
     if (bytes.size() > kMaxManifestBytes) {
         return E_FAIL;
     }
+    bool loaded = false;
     if (IsCodePage936(DeclaredEncoding(bytes))) {
         try {
             CWideText wide = ToWide936(bytes.c_str());
-            return document.LoadText(std::wstring_view(wide.c_str(), wide.size())) ? S_OK : E_FAIL;
+            loaded = document.LoadText(std::wstring_view(wide.c_str(), wide.size()));
         } catch (const HResultError&) {
             return E_FAIL;
         }
+    } else {
+        loaded = document.Load(bytes.data(), bytes.size());
     }
-    return document.Load(bytes.data(), bytes.size()) ? S_OK : E_FAIL;
+    if (!loaded || document.GetDepth() > kMaxManifestDepth) {
+        document.Reset();
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
 std::wstring GetDomText(const platform::CXmlNode& node) {

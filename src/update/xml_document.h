@@ -9,8 +9,11 @@
 
 // Manifests above this size are refused before parsing: a real one is a few kilobytes.
 constexpr std::uintmax_t kMaxManifestBytes = 1024 * 1024;
+// Manifests nest four levels deep; far deeper ones are refused as not being manifests.
+constexpr size_t kMaxManifestDepth = 32;
 
-// S_OK when the file is a well-formed XML document of at most kMaxManifestBytes; E_FAIL
+// S_OK when the file is a well-formed XML document of at most kMaxManifestBytes nesting at
+// most kMaxManifestDepth elements; E_FAIL
 // otherwise. Documents that declare a GB code page are decoded as code page 936.
 HRESULT LoadXmlDocument(const std::wstring& path, platform::CXmlDocument& document);
 // The same for bytes already read.

@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/linux/dialog_gtk.h"
 #include "platform/ui.h"
+#include "support/manifest_signer.h"
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
 #include "update/update_progress_dlg.h"
@@ -24,6 +25,8 @@
 namespace {
 
 using namespace updatetest;
+using testsupport::CTestSigningKey;
+using testsupport::ServeSignedManifest;
 namespace fs = std::filesystem;
 
 constexpr int kDeadlineMs = 20000;
@@ -106,8 +109,8 @@ protected:
     // in the downloading step. Null when it never got there.
     HWND StartStalledDownload() {
         auto body = std::make_shared<const std::string>(400000, 'b');
-        server.ServeFile("/desktop/update.xml",
-                         BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
+        ServeSignedManifest(server, "/desktop/update.xml",
+                            BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
         server.On("/desktop/files/big.bin", StalledFile(body, 100000, 60000));
         HWND dialog = StartInteractiveCheck();
         if (!WaitForStatus(dialog, kFound)) {
@@ -147,6 +150,7 @@ TEST_F(UpdateDialog, AnUpdateIsFoundConfirmedDownloadedAndRestarted) {
                       {{"files/lib.so", Md5Of(library), 0}}));
     // The manifest comes late, so the checking step can be seen.
     server.On("/desktop/update.xml", StalledFile(manifest, 0, 1500));
+    server.ServeFile("/desktop/update.xml.sig", CTestSigningKey::Development().Sign(*manifest));
     server.ServeFile("/desktop/files/lib.so", library);
 
     HWND dialog = StartInteractiveCheck();
@@ -186,7 +190,7 @@ TEST_F(UpdateDialog, AnUpdateIsFoundConfirmedDownloadedAndRestarted) {
 }
 
 TEST_F(UpdateDialog, NoUpdateOffersOnlyOkWhichClosesAndEndsTheThread) {
-    server.ServeFile("/desktop/update.xml", BuildManifest(running, {}, {}));
+    ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running, {}, {}));
 
     HWND dialog = StartInteractiveCheck();
     ASSERT_TRUE(WaitForStatus(dialog, kNoUpdate)) << StatusLine(dialog);
@@ -211,8 +215,9 @@ TEST_F(UpdateDialog, AManifestThatCannotBeFetchedLooksLikeNoUpdate) {
 }
 
 TEST_F(UpdateDialog, AFailedDownloadIsShownAndClosesWithoutAQuestion) {
-    server.ServeFile("/desktop/update.xml",
-                     BuildManifest(running + 1, {}, {{"files/missing.bin", "", 0}}));
+    ServeSignedManifest(
+        server, "/desktop/update.xml",
+        BuildManifest(running + 1, {}, {{"files/missing.bin", Md5Of("never served"), 0}}));
 
     HWND dialog = StartInteractiveCheck();
     ASSERT_TRUE(WaitForStatus(dialog, kFound)) << StatusLine(dialog);

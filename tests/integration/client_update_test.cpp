@@ -10,6 +10,7 @@
 #include "app/helpers.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
+#include "support/manifest_signer.h"
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
 #include "update/update_messages.h"
@@ -20,6 +21,8 @@
 namespace {
 
 using namespace updatetest;
+using testsupport::CTestSigningKey;
+using testsupport::ServeSignedManifest;
 namespace fs = std::filesystem;
 
 constexpr DWORD kRunDeadlineMs = 30000;
@@ -44,7 +47,7 @@ TEST_F(ClientUpdate, ASilentRunStagesTheUpdateAndTellsTheMainWindow) {
     const std::string manifest = BuildManifest(
         running + 2, {{running + 2, {"\xE6\x9B\xB4\xE6\x96\xB0 two"}}, {running + 1, {"one"}}},
         {{"files/lib.so", Md5Of(library), running + 2}});
-    server.ServeFile("/desktop/update.xml", manifest);
+    ServeSignedManifest(server, "/desktop/update.xml", manifest);
     server.ServeFile("/desktop/files/lib.so", library);
     // An update.xml of an earlier run must not stay beside the new files.
     fs::create_directories(updateDir);
@@ -65,7 +68,7 @@ TEST_F(ClientUpdate, ASilentRunStagesTheUpdateAndTellsTheMainWindow) {
 }
 
 TEST_F(ClientUpdate, ASilentRunWithoutANewerVersionEndsQuietly) {
-    server.ServeFile("/desktop/update.xml", BuildManifest(running, {}, {}));
+    ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running, {}, {}));
 
     RunSilentCheck();
 
@@ -77,7 +80,7 @@ TEST_F(ClientUpdate, ASilentRunWithoutANewerVersionEndsQuietly) {
 }
 
 TEST_F(ClientUpdate, ADeliveredLauncherReplacesTheLauncherWhenTheThreadEnds) {
-    server.ServeFile("/desktop/update.xml", BuildManifest(running, {}, {}));
+    ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running, {}, {}));
     FileBesideExecutable launcher("RunSongDeck", "old launcher");
     {
         FileBesideExecutable delivered("RunSongDeck2", "new launcher");
@@ -94,7 +97,7 @@ TEST_F(ClientUpdate, ADeliveredLauncherReplacesTheLauncherWhenTheThreadEnds) {
 }
 
 TEST_F(ClientUpdate, AStartWithoutTheStartFlagChecksNothingUntilStopped) {
-    server.ServeFile("/desktop/update.xml", BuildManifest(running + 1, {}, {}));
+    ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running + 1, {}, {}));
     CUpdateThread* thread = StartUpdateThread(FALSE, 0);
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 300), WAIT_TIMEOUT);
@@ -104,8 +107,8 @@ TEST_F(ClientUpdate, AStartWithoutTheStartFlagChecksNothingUntilStopped) {
 
 TEST_F(ClientUpdate, StoppingTheThreadDuringADownloadEndsItInTimeAndKeepsThePartForLater) {
     auto body = std::make_shared<const std::string>(100000, 'z');
-    server.ServeFile("/desktop/update.xml",
-                     BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
+    ServeSignedManifest(server, "/desktop/update.xml",
+                        BuildManifest(running + 1, {}, {{"files/big.bin", Md5Of(*body), 0}}));
     server.On("/desktop/files/big.bin", StalledFile(body, 5000, 60000));
     CUpdateThread* thread = StartUpdateThread(FALSE);
     ASSERT_NE(thread, nullptr);

@@ -1,4 +1,6 @@
 // Downloads that are stopped, cut off, stalled or cannot be written.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,20 +114,28 @@ TEST_F(HttpGetTaskTest, ServerSilentBeforeItsAnswerIsARequestError) {
 }
 
 TEST_F(HttpGetTaskTest, FailedWriteEndsTheDownloadAsAFileError) {
-    // The ".part" is a link to /dev/full, where every write fails with "no space left on
-    // device": the disk-full path of a real device, without filling a disk.
-    std::filesystem::create_symlink("/dev/full", PathOf("a.bin.part"));
+    // A file-size limit on the process makes every write past 50,000 bytes fail as a full disk
+    // does, without filling a disk (a ".part" that is a link to /dev/full is no longer
+    // followed).
     server.ServeFile("/a.bin", MakeContent(100000));
+    rlimit saved{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    rlimit limited = saved;
+    limited.rlim_cur = 50000;
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
 
     Sequence posted = Download("/a.bin");
 
-    EXPECT_EQ((Sequence{{HTTPGET_BEGIN, 0},
-                        {HTTPGET_CONNECTING, 0},
-                        {HTTPGET_RESUME, 0},
-                        {HTTPGET_SIZE, 100000},
-                        {HTTPGET_ERR_FILE, 0}}),
-              posted);
-    EXPECT_TRUE(ProgressValues().empty());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_EQ(AcceptedThenFailed(100000, HTTPGET_ERR_FILE), posted);
+    for (LPARAM value : ProgressValues()) {
+        EXPECT_LE(value, 50000);
+    }
     EXPECT_FALSE(Exists("a.bin"));
 }
 

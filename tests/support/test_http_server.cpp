@@ -8,7 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +23,23 @@ namespace testsupport {
 namespace {
 
 constexpr size_t kSendPiece = 1024 * 1024;
+
+// The TLS session of the connection this thread serves (every connection has its thread).
+thread_local SSL* t_pTls = nullptr;
+
+ssize_t Receive(int fd, char* buffer, size_t size) {
+    if (t_pTls != nullptr) {
+        return SSL_read(t_pTls, buffer, static_cast<int>(size));
+    }
+    return recv(fd, buffer, size, 0);
+}
+
+ssize_t Send(int fd, const char* data, size_t size) {
+    if (t_pTls != nullptr) {
+        return SSL_write(t_pTls, data, static_cast<int>(size));
+    }
+    return send(fd, data, size, MSG_NOSIGNAL);
+}
 
 const char* ReasonPhrase(int status) {
     switch (status) {
@@ -138,7 +159,10 @@ size_t HttpTestReply::BodySize() const {
     return std::min(length, body->size() - offset);
 }
 
-TestHttpServer::TestHttpServer() {
+TestHttpServer::TestHttpServer(bool tls) {
+    if (tls) {
+        SetUpTls();
+    }
     m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listenFd < 0) {
         throw std::runtime_error("test server: socket failed");
@@ -179,10 +203,37 @@ TestHttpServer::~TestHttpServer() {
         thread.join();
     }
     close(m_listenFd);
+    SSL_CTX_free(static_cast<SSL_CTX*>(m_pTlsContext));
+    if (!m_certificateDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_certificateDir, ignored);
+    }
+}
+
+void TestHttpServer::SetUpTls() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "songdeck_tls_XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("test server: no certificate folder");
+    }
+    m_certificateDir = pattern;
+    m_certificatePath = m_certificateDir + "/cert.pem";
+    const std::string key = m_certificateDir + "/key.pem";
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1"
+        " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        key + "' -out '" + m_certificatePath + "' 2>/dev/null";
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    m_pTlsContext = context;
+    if (std::system(command.c_str()) != 0 || context == nullptr ||
+        SSL_CTX_use_certificate_file(context, m_certificatePath.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
+        throw std::runtime_error("test server: no TLS certificate");
+    }
 }
 
 std::string TestHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return std::string(m_pTlsContext != nullptr ? "https" : "http") +
+           "://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 std::wstring TestHttpServer::WideUrl(const std::string& path) const {
@@ -245,13 +296,24 @@ void TestHttpServer::AcceptLoop() {
 }
 
 void TestHttpServer::ServeConnection(int fd) {
+    SSL* tls = nullptr;
+    if (m_pTlsContext != nullptr) {
+        tls = SSL_new(static_cast<SSL_CTX*>(m_pTlsContext));
+        SSL_set_fd(tls, fd);
+        if (SSL_accept(tls) != 1) {
+            SSL_free(tls);
+            tls = nullptr;
+            shutdown(fd, SHUT_RDWR);
+        }
+        t_pTls = tls;
+    }
     std::string buffer;
     char chunk[16384];
     bool keepOpen = true;
     while (keepOpen && !m_bStopping.load()) {
         size_t end;
         while ((end = buffer.find("\r\n\r\n")) == std::string::npos) {
-            ssize_t got = recv(fd, chunk, sizeof(chunk), 0);
+            ssize_t got = Receive(fd, chunk, sizeof(chunk));
             if (got <= 0) {
                 keepOpen = false;
                 break;
@@ -299,6 +361,10 @@ void TestHttpServer::ServeConnection(int fd) {
         keepOpen = SendReply(fd, request, reply) &&
                    strcasecmp(request.Header("Connection").c_str(), "close") != 0;
     }
+    if (tls != nullptr) {
+        SSL_free(tls);
+        t_pTls = nullptr;
+    }
     shutdown(fd, SHUT_RDWR);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_openFds.erase(std::remove(m_openFds.begin(), m_openFds.end(), fd), m_openFds.end());
@@ -320,11 +386,16 @@ bool TestHttpServer::SendReply(int fd, const HttpTestRequest& request, const Htt
             break;
         }
         case HttpTestReply::Framing::Chunked:
-            head += "Transfer-Encoding: chunked\r\n";
+            head += "Transfer-Encoding: " +
+                    (reply.transferCoding.empty() ? std::string("chunked") : reply.transferCoding) +
+                    "\r\n";
             break;
         case HttpTestReply::Framing::Close:
             head += "Connection: close\r\n";
             break;
+    }
+    if (reply.headerDripMs != 0) {
+        return SendAll(fd, head.data(), head.size()) && DripHeaders(fd, reply.headerDripMs);
     }
     head += "\r\n";
     if (!SendAll(fd, head.data(), head.size())) {
@@ -357,6 +428,12 @@ bool TestHttpServer::SendReply(int fd, const HttpTestRequest& request, const Htt
         if (piece == 0) {
             continue;
         }
+        if (reply.dripBytes != 0) {
+            piece = std::min(piece, reply.dripBytes);
+            if (sent != 0 && !Pause(reply.dripMs)) {
+                return false;
+            }
+        }
         if (reply.framing == HttpTestReply::Framing::Chunked) {
             char size_line[32];
             int n = std::snprintf(size_line, sizeof(size_line), "%zx\r\n", piece);
@@ -383,7 +460,7 @@ bool TestHttpServer::SendReply(int fd, const HttpTestRequest& request, const Htt
 
 bool TestHttpServer::SendAll(int fd, const char* data, size_t size) {
     while (size > 0) {
-        ssize_t sent = send(fd, data, size, MSG_NOSIGNAL);
+        ssize_t sent = Send(fd, data, size);
         if (sent <= 0) {
             return false;
         }
@@ -391,6 +468,18 @@ bool TestHttpServer::SendAll(int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(sent);
     }
     return true;
+}
+
+bool TestHttpServer::DripHeaders(int fd, unsigned intervalMs) {
+    for (unsigned line = 0;; ++line) {
+        if (!Pause(intervalMs)) {
+            return false;
+        }
+        const std::string field = "X-Drip: " + std::to_string(line) + "\r\n";
+        if (!SendAll(fd, field.data(), field.size())) {
+            return false;
+        }
+    }
 }
 
 bool TestHttpServer::Pause(unsigned ms) {

@@ -52,6 +52,14 @@ struct HttpTestReply {
     // After this many body bytes nothing is sent for stallMs (a stalled server).
     size_t stallAfter = kNever;
     unsigned stallMs = 0;
+    // Sent as the Transfer-Encoding of a chunked answer instead of "chunked" ("gzip, chunked").
+    std::string transferCoding;
+    // The body goes out dripBytes at a time, one piece every dripMs (a server that never quite
+    // stalls).
+    size_t dripBytes = 0;
+    unsigned dripMs = 0;
+    // The head never ends: one more header line every headerDripMs until the client gives up.
+    unsigned headerDripMs = 0;
 
     static HttpTestReply Text(int status, std::string text);
     static HttpTestReply Redirect(int status, std::string location);
@@ -68,16 +76,19 @@ class TestHttpServer {
 public:
     using Handler = std::function<HttpTestReply(const HttpTestRequest&)>;
 
-    // Listens at once; the port is ready when the constructor returns.
-    TestHttpServer();
+    // Listens at once; the port is ready when the constructor returns. With tls, connections
+    // speak TLS with a certificate for 127.0.0.1 made for this server.
+    explicit TestHttpServer(bool tls = false);
     // Closes every connection (ending stalls at once) and joins the server's threads.
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
 
     uint16_t Port() const { return m_port; }
-    // "http://127.0.0.1:<port>" + path.
+    // "http://127.0.0.1:<port>" + path ("https://" for a TLS server).
     std::string Url(const std::string& path) const;
+    // The certificate (PEM) a client must trust to accept a TLS server.
+    std::string CertificatePath() const { return m_certificatePath; }
     std::wstring WideUrl(const std::string& path) const;
 
     // Paths are matched without their query; unknown paths answer 404.
@@ -98,10 +109,16 @@ private:
     // False when the connection must be closed after this answer.
     bool SendReply(int fd, const HttpTestRequest& request, const HttpTestReply& reply);
     bool SendAll(int fd, const char* data, size_t size);
+    // A head that never ends; false once the client is gone or the server stops.
+    bool DripHeaders(int fd, unsigned intervalMs);
+    void SetUpTls();
     // Waits up to ms unless the server stops; false when it stops.
     bool Pause(unsigned ms);
 
     int m_listenFd = -1;
+    void* m_pTlsContext = nullptr;
+    std::string m_certificateDir;
+    std::string m_certificatePath;
     uint16_t m_port = 0;
     std::atomic<bool> m_bStopping{false};
     std::atomic<size_t> m_nConnections{0};

@@ -119,6 +119,17 @@ TEST(ShareFileWithAllUsers, EveryUserMayReadAndWriteAndNothingBecomesExecutable)
     EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 }
 
+TEST(ShareFileWithAllUsers, ALinkInTheFilesPlaceIsRefusedAndItsTargetKeepsItsMode) {
+    // Whoever can write to the folder must not open another file of this user to everyone.
+    TempFolder dir;
+    dir.Write("private", "secret");
+    fs::permissions(dir.path() / "private", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir.path() / "private", dir.path() / "part");
+    EXPECT_FALSE(ShareFileWithAllUsers(dir.path() / "part"));
+    EXPECT_EQ(fs::status(dir.path() / "private").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(CreateDirectoryPath, CreatesUpToTheLastSeparator) {
     TempFolder dir;
     EXPECT_TRUE(CreateDirectoryPath(dir.wide(L"a/b/c").c_str()));

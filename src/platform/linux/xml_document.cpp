@@ -3,6 +3,8 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -165,6 +167,35 @@ void CXmlDocument::Reset() {
 
 CXmlNode CXmlDocument::Root() const {
     return CXmlNode(m_pState->document.internal_object());
+}
+
+}  // namespace platform
+
+namespace platform {
+
+size_t CXmlDocument::GetDepth() const {
+    size_t depth = 0;
+    size_t deepest = 0;
+    pugi::xml_node node = m_pState->document.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element) {
+            deepest = std::max(deepest, depth + 1);
+            if (node.first_child()) {
+                node = node.first_child();
+                ++depth;
+                continue;
+            }
+        }
+        while (node && !node.next_sibling()) {
+            node = node.parent();
+            if (node.type() == pugi::node_document) {
+                return deepest;
+            }
+            --depth;
+        }
+        node = node ? node.next_sibling() : pugi::xml_node();
+    }
+    return deepest;
 }
 
 }  // namespace platform

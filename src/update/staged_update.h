@@ -1,0 +1,20 @@
+// The check the launcher makes before it applies a staged update: the stage is taken only as
+// the signed manifest describes it.
+#pragma once
+
+#include <string>
+
+#include "platform/types.h"
+
+enum class StagedUpdateCheck {
+    Valid,
+    NoManifest,    // no readable update.xml
+    BadSignature,  // the build holds keys and update.xml.sig is missing or does not verify
+    BadManifest,   // not a manifest, or a file list that cannot be staged
+    FileMismatch,  // a listed file is missing or its digest differs
+};
+
+// Checks folder (ending in a separator) without changing anything in it: update.xml against
+// update.xml.sig with the built-in keys (when the build holds any), then every file the
+// manifest lists for a client at currentVersion (0: every listed file) against its digest.
+StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion);
