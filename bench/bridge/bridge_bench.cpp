@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
     events.m_dispatch.RegisterHandler(&command);
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     auto* view = new platform::gtk::CWebViewGtk(&events);
+    platform::CTrustedPages trusted;
+    trusted.AddFolder(Utf8ToWide(dir));
+    view->SetTrustedPages(trusted);
     gtk_container_add(GTK_CONTAINER(window), view->GetWidget());
     gtk_widget_show_all(window);
     // The bare channel: prompts without the bridge's marker, answered at once.

@@ -4,6 +4,7 @@
 
 #include "app/environment.h"
 #include "browser/external_call.h"
+#include "browser/page_trust.h"
 
 CHtmlCtrl::~CHtmlCtrl() {
     *m_pAlive = false;
@@ -39,6 +40,10 @@ LRESULT CHtmlCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                 platform::SetWebDataDirectory(GetUserDataDir() + L"webdata/");
             }
             m_pWebView = platform::CreateWebView(m_hWnd, this);
+            // Only the client's own pages and the service's get window.external.
+            if (m_pWebView != nullptr) {
+                m_pWebView->SetTrustedPages(GetTrustedPages());
+            }
             return result;
         }
         case WM_DESTROY:

@@ -6,6 +6,7 @@
 #include "app/environment.h"
 #include "app/helpers.h"
 #include "config/ini_section.h"
+#include "platform/private_profile.h"
 
 namespace {
 
@@ -44,13 +45,18 @@ void LoadClientOptions() {
 }
 
 void SaveClientOptions(const CClientOptions& options) {
-    CIniSection ini(GetConfigIniPath(), kSection);
-    ini.WriteInt(L"VK", options.vk);
-    ini.WriteInt(L"MODIFIERS", options.modifiers);
-    ini.WriteInt(L"AUTOUPDATE", options.autoUpdate);
-    ini.WriteInt(L"MAINWNDWIDTH", options.mainWndWidth);
-    ini.WriteInt(L"MAINWNDHEIGHT", options.mainWndHeight);
-    ini.WriteInt(L"FIRSTCLOSEMAINWND", options.firstCloseMainWnd);
+    // One replacement of the file: a kill half-way never pairs a new VK with an old MODIFIERS.
+    const int values[] = {options.vk,           options.modifiers,     options.autoUpdate,
+                          options.mainWndWidth, options.mainWndHeight, options.firstCloseMainWnd};
+    const wchar_t* keys[] = {L"VK",           L"MODIFIERS",     L"AUTOUPDATE",
+                             L"MAINWNDWIDTH", L"MAINWNDHEIGHT", L"FIRSTCLOSEMAINWND"};
+    std::wstring texts[6];
+    PROFILE_WRITE writes[6];
+    for (size_t i = 0; i < 6; ++i) {
+        texts[i] = IntToText(values[i]);
+        writes[i] = {kSection, keys[i], texts[i].c_str()};
+    }
+    WritePrivateProfileBatch(writes, 6, GetConfigIniPath().c_str());
 }
 
 std::wstring GetConfigIniPath() {

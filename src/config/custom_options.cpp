@@ -2,6 +2,7 @@
 #include "app/helpers.h"
 #include "config/client_options.h"
 #include "config/ini_section.h"
+#include "platform/private_profile.h"
 
 namespace {
 
@@ -31,17 +32,15 @@ VARIANT GetCustomOption(const std::wstring& name) {
     return result;
 }
 
-void SetCustomOption(const std::wstring& name, const VARIANT& value) {
-    std::wstring path = GetConfigIniPath();
-    CIniSection values(path, kValuesSection);
-    CIniSection kinds(path, kKindsSection);
-    if (value.vt == VT_BSTR) {
-        kinds.WriteInt(name + L"_TYPE", VT_BSTR);
-        // A null BSTR deletes the key, which then reads back as the empty text.
-        values.WriteString(name, value.bstrVal);
-    } else {
-        // No conversion: what the 32-bit value field holds is stored.
-        kinds.WriteInt(name + L"_TYPE", VT_INT);
-        values.WriteInt(name, value.lVal);
-    }
+BOOL SetCustomOption(const std::wstring& name, const VARIANT& value) {
+    std::wstring kindKey = name + L"_TYPE";
+    std::wstring kind = IntToText(value.vt == VT_BSTR ? VT_BSTR : VT_INT);
+    // No conversion: what the 32-bit value field holds is stored. A null BSTR deletes the key,
+    // which then reads back as the empty text.
+    std::wstring number = value.vt == VT_BSTR ? std::wstring() : IntToText(value.lVal);
+    const wchar_t* text = value.vt == VT_BSTR ? value.bstrVal : number.c_str();
+    // Kind and value land together or not at all, so a refused value never changes the kind.
+    PROFILE_WRITE writes[] = {{kKindsSection, kindKey.c_str(), kind.c_str()},
+                              {kValuesSection, name.c_str(), text}};
+    return WritePrivateProfileBatch(writes, 2, GetConfigIniPath().c_str());
 }

@@ -41,10 +41,14 @@ std::wstring CIniSection::ReadString(const std::wstring& strKey,
     return count > 0 ? std::wstring(buffer, count) : strDefault;
 }
 
-BOOL CIniSection::WriteInt(const std::wstring& strKey, int nValue) const {
+std::wstring IntToText(int nValue) {
     wchar_t text[16];
     std::swprintf(text, 16, L"%d", nValue);
-    return WriteString(strKey, text);
+    return text;
+}
+
+BOOL CIniSection::WriteInt(const std::wstring& strKey, int nValue) const {
+    return WriteString(strKey, IntToText(nValue).c_str());
 }
 
 BOOL CIniSection::WriteString(const std::wstring& strKey, const wchar_t* pszValue) const {

@@ -5,6 +5,9 @@
 
 #include "platform/types.h"
 
+// An integer as the INI stores it ("%d").
+std::wstring IntToText(int nValue);
+
 class CIniSection {
 public:
     CIniSection(const std::wstring& strFile, const std::wstring& strSection);

@@ -23,6 +23,7 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // the old file or the new one whole: the bytes go to a temporary file in the same folder, are
 // flushed to disk, and the temporary file is renamed over the target. A file without any write
 // permission is left alone and the call fails, as writing into it would. errno tells why.
+// Temporary files that killed writers left in the folder are removed first.
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
 // Lets every local user read and write the file (a mode on Linux, an ACL on Windows); FALSE

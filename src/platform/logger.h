@@ -4,7 +4,7 @@
 
 #include <cstdarg>
 #include <cstddef>
-#include <mutex>
+#include <memory>
 #include <string>
 
 class Logger {
@@ -13,25 +13,23 @@ public:
 
     static Logger& instance();
 
-    // Wide printf formats ("%ls" for wide text).
+    // Wide printf formats as the original platform reads them: "%s" and "%c" take wide text
+    // (as do "%ls", "%ws", "%lc"), "%hs" and "%S" narrow text, "%I64d" a 64-bit integer.
     void fatal(const wchar_t* format, va_list args);
     void warning(const wchar_t* format, va_list args);
     void info(const wchar_t* format, va_list args);
 
     // Where the lines go. When a line would take the file past maxBytes, the file becomes
-    // <path>.1 (replacing an older one) and a new file starts. Lines before this are dropped.
+    // <path>.1 (replacing an older one) and a new file starts; processes that log into the
+    // same file agree on this. Lines before this call are dropped.
     void SetFile(const std::wstring& path, size_t maxBytes = kDefaultMaxBytes);
     bool HasFile();
 
 private:
-    Logger() = default;
+    Logger();
+    ~Logger();
     void Write(const char* level, const wchar_t* format, va_list args);
-    bool OpenLocked();
-    void CloseLocked();
 
-    std::mutex m_mutex;
-    std::string m_strPath;
-    size_t m_nMaxBytes = kDefaultMaxBytes;
-    size_t m_nSize = 0;
-    int m_hFile = -1;
+    struct State;  // the platform's file handle and lock
+    std::unique_ptr<State> m_pState;
 };

@@ -3,6 +3,8 @@
 // code page 936 on disk, bounded reads, writes that create the file and the section.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/types.h"
 
 #ifndef _WIN32
@@ -14,9 +16,22 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
                                DWORD size, LPCWSTR fileName);
 
 // Sets the key's value, creating the file, the section and the key as needed; a null value
-// deletes the key, a null key the whole section. Every write replaces the file atomically.
+// deletes the key, a null key the whole section. Every write replaces the file atomically,
+// under a lock of its folder that other processes writing the file take too.
 // Names or values that would break the file's lines (line breaks, a key with '=' or one that
 // starts with '[', a section with ']') are refused and nothing is written.
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
 
 #endif
+
+// One key of a batch: a null value deletes the key.
+struct PROFILE_WRITE {
+    LPCWSTR section;
+    LPCWSTR key;
+    LPCWSTR value;
+};
+
+// Writes every key of the batch in one replacement of the file, so that another process, a
+// kill or a refused key never leaves some of them written and others not: all land, or none
+// does (FALSE). Keys the file cannot hold are refused as by WritePrivateProfileStringW.
+BOOL WritePrivateProfileBatch(const PROFILE_WRITE* writes, size_t count, LPCWSTR fileName);

@@ -22,6 +22,8 @@ void AppendCodePoint(std::wstring& out, uint32_t cp) {
     out.push_back(static_cast<wchar_t>(cp));
 }
 
+}  // namespace
+
 class CJsonReader {
 public:
     explicit CJsonReader(std::string_view text) : m_text(text) {}
@@ -262,7 +264,9 @@ private:
             cp = (cp << 6) | (c & 0x3F);
         }
         static const uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[extra] || cp > 0x10FFFF) {
+        // Surrogates have no UTF-8 form of their own: a script's lone surrogate arrives as an
+        // escape, never as the bytes ED A0 80 .. ED BF BF.
+        if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             return false;
         }
         AppendCodePoint(*out, cp);
@@ -272,6 +276,8 @@ private:
     std::string_view m_text;
     size_t m_pos = 0;
 };
+
+namespace {
 
 // One argument: E_FAIL for text that is not JSON, DISP_E_TYPEMISMATCH for a value of a
 // type the bridge does not hand over.
@@ -438,6 +444,8 @@ HRESULT CScriptRequest::Decode(std::string_view text) {
         m_nKind = kCall;
     } else if (kind == L"d") {
         m_nKind = kFrameLoaded;
+    } else if (kind == L"s") {
+        m_nKind = kPageSize;
     } else {
         return E_FAIL;
     }
@@ -447,38 +455,58 @@ HRESULT CScriptRequest::Decode(std::string_view text) {
     if (!reader.ReadString(&m_strName)) {
         return E_FAIL;
     }
-    if (m_nKind == kCall) {
-        VARIANT flags;
-        if (!reader.Take(',') || !reader.ReadNumber(&flags)) {
+    if (m_nKind == kFrameLoaded) {
+        m_strFrameUrl = m_strName;
+        return reader.Take(']') && reader.AtEnd() ? S_OK : E_FAIL;
+    }
+    if (m_nKind == kPageSize) {
+        if (!reader.Take(',') || !reader.ReadString(&m_strHeight)) {
             return E_FAIL;
-        }
-        if (flags.vt != VT_I4 ||
-            (flags.lVal != DISPATCH_METHOD && flags.lVal != DISPATCH_PROPERTYGET)) {
-            return E_FAIL;
-        }
-        m_wFlags = static_cast<WORD>(flags.lVal);
-        if (!reader.Take(',') || !reader.Take('[')) {
-            return E_FAIL;
-        }
-        if (!reader.Take(']')) {
-            do {
-                VARIANT arg;
-                HRESULT hr = ReadArgument(reader, &arg);
-                if (FAILED(hr)) {
-                    VariantClear(&arg);
-                    return hr;
-                }
-                m_args.push_back(arg);
-            } while (reader.Take(','));
-            if (!reader.Take(']')) {
-                return E_FAIL;
-            }
         }
     }
-    if (!reader.Take(']') || !reader.AtEnd()) {
+    if (m_nKind == kCall) {
+        HRESULT hr = DecodeCall(reader);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    if (!reader.Take(',') || !reader.ReadString(&m_strFrameUrl) || !reader.Take(']') ||
+        !reader.AtEnd()) {
         return E_FAIL;
     }
     return S_OK;
+}
+
+HRESULT CScriptRequest::DecodeCall(CJsonReader& reader) {
+    VARIANT flags;
+    if (!reader.Take(',') || !reader.ReadNumber(&flags)) {
+        return E_FAIL;
+    }
+    if (flags.vt != VT_I4 ||
+        (flags.lVal != DISPATCH_METHOD && flags.lVal != DISPATCH_PROPERTYGET)) {
+        return E_FAIL;
+    }
+    m_wFlags = static_cast<WORD>(flags.lVal);
+    if (!reader.Take(',') || !reader.Take('[')) {
+        return E_FAIL;
+    }
+    if (reader.Take(']')) {
+        return S_OK;
+    }
+    do {
+        // Counted before the value is read, so a flood of arguments costs nothing.
+        if (m_args.size() == kMaxScriptArguments) {
+            return DISP_E_BADPARAMCOUNT;
+        }
+        VARIANT arg;
+        HRESULT hr = ReadArgument(reader, &arg);
+        if (FAILED(hr)) {
+            VariantClear(&arg);
+            return hr;
+        }
+        m_args.push_back(arg);
+    } while (reader.Take(','));
+    return reader.Take(']') ? S_OK : E_FAIL;
 }
 
 std::string EncodeScriptAnswer(HRESULT hr, const VARIANT* value) {

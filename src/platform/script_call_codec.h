@@ -3,9 +3,11 @@
 // untrusted input; answers escape every character outside ASCII, so any UTF-16 text (lone
 // surrogates included) survives the trip.
 //
-// Request:  ["l", name]                 does the member exist?
-//           ["c", name, flags, [args]]  call (flags 1) or property read (flags 2)
-//           ["d", url]                  a frame's document has loaded
+// Request:  ["l", name, frame]                 does the member exist?
+//           ["c", name, flags, [args], frame]  call (flags 1) or property read (flags 2)
+//           ["d", frame]                       a frame's document has loaded
+//           ["s", width, height, frame]        the top document's body asks for this size
+//   frame is the address of the calling frame's document.
 //   an argument is a string, a number (integral in 32 bits: VT_I4, otherwise VT_R8), true or
 //   false (VT_BOOL), null (VT_EMPTY), {"n": "NaN" | "Infinity" | "-Infinity"} (VT_R8), or any
 //   other object, which stands for a value of a type the bridge cannot hand over.
@@ -20,12 +22,20 @@
 
 namespace platform {
 
-// Requests larger than this are refused with E_FAIL before they are read.
+// Requests larger than this are refused with E_FAIL before they are read. The page's script
+// refuses longer ones itself before they are sent: kMaxScriptRequestChars UTF-16 units of
+// request text take at most three bytes each.
 constexpr size_t kMaxScriptRequestBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxScriptRequestChars = 4 * 1024 * 1024;
+static_assert(kMaxScriptRequestChars * 3 < kMaxScriptRequestBytes);
+// More arguments than any command reads; a call with more gets DISP_E_BADPARAMCOUNT.
+constexpr size_t kMaxScriptArguments = 64;
+
+class CJsonReader;
 
 class CScriptRequest {
 public:
-    enum Kind { kLookUp, kCall, kFrameLoaded };
+    enum Kind { kLookUp, kCall, kFrameLoaded, kPageSize };
 
     CScriptRequest() = default;
     ~CScriptRequest();
@@ -33,15 +43,22 @@ public:
     CScriptRequest& operator=(const CScriptRequest&) = delete;
 
     // S_OK, or the error the script gets: E_FAIL for text that is not a request,
-    // DISP_E_TYPEMISMATCH for a name that is not a string or an argument of another type.
+    // DISP_E_TYPEMISMATCH for a name that is not a string or an argument of another type,
+    // DISP_E_BADPARAMCOUNT for more than kMaxScriptArguments arguments.
     HRESULT Decode(std::string_view text);
 
     Kind m_nKind = kLookUp;
-    // The member's name; the frame's address for kFrameLoaded.
+    // The member's name; the frame's address for kFrameLoaded; the width for kPageSize.
     std::wstring m_strName;
+    std::wstring m_strHeight;
+    // The address of the document that sent the request.
+    std::wstring m_strFrameUrl;
     WORD m_wFlags = 0;
     // In the script's order; the request owns the values.
     std::vector<VARIANT> m_args;
+
+private:
+    HRESULT DecodeCall(CJsonReader& reader);
 };
 
 // value may be null (no result).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/automation.h"
+#include "platform/trusted_pages.h"
 #include "platform/types.h"
 
 namespace platform {
@@ -22,11 +23,15 @@ public:
     virtual void OnTitleChanged(const std::wstring& title) = 0;
     // The view has started showing the page at url (it may still be loading).
     virtual void OnNavigationCommitted(const std::wstring& url) = 0;
-    // A document has loaded: a frame's (before the page's own), or the page's.
+    // A document has loaded: a trusted frame's (before the page's own), or the page's. Frames
+    // of foreign documents report nothing.
     virtual void OnLoadFinished(const std::wstring& url) = 0;
-    // The browser shows its own error page afterwards.
+    // A load of the page or of any frame failed (url is that page's or frame's). A load
+    // replaced by another one did not fail. The browser shows its own error page afterwards.
     virtual void OnLoadFailed(const std::wstring& url) = 0;
-    // Before a navigation of any frame (or a new window) starts; true cancels it.
+    // Before a navigation of any frame (or a new window) starts; true cancels it. New windows
+    // never open inside the client: when not cancelled, an http or https one that the user
+    // asked for with a click goes to the user's browser.
     virtual bool OnBeforeNavigate(const std::wstring& url, const std::wstring& targetFrame) = 0;
     // window.external: the page asks whether a member exists (S_OK or DISP_E_UNKNOWNNAME).
     virtual HRESULT OnExternalLookUp(const std::wstring& name) = 0;
@@ -39,12 +44,18 @@ public:
 class IWebView {
 public:
     virtual ~IWebView() = default;
-    // Local files are given as full paths, everything else as an address.
+    // The pages that get window.external; before it is set, none. Set it before the first
+    // navigation.
+    virtual void SetTrustedPages(const CTrustedPages& trusted) = 0;
+    // Local files are given as full paths (or file: URLs), pages as http or https addresses;
+    // anything else (javascript:, data:, relative paths ...) is ignored.
     virtual void Navigate(const std::wstring& url) = 0;
     // Silent: the page's own dialogs (alert, confirm, prompt) are not shown.
     virtual void SetSilent(bool silent) = 0;
-    // The body's inline style width and height texts of the page in the view; false when the
-    // page has no body (or cannot be asked in time).
+    // The body's inline style width and height texts of the trusted page in the view, as its
+    // document last reported them (before it was reported as loaded, and whenever the body's
+    // style changed since). Answers at once; false when the page has no body, has not reported
+    // it yet, or is foreign.
     virtual bool GetBodyInlineSize(std::wstring* width, std::wstring* height) = 0;
     // The address of the page shown ("" before the first navigation).
     virtual std::wstring GetUrl() const = 0;

@@ -29,8 +29,9 @@ public:
 TEST(ChildWindow, StaysOverTheClientAreaWhenTheWindowIsResized) {
     HostWnd host;
     const SIZE outer = guitest::OuterFor(360, 240);
-    ASSERT_TRUE(host.CreateEx(0, L"", L"Host", kMainStyle, {80, 80, 80 + outer.cx, 80 + outer.cy},
-                              nullptr, 0));
+    // A sizing border, so that the user may resize the window.
+    ASSERT_TRUE(host.CreateEx(0, L"", L"Host", kMainStyle | WS_THICKFRAME,
+                              {80, 80, 80 + outer.cx, 80 + outer.cy}, nullptr, 0));
     ASSERT_NE(nullptr, host.child.m_hWnd) << "child not created in WM_CREATE";
     EXPECT_EQ(&host, host.child.GetParent());
     EXPECT_EQ(UINT(-1), host.child.GetDlgCtrlID());

@@ -3,6 +3,7 @@
 // window.external.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "gui_support.h"
 #include "platform/text_encoding.h"
 #include "platform/ui.h"
+#include "support/test_http_server.h"
 #include "web_test_support.h"
 
 using webtest::CActionCommand;
@@ -57,7 +59,12 @@ public:
         CIEWapperWnd::OnPageTitleChange(title);
     }
     void OnPageNavigateComplete(std::wstring url) override { m_log.push_back(L"complete " + url); }
-    void OnPageDocumentComplete(std::wstring url) override { m_log.push_back(L"document " + url); }
+    void OnPageDocumentComplete(std::wstring url) override {
+        m_log.push_back(L"document " + url);
+        if (m_onDocument) {
+            m_onDocument(url);
+        }
+    }
     void OnPageNavigateError(std::wstring url) override { m_log.push_back(L"error " + url); }
 
     bool Logged(const std::wstring& line) const {
@@ -71,6 +78,7 @@ public:
     CReturnCommand m_ret{L"Ret"};
     CReturnCommand m_fail{L"Fail", E_NOTIMPL};
     std::vector<std::wstring> m_log;
+    std::function<void(const std::wstring&)> m_onDocument;
 };
 
 class PageWindow : public ::testing::Test {
@@ -166,6 +174,10 @@ TEST_F(PageWindow, FailedNavigationsReachTheErrorHook) {
     PumpFor(300);
     EXPECT_FALSE(m_pWnd->Logged(L"document " + missing));
     EXPECT_FALSE(m_pWnd->Logged(L"document " + refused));
+    // Each failure once: the page's own is not reported again as a frame's.
+    auto& log = m_pWnd->m_log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"error " + missing), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"error " + refused), 1);
 }
 
 TEST_F(PageWindow, PageSizeComesFromTheBodysInlineStyle) {
@@ -345,4 +357,126 @@ TEST_F(PageWindow, ACommandMayDestroyAndFreeItsWindowInsideTheCall) {
     EXPECT_TRUE(PumpUntil([&] { return m_pWnd == nullptr; }, 10000));
     PumpFor(500);
     EXPECT_EQ(late.m_nCalls, 0);
+}
+
+namespace {
+
+// What a self-closing window saw in its hook; the window itself is gone afterwards.
+struct CClosingRecord {
+    int width = -1;
+    int height = -1;
+    bool freedInsideHook = false;
+    bool freed = false;
+};
+
+// A window that posts itself WM_CLOSE and then asks for its page size in its hook, and frees
+// itself when destroyed, as a message popup does.
+class CClosingPageWnd : public CTestPageWnd {
+public:
+    explicit CClosingPageWnd(CClosingRecord* record) : m_pRecord(record) {}
+    void OnPageDocumentComplete(std::wstring url) override {
+        m_bInHook = true;
+        PostMessage(WM_CLOSE);
+        Control().GetPageSize(m_pRecord->width, m_pRecord->height);
+        m_bInHook = false;
+    }
+    void PostNcDestroy() override {
+        m_pRecord->freedInsideHook = m_bInHook;
+        m_pRecord->freed = true;
+        delete this;
+    }
+
+private:
+    CClosingRecord* m_pRecord;
+    bool m_bInHook = false;
+};
+
+}  // namespace
+
+TEST_F(PageWindow, PageSizeIsKnownAtOnceInTheHookWithoutRunningQueuedMessages) {
+    CClosingRecord record;
+    auto* window = new CClosingPageWnd(&record);
+    ASSERT_TRUE(window->Create(300, 200));
+    window->NavigateTo(m_pages.Write(
+        "closing.html", "<html><body style='width:640px;height:480px'>closing</body></html>"));
+    ASSERT_TRUE(PumpUntil([&] { return record.freed; }, 10000));
+    EXPECT_FALSE(record.freedInsideHook);
+    EXPECT_EQ(record.width, 640);
+    EXPECT_EQ(record.height, 480);
+}
+
+TEST_F(PageWindow, PageSizeFollowsTheBodyDuringCallsAndInEveryFramesHook) {
+    std::vector<std::wstring> sizes;
+    auto readSize = [&] {
+        int width = -1, height = -1;
+        m_pWnd->Control().GetPageSize(width, height);
+        return std::to_wstring(width) + L"x" + std::to_wstring(height);
+    };
+    CActionCommand size(L"Size", [&] { sizes.push_back(readSize()); });
+    m_pWnd->Dispatch()->RegisterHandler(&size);
+    std::wstring frameSize;
+    m_pWnd->m_onDocument = [&](const std::wstring& url) {
+        if (url.find(L"inner.html") != std::wstring::npos) {
+            frameSize = readSize();
+        }
+    };
+    m_pages.Write("inner.html", "<body style='width:10px;height:10px'>inner</body>");
+    std::wstring results =
+        RunPage("sized.html",
+                "<iframe src='inner.html'></iframe><script>"
+                "document.body.style.width='300px';document.body.style.height='200px';"
+                "onload=function(){external.Size();"
+                "document.body.style.width='500px';external.Size();"
+                "document.body.removeAttribute('style');external.Size();"
+                "document.body.style.cssText='width:320px;height:240px';"
+                "done([]);};</script>");
+    EXPECT_EQ(sizes, (std::vector<std::wstring>{L"300x200", L"500x200", L"0x0"}));
+    // The frame's document completes after the page's body asked for its size.
+    EXPECT_EQ(frameSize, L"300x200");
+    m_pWnd->m_onDocument = nullptr;
+    // Set again before the page's load completes: the hook of the page sees the last size.
+    std::wstring page = Utf8ToWide(m_pages.Dir()) + L"/sized.html";
+    ASSERT_TRUE(PumpUntil([&] { return m_pWnd->Logged(L"document " + page); }, 10000));
+    EXPECT_EQ(readSize(), L"320x240");
+    // A foreign page the view went on to reports no size.
+    testsupport::TestHttpServer server;
+    server.On("/foreign", [](const testsupport::HttpTestRequest&) {
+        return webtest::HtmlReply(
+            "<html><body style='width:900px;height:700px'>foreign</body></html>");
+    });
+    LoadAndWait(server.WideUrl("/foreign"));
+    EXPECT_EQ(readSize(), L"0x0");
+}
+
+TEST_F(PageWindow, FrameFailuresReachTheErrorHookWithTheFramesAddress) {
+    testsupport::TestHttpServer server;
+    server.On("/slow", [](const testsupport::HttpTestRequest&) {
+        testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, "late");
+        reply.stallAfter = 0;
+        reply.stallMs = 20000;
+        return reply;
+    });
+    std::wstring refused =
+        L"http://127.0.0.1:" + std::to_wstring(webtest::FreeLoopbackPort()) + L"/frame";
+    std::wstring missing = Utf8ToWide(m_pages.Dir()) + L"/missing-frame.html";
+    std::wstring slow = server.WideUrl("/slow");
+    m_pages.Write("elsewhere.html", "elsewhere");
+    std::wstring page = LoadAndWait(m_pages.Write(
+        "frames.html", "<iframe src='missing-frame.html'></iframe><iframe src='" +
+                           WideToUtf8(refused) + "'></iframe><iframe id='s' src='" +
+                           WideToUtf8(slow) +
+                           "'></iframe><script>setTimeout(function(){"
+                           "document.getElementById('s').src='elsewhere.html';},300);</script>"));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return m_pWnd->Logged(L"error " + missing) && m_pWnd->Logged(L"error " + refused); },
+        10000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return m_pWnd->Logged(L"document " + Utf8ToWide(m_pages.Dir()) + L"/elsewhere.html");
+        },
+        10000));
+    PumpFor(300);
+    // A frame load replaced by another is no failure, and the page itself did not fail.
+    EXPECT_FALSE(m_pWnd->Logged(L"error " + slow));
+    EXPECT_FALSE(m_pWnd->Logged(L"error " + page));
 }

@@ -256,4 +256,37 @@ TEST(TopLevelWindow, CloseFromTheWindowManagerReachesWindowProc) {
     EXPECT_EQ(1u, closing.Count(WM_NCDESTROY));
 }
 
+TEST(TopLevelWindow, OnlyAMaximizeBoxAndASizingBorderLetTheUserMaximizeAndResize) {
+    RecordingWnd fixed, sizable;
+    ASSERT_TRUE(
+        fixed.CreateEx(0, L"", L"Fixed", kMainStyle | WS_VISIBLE, {50, 50, 350, 250}, nullptr, 0));
+    ASSERT_TRUE(sizable.CreateEx(0, L"", L"Sizable", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 {400, 50, 700, 250}, nullptr, 0));
+    std::string fixedActions, sizableActions;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            fixedActions = guitest::XProperty(fixed.m_hWnd, "_NET_WM_ALLOWED_ACTIONS");
+            sizableActions = guitest::XProperty(sizable.m_hWnd, "_NET_WM_ALLOWED_ACTIONS");
+            return fixedActions.find("_NET_WM_ACTION_CLOSE") != std::string::npos &&
+                   sizableActions.find("_NET_WM_ACTION_CLOSE") != std::string::npos;
+        },
+        kWaitMs))
+        << fixedActions << sizableActions;
+    EXPECT_EQ(std::string::npos, fixedActions.find("MAXIMIZE")) << fixedActions;
+    EXPECT_EQ(std::string::npos, fixedActions.find("_NET_WM_ACTION_RESIZE")) << fixedActions;
+    EXPECT_NE(std::string::npos, fixedActions.find("_NET_WM_ACTION_MINIMIZE")) << fixedActions;
+    EXPECT_NE(std::string::npos, sizableActions.find("_NET_WM_ACTION_MAXIMIZE_HORZ"));
+    EXPECT_NE(std::string::npos, sizableActions.find("_NET_WM_ACTION_RESIZE"));
+
+    // The program still sizes a window the user cannot.
+    const SIZE outer = guitest::OuterFor(320, 200);
+    fixed.SetWindowPos(nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            RECT frame = guitest::FrameOnScreen(fixed.m_hWnd);
+            return frame.right - frame.left == outer.cx && frame.bottom - frame.top == outer.cy;
+        },
+        kWaitMs));
+}
+
 }  // namespace

@@ -312,4 +312,62 @@ TEST(UpdateProgressDialog, TheBarNeverMovesBackAndOnlyFullShowsDownloaded) {
     EXPECT_EQ(Widget(hWnd, 0), nullptr);
 }
 
+// The widget the dialog placed for a control (a label sits in a scrolled window).
+GtkWidget* PlacedWidget(GtkWidget* widget) {
+    while (widget != nullptr && !GTK_IS_FIXED(gtk_widget_get_parent(widget))) {
+        widget = gtk_widget_get_parent(widget);
+    }
+    return widget;
+}
+
+// Whether the control's text fits the room the template gives it, nothing cut off.
+bool TextFits(GtkWidget* widget, std::string* why) {
+    GtkWidget* placed = PlacedWidget(widget);
+    const int width = gtk_widget_get_allocated_width(placed);
+    const int height = gtk_widget_get_allocated_height(placed);
+    int minWidth = 0, naturalWidth = 0, minHeight = 0, naturalHeight = 0;
+    gtk_widget_get_preferred_width(widget, &minWidth, &naturalWidth);
+    gtk_widget_get_preferred_height_for_width(widget, width, &minHeight, &naturalHeight);
+    *why = "needs " + std::to_string(minWidth) + " x " + std::to_string(naturalHeight) + ", has " +
+           std::to_string(width) + " x " + std::to_string(height);
+    return minWidth <= width && naturalHeight <= height;
+}
+
+TEST(UpdateProgressDialog, EveryStepShowsItsTextsWholeAndTheFrameIsFixed) {
+    CUpdateProgressDlg dialog;
+    ASSERT_TRUE(dialog.Create(nullptr));
+    HWND hWnd = dialog.GetSafeHwnd();
+    dialog.SetNotes(L"new player\r\nfixes\r\n");
+    dialog.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return Shown(hWnd); }, kDeadlineMs));
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(Widget(hWnd, 0)));
+
+    const char* statuses[] = {kChecking, kNoUpdate, kFound, kDownloading, kDownloaded, kFailed};
+    for (int step = CUpdateProgressDlg::kChecking; step <= CUpdateProgressDlg::kDownloadFailed;
+         ++step) {
+        dialog.SetStep(step);
+        ASSERT_TRUE(PumpUntil([&] { return StatusLine(hWnd) == statuses[step]; }, kDeadlineMs));
+        PumpFor(200);
+        TakeScreenshot("update-dialog-step-" + std::to_string(step));
+        for (int id : {CUpdateProgressDlg::IDC_STATUS, kContinue, kCancel}) {
+            std::string why;
+            EXPECT_TRUE(TextFits(Widget(hWnd, id), &why))
+                << "control " << id << " in step " << step << ": " << why;
+        }
+    }
+
+    // No maximize box and no sizing border: the window manager offers neither.
+    std::string actions;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            actions = RunCommand("xprop -id " + std::to_string(xid) + " _NET_WM_ALLOWED_ACTIONS");
+            return actions.find("_NET_WM_ACTION_CLOSE") != std::string::npos;
+        },
+        kDeadlineMs))
+        << actions;
+    EXPECT_EQ(actions.find("MAXIMIZE"), std::string::npos) << actions;
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
+    dialog.DestroyWindow();
+}
+
 }  // namespace

@@ -7,12 +7,20 @@
 #include <glib/gstdio.h>
 
 #include <fstream>
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/helpers.h"
+#include "browser/external_call.h"
 #include "browser/invoke_handler.h"
+#include "browser/main_dispatch_imp.h"
+#include "platform/linux/web_view_gtk.h"
+#include "platform/web_view.h"
 #include "platform/text_encoding.h"
+#include "support/test_http_server.h"
 
 namespace webtest {
 
@@ -22,6 +30,13 @@ constexpr const char kHarness[] =
     "<script>function t(f){try{return String(f());}catch(e){"
     "return 'E'+((e.number===undefined?0:e.number)>>>0).toString(16);}}"
     "function done(r){document.title='done:'+r.join('|');}</script>";
+
+// An HTML page as a server answers it.
+inline testsupport::HttpTestReply HtmlReply(std::string html) {
+    testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, std::move(html));
+    reply.headers.emplace_back("Content-Type", "text/html; charset=utf-8");
+    return reply;
+}
 
 // A port on 127.0.0.1 that nothing listens on (bound once, then released).
 inline int FreeLoopbackPort() {
@@ -40,12 +55,15 @@ inline int FreeLoopbackPort() {
     return port;
 }
 
+// A folder of test pages inside res/ beside the test program, where the client trusts its
+// own local pages.
 class CPageFolder {
 public:
     CPageFolder() {
-        gchar* dir = g_dir_make_tmp("songdeck-pages-XXXXXX", nullptr);
-        m_strDir = dir;
-        g_free(dir);
+        std::string res = WideToUtf8(GetModuleDirectory(nullptr)) + "res";
+        g_mkdir_with_parents(res.c_str(), 0700);
+        std::string pattern = res + "/songdeck-pages-XXXXXX";
+        m_strDir = g_mkdtemp(pattern.data()) != nullptr ? pattern : res;
     }
     ~CPageFolder() {
         for (const std::string& file : m_files) {
@@ -129,5 +147,52 @@ public:
     }
     std::function<void()> m_action;
 };
+
+// The events of a bare view: the title, every load event in order ("0" before navigating,
+// "2" committed, "3" loaded, "4" failed, then the address), and window.external answered by
+// m_dispatch.
+class CRecordingEvents : public platform::IWebViewEvents {
+public:
+    void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
+    void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
+    void OnLoadFinished(const std::wstring& url) override { m_log.push_back(L"3 " + url); }
+    void OnLoadFailed(const std::wstring& url) override {
+        m_log.push_back(L"4 " + url);
+        if (m_onFailure) {
+            m_onFailure();
+        }
+    }
+    bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
+        m_log.push_back(L"0 " + url);
+        return false;
+    }
+    HRESULT OnExternalLookUp(const std::wstring& name) override {
+        return LookUpExternalMember(&m_dispatch, name);
+    }
+    HRESULT OnExternalCall(const std::wstring& name, WORD flags, const std::vector<VARIANT>& args,
+                           VARIANT* result) override {
+        return InvokeExternalMember(&m_dispatch, name, flags, args, result);
+    }
+    bool Logged(const std::wstring& line) const {
+        return std::find(m_log.begin(), m_log.end(), line) != m_log.end();
+    }
+
+    CMainDispatchImp m_dispatch;
+    std::wstring m_strTitle;
+    std::vector<std::wstring> m_log;
+    std::function<void()> m_onFailure;
+};
+
+// A view trusting trusted, shown in a bare top-level window of its own (*window).
+inline std::unique_ptr<platform::gtk::CWebViewGtk> ShowViewInWindow(
+    platform::IWebViewEvents* events, const platform::CTrustedPages& trusted, GtkWidget** window) {
+    *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(*window), 500, 400);
+    auto view = std::make_unique<platform::gtk::CWebViewGtk>(events);
+    view->SetTrustedPages(trusted);
+    gtk_container_add(GTK_CONTAINER(*window), view->GetWidget());
+    gtk_widget_show_all(*window);
+    return view;
+}
 
 }  // namespace webtest

@@ -15,51 +15,18 @@
 
 using webtest::CActionCommand;
 using webtest::CEchoTypesCommand;
+using webtest::CRecordingEvents;
 using webtest::CReturnCommand;
 using webtest::kHarness;
 
 namespace {
 
-class CRecordingEvents : public platform::IWebViewEvents {
-public:
-    void OnTitleChanged(const std::wstring& title) override { m_strTitle = title; }
-    void OnNavigationCommitted(const std::wstring& url) override { m_log.push_back(L"2 " + url); }
-    void OnLoadFinished(const std::wstring& url) override { m_log.push_back(L"3 " + url); }
-    void OnLoadFailed(const std::wstring& url) override {
-        m_log.push_back(L"4 " + url);
-        if (m_onFailure) {
-            m_onFailure();
-        }
-    }
-    bool OnBeforeNavigate(const std::wstring& url, const std::wstring&) override {
-        m_log.push_back(L"0 " + url);
-        return false;
-    }
-    HRESULT OnExternalLookUp(const std::wstring& name) override {
-        return LookUpExternalMember(&m_dispatch, name);
-    }
-    HRESULT OnExternalCall(const std::wstring& name, WORD flags, const std::vector<VARIANT>& args,
-                           VARIANT* result) override {
-        return InvokeExternalMember(&m_dispatch, name, flags, args, result);
-    }
-    bool Logged(const std::wstring& line) const {
-        return std::find(m_log.begin(), m_log.end(), line) != m_log.end();
-    }
-
-    CMainDispatchImp m_dispatch;
-    std::wstring m_strTitle;
-    std::vector<std::wstring> m_log;
-    std::function<void()> m_onFailure;
-};
-
 class WebViewBridge : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-        gtk_window_set_default_size(GTK_WINDOW(m_pWindow), 500, 400);
-        m_pView = std::make_unique<platform::gtk::CWebViewGtk>(&m_events);
-        gtk_container_add(GTK_CONTAINER(m_pWindow), m_pView->GetWidget());
-        gtk_widget_show_all(m_pWindow);
+        platform::CTrustedPages trusted;
+        trusted.AddFolder(Utf8ToWide(m_pages.Dir()));
+        m_pView = webtest::ShowViewInWindow(&m_events, trusted, &m_pWindow);
         m_events.m_dispatch.RegisterHandler(&m_types);
         m_events.m_dispatch.RegisterHandler(&m_ret);
         m_events.m_dispatch.RegisterHandler(&m_fail);
@@ -224,36 +191,53 @@ TEST_F(WebViewBridge, LoadEventsAndFailuresWithoutTheErrorPage) {
     m_events.m_onFailure = nullptr;
 }
 
-TEST_F(WebViewBridge, NewWindowTargetsOpenASeparateBrowserWindow) {
-    m_pages.Write("other.html",
-                  "<title>Other window</title><script>"
-                  "document.title+=' '+(typeof external.Ret);</script>");
-    auto findOther = [] {
-        GtkWidget* found = nullptr;
+TEST_F(WebViewBridge, PagesOpenNoWindowsInsideTheClient) {
+    auto countWindows = [] {
         GList* windows = gtk_window_list_toplevels();
+        int visible = 0;
         for (GList* w = windows; w != nullptr; w = w->next) {
-            const char* title = gtk_window_get_title(GTK_WINDOW(w->data));
-            if (title != nullptr && g_str_has_prefix(title, "Other window") &&
-                gtk_widget_get_visible(GTK_WIDGET(w->data))) {
-                found = GTK_WIDGET(w->data);
-            }
+            visible += gtk_widget_get_visible(GTK_WIDGET(w->data)) ? 1 : 0;
         }
         g_list_free(windows);
-        return found;
+        return visible;
     };
-    RunPage(
-        "<a id='l' href='other.html' target='_blank'>x</a><script>"
-        "document.getElementById('l').click();done([]);</script>");
-    ASSERT_TRUE(PumpUntil([&] { return findOther() != nullptr; }, 10000));
-    // The separate window is a plain browser: its page has no external members.
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            return g_strcmp0(gtk_window_get_title(GTK_WINDOW(findOther())),
-                             "Other window undefined") == 0;
-        },
-        10000));
-    gtk_widget_destroy(findOther());
+    const int before = countWindows();
+    m_pages.Write("other.html",
+                  "<title>Other window</title><script>opener&&opener.external"
+                  "&&opener.external.Ret('from the popup');</script>");
+    m_pages.Write("framed.html", "<script>for(var i=0;i<5;i++)window.open('other.html');</script>");
+    std::wstring results = RunPage(
+        "<a id='l' href='other.html' target='_blank'>x</a><iframe src='framed.html'></iframe>"
+        "<script>onload=function(){var r=[];"
+        "for(var i=0;i<5;i++)r.push(String(window.open('other.html')));"
+        "r.push(String(window.open('http://127.0.0.1:9/')));"
+        "document.getElementById('l').click();done(r);};</script>");
+    EXPECT_EQ(results, L"null|null|null|null|null|null");
+    PumpFor(1000);
+    EXPECT_EQ(countWindows(), before);
     EXPECT_EQ(m_ret.m_nCalls, 0);
+    // The page itself stayed where it was.
+    EXPECT_NE(m_pView->GetUrl().find(L"page.html"), std::wstring::npos);
+}
+
+TEST_F(WebViewBridge, OnlyPagesAndFilesAreNavigatedTo) {
+    std::wstring start = m_pages.Write("start.html", "<title>start</title>");
+    m_pView->Navigate(start);
+    ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + start); }, 10000));
+    m_events.m_log.clear();
+    for (const wchar_t* refused :
+         {L"javascript:document.title='ran'", L"data:text/html,<title>data</title>", L"about:blank",
+          L"relative/page.html", L"ftp://127.0.0.1/x", L""}) {
+        m_pView->Navigate(refused);
+    }
+    PumpFor(700);
+    EXPECT_EQ(m_pView->GetUrl(), start);
+    EXPECT_EQ(m_events.m_strTitle, L"start");
+    EXPECT_TRUE(m_events.m_log.empty());
+    // A file: URL is a local page too.
+    std::wstring second = m_pages.Write("second.html", "<title>second</title>");
+    m_pView->Navigate(L"file://" + second);
+    EXPECT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + second); }, 10000));
 }
 
 TEST_F(WebViewBridge, PagesShowNoScrollBarsEvenWhenTallerThanTheView) {

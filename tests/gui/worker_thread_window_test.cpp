@@ -30,8 +30,9 @@ TEST(WorkerThreadWindow, WidgetEventsReachTheOwningThread) {
     // Created on the worker, while this (the UI) thread waits for it: the widget itself is
     // made here, inside that wait.
     worker.Run([&] {
-        ASSERT_TRUE(
-            wnd.CreateEx(0, L"", L"Worker window", kMainStyle, {200, 150, 500, 400}, nullptr, 0));
+        // A sizing border, so that the user may resize the window.
+        ASSERT_TRUE(wnd.CreateEx(0, L"", L"Worker window", kMainStyle | WS_THICKFRAME,
+                                 {200, 150, 500, 400}, nullptr, 0));
         wnd.ShowWindow(SW_SHOW);
     });
     ASSERT_NE(nullptr, wnd.m_hWnd);

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/environment.h"
 #include "config/client_options.h"
@@ -168,6 +175,72 @@ TEST_F(CustomOptions, LongTextIsCutAndANullTextDeletesTheValue) {
     EXPECT_EQ(SysStringLen(read.bstrVal), 0u);
     VariantClear(&read);
     EXPECT_EQ(ConfigText().find("long="), std::string::npos);
+}
+
+TEST_F(CustomOptions, ARefusedValueChangesNeitherTheValueNorItsKind) {
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 5;
+    ASSERT_TRUE(SetCustomOption(L"k", number));
+    const std::string before = ConfigText();
+
+    VARIANT lines = Text(L"line1\nline2");
+    EXPECT_FALSE(SetCustomOption(L"k", lines));
+    EXPECT_FALSE(SetCustomOption(L"a=b", lines));
+    VariantClear(&lines);
+    VARIANT fine = Text(L"fine");
+    EXPECT_FALSE(SetCustomOption(L"bad\nname", fine));
+    VariantClear(&fine);
+
+    EXPECT_EQ(ConfigText(), before);
+    VARIANT read = GetCustomOption(L"k");
+    EXPECT_EQ(read.vt, VT_INT);
+    EXPECT_EQ(read.intVal, 5);
+}
+
+TEST_F(ClientOptions, AKilledSaveNeverTearsTheFileNorMixesTwoRecords) {
+    CClientOptions options = GetClientOptions();
+    options.vk = options.modifiers = 0;
+    options.mainWndWidth = options.mainWndHeight = 0;
+    SaveClientOptions(options);
+    std::mt19937 random(12345);
+    int temporariesLeft = 0;
+    for (int kill = 0; kill < 40; ++kill) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Saves records whose VK and MODIFIERS always match, until it is killed.
+            CClientOptions record = options;
+            for (uint16_t n = 1;; ++n) {
+                record.vk = record.modifiers = n;
+                record.mainWndWidth = record.mainWndHeight = n;
+                SaveClientOptions(record);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 15000));
+        ::kill(child, SIGKILL);
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+
+        CIniSection ini(GetConfigIniPath(), L"TAVNELDESKTOPCLIENT");
+        int vk = ini.ReadInt(L"VK", -1);
+        ASSERT_GE(vk, 0) << "a torn config.ini:\n" << ConfigText();
+        EXPECT_EQ(ini.ReadInt(L"MODIFIERS", -1), vk);
+        EXPECT_EQ(ini.ReadInt(L"MAINWNDWIDTH", -1), vk);
+        EXPECT_EQ(ini.ReadInt(L"MAINWNDHEIGHT", -1), vk);
+        EXPECT_EQ(ini.ReadInt(L"FIRSTCLOSEMAINWND", -1), 1);
+        for (const auto& entry : fs::directory_iterator(m_env.UserData())) {
+            temporariesLeft += entry.path().filename() != "config.ini";
+        }
+    }
+    // The next save clears what the killed writers left behind.
+    SaveClientOptions(options);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_env.UserData())) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"config.ini"})
+        << temporariesLeft << " temporary files were seen after kills";
 }
 
 TEST_F(ClientOptions, DeleteUserDataDirRemovesConfigAndEverythingElse) {

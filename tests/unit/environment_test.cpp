@@ -40,6 +40,19 @@ TEST(Environment, PerUserDataFallsBackToXdgDataHome) {
               (env.root().path() / "home/.local/share/Tavnel/SongDeck/").wstring());
 }
 
+TEST(Environment, AllUsersDataIsAFolderOfTheUserWhoRunsTheClient) {
+    ScopedEnvironment env;
+    unsetenv("SONGDECK_COMMON_APPDATA");
+    env.Set("XDG_STATE_HOME", (env.root().path() / "state").string());
+    EXPECT_EQ(GetCommonDataDir(), (env.root().path() / "state/Tavnel/SongDeck/").wstring());
+    unsetenv("XDG_STATE_HOME");
+    env.Set("HOME", (env.root().path() / "home").string());
+    EXPECT_EQ(GetCommonVendorDir(), (env.root().path() / "home/.local/state/Tavnel/").wstring());
+    // The update folder can be made there.
+    EXPECT_TRUE(CreateDirectoryPath((GetCommonDataDir() + L"update/").c_str()));
+    EXPECT_TRUE(fs::is_directory(env.root().path() / "home/.local/state/Tavnel/SongDeck/update"));
+}
+
 TEST(Environment, VersionNumbersOfPartialAndFullVersions) {
     EXPECT_EQ(VersionNumberFromText(L"1.0.0.3"), 10000000003LL);
     EXPECT_EQ(VersionNumberFromText(L"2.1"), 20100000000LL);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +11,7 @@
 
 #include "app/environment.h"
 #include "app/log.h"
+#include "child_processes.h"
 #include "platform/logger.h"
 #include "temp_folder.h"
 
@@ -123,6 +126,89 @@ TEST_F(LoggerFile, TwoThreadsNeverInterleaveALine) {
     for (const std::string& line : lines) {
         std::string text = line.substr(line.find("INFO ") + 5);
         ASSERT_TRUE(text == std::string(300, 'a') || text == std::string(300, 'b')) << line;
+    }
+}
+
+TEST_F(LoggerFile, TheCommandFormatsTakeWideText) {
+    WriteLog(info, L"call %s, DataName:%s, ", L"GetOptionData", L"HOTKEY_VK");
+    WriteLog(info, L"call %s, URL:%s, Width:%d, Height:%d", L"ShowMessageWnd",
+             L"http://127.0.0.1/\u6B4C", 320, 240);
+    WriteLog(info, L"call %s, return:%f", L"GetAppVersion", 1.5);
+    WriteLog(info, L"%ls|%-4s|%.2s|%c|%hs|%S|%I64d", L"wide", L"ab", L"xyz", L'\u6B4C', "narrow",
+             "upper", 10000000003LL);
+    std::vector<std::string> lines = Lines(LogPath());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(StampedLine(lines[0], "INFO call GetOptionData, DataName:HOTKEY_VK, ")) << lines[0];
+    EXPECT_TRUE(StampedLine(lines[1],
+                            "INFO call ShowMessageWnd, URL:http://127.0.0.1/\xE6\xAD\x8C, "
+                            "Width:320, Height:240"))
+        << lines[1];
+    EXPECT_TRUE(StampedLine(lines[2], "INFO call GetAppVersion, return:1.500000")) << lines[2];
+    EXPECT_TRUE(StampedLine(lines[3], "INFO wide|ab  |xy|\xE6\xAD\x8C|narrow|upper|10000000003"))
+        << lines[3];
+}
+
+TEST_F(LoggerFile, ALineCutShortDoesNotSwallowTheNext) {
+    Log(&Logger::info, L"%ls", L"before");
+    // A full disk, played by a file-size limit in a child: the long line is cut short.
+    ASSERT_TRUE(RunChildren(1, [this](int) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        rlimit tight = limit;
+        tight.rlim_cur = fs::file_size(LogPath()) + 40;
+        setrlimit(RLIMIT_FSIZE, &tight);
+        Log(&Logger::info, L"%ls", std::wstring(200, L'x').c_str());
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Log(&Logger::info, L"%ls", L"after");
+        return 0;
+    }));
+    std::vector<std::string> lines = Lines(LogPath());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(StampedLine(lines[0], "INFO before"));
+    EXPECT_LT(lines[1].size(), 60u);
+    EXPECT_TRUE(StampedLine(lines[2], "INFO after")) << lines[2];
+}
+
+TEST_F(LoggerFile, ProcessesRotateTogetherAndKeepTheNewestLines) {
+    constexpr int kWriters = 4;
+    constexpr int kLines = 400;
+    constexpr size_t kMaxBytes = 8192;
+    Logger::instance().SetFile(m_dir.wide(L"test.log"), kMaxBytes);
+    ASSERT_TRUE(RunChildren(kWriters, [](int writer) {
+        // Paced, so that the writers overlap for the whole run and rotate many times.
+        for (int i = 0; i < kLines; ++i) {
+            Log(&Logger::info, L"writer %d line %04d padding padding", writer, i);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return 0;
+    }));
+    EXPECT_LE(fs::file_size(LogPath()), kMaxBytes);
+    // The rotated file was full when it was moved.
+    EXPECT_LE(fs::file_size(m_dir.path() / "test.log.1"), kMaxBytes);
+    EXPECT_GT(fs::file_size(m_dir.path() / "test.log.1"), kMaxBytes - 100);
+    // Every writer's lines in the two files, oldest first, are its newest lines without a gap
+    // (a writer that a busy machine let finish early may have rotated out altogether).
+    std::vector<std::string> lines = Lines(m_dir.path() / "test.log.1");
+    std::vector<std::string> current = Lines(LogPath());
+    lines.insert(lines.end(), current.begin(), current.end());
+    ASSERT_GT(lines.size(), kMaxBytes / 100);
+    std::vector<std::vector<int>> seen(kWriters);
+    for (const std::string& line : lines) {
+        int writer = -1, number = -1;
+        ASSERT_EQ(std::sscanf(line.c_str() + 24, "INFO writer %d line %d", &writer, &number), 2)
+            << line;
+        ASSERT_TRUE(writer >= 0 && writer < kWriters) << line;
+        seen[writer].push_back(number);
+    }
+    for (int writer = 0; writer < kWriters; ++writer) {
+        if (seen[writer].empty()) {
+            continue;
+        }
+        EXPECT_EQ(seen[writer].back(), kLines - 1);
+        for (size_t i = 1; i < seen[writer].size(); ++i) {
+            ASSERT_EQ(seen[writer][i], seen[writer][i - 1] + 1) << "writer " << writer;
+        }
     }
 }
 

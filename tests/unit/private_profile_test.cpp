@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "config/ini_section.h"
+#include "child_processes.h"
 #include "platform/private_profile.h"
 #include "temp_folder.h"
 
@@ -131,6 +133,75 @@ TEST_F(PrivateProfile, IniSectionReadsIntegersAsWtoiDoes) {
 
     EXPECT_TRUE(ini.WriteInt(L"NEW", -1));
     EXPECT_EQ(ini.ReadString(L"NEW", L""), L"-1");
+}
+
+TEST_F(PrivateProfile, OnePairOfMatchingQuotesAroundAValueIsDropped) {
+    WriteFile(
+        "[S]\nq=\"quoted\"\nVK=\"65\"\nsingle='x y'\nmixed=\"a'\nlone=\"\ninner=a\"b\"\n"
+        "twice=\"\"two\"\"\n");
+    EXPECT_EQ(Read(L"S", L"q"), L"quoted");
+    EXPECT_EQ(CIniSection(m_path, L"S").ReadInt(L"VK", 0), 65);
+    EXPECT_EQ(Read(L"S", L"single"), L"x y");
+    EXPECT_EQ(Read(L"S", L"mixed"), L"\"a'");
+    EXPECT_EQ(Read(L"S", L"lone"), L"\"");
+    EXPECT_EQ(Read(L"S", L"inner"), L"a\"b\"");
+    EXPECT_EQ(Read(L"S", L"twice"), L"\"two\"");
+}
+
+TEST_F(PrivateProfile, OtherLinesSurviveAWriteByteForByte) {
+    // User-defined codes, 0x80, 0xFF, bytes that form no character and a last line without a
+    // line end: a write of another key leaves all of them as they were.
+    const std::string other =
+        "; \xAA\xA1\xFE\xFE\xA1\x40 \x80\xFF \xA2\xAB|\xA9\x5D \x81\r\n"
+        "[S]\r\n"
+        "keep=\xD6\xD0\xA7\xA0\xA9\x5D\xFF\x81\r\n"
+        "[T]\r\n"
+        "last=\xF8\xF8\x80";
+    WriteFile(other);
+    EXPECT_EQ(Read(L"S", L"keep"), L"\u4E2D\uE765\uFFFD]\uF8F5\uFFFD");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"new", L"\uE000\u20AC", m_path.c_str()));
+    EXPECT_EQ(FileText(),
+              "; \xAA\xA1\xFE\xFE\xA1\x40 \x80\xFF \xA2\xAB|\xA9\x5D \x81\r\n"
+              "[S]\r\n"
+              "keep=\xD6\xD0\xA7\xA0\xA9\x5D\xFF\x81\r\n"
+              "new=\xAA\xA1\x80\r\n"
+              "[T]\r\n"
+              "last=\xF8\xF8\x80");
+}
+
+TEST_F(PrivateProfile, ABatchLandsWholeOrNotAtAll) {
+    WriteFile("[A]\nK=old\n");
+    PROFILE_WRITE refused[] = {{L"A", L"K", L"new"}, {L"B", L"L", L"two\nlines"}};
+    EXPECT_FALSE(WritePrivateProfileBatch(refused, 2, m_path.c_str()));
+    EXPECT_EQ(FileText(), "[A]\nK=old\n");
+    PROFILE_WRITE both[] = {{L"A", L"K", L"new"}, {L"B", L"L", L"2"}, {L"A", L"gone", nullptr}};
+    EXPECT_TRUE(WritePrivateProfileBatch(both, 3, m_path.c_str()));
+    EXPECT_EQ(FileText(), "[A]\nK=new\n[B]\nL=2\n");
+}
+
+TEST_F(PrivateProfile, WritersInSeveralProcessesKeepEachOthersKeys) {
+    // Every process writes keys of its own, each in its own read-modify-write.
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 25;
+    std::wstring path = m_path;
+    ASSERT_TRUE(RunChildren(kWriters, [path](int writer) {
+        for (int i = 0; i < kKeys; ++i) {
+            std::wstring key = L"w" + std::to_wstring(writer) + L"k" + std::to_wstring(i);
+            if (!WritePrivateProfileStringW(L"S", key.c_str(), std::to_wstring(i).c_str(),
+                                            path.c_str())) {
+                return 1;
+            }
+        }
+        return 0;
+    }));
+    int missing = 0;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        for (int i = 0; i < kKeys; ++i) {
+            std::wstring key = L"w" + std::to_wstring(writer) + L"k" + std::to_wstring(i);
+            missing += Read(L"S", key.c_str()) != std::to_wstring(i);
+        }
+    }
+    EXPECT_EQ(missing, 0) << "of " << kWriters * kKeys << " keys";
 }
 
 }  // namespace

@@ -10,18 +10,26 @@ using platform::EncodeScriptAnswer;
 
 TEST(ScriptRequest, DecodesLookUpAndCallWithEveryArgumentKind) {
     CScriptRequest lookUp;
-    ASSERT_EQ(lookUp.Decode(R"(["l","IsTavnelClient"])"), S_OK);
+    ASSERT_EQ(lookUp.Decode(R"(["l","IsTavnelClient","http://h/p"])"), S_OK);
     EXPECT_EQ(lookUp.m_nKind, CScriptRequest::kLookUp);
     EXPECT_EQ(lookUp.m_strName, L"IsTavnelClient");
+    EXPECT_EQ(lookUp.m_strFrameUrl, L"http://h/p");
 
     CScriptRequest frame;
     ASSERT_EQ(frame.Decode(R"(["d","file:///tmp/f.html"])"), S_OK);
     EXPECT_EQ(frame.m_nKind, CScriptRequest::kFrameLoaded);
-    EXPECT_EQ(frame.m_strName, L"file:///tmp/f.html");
+    EXPECT_EQ(frame.m_strFrameUrl, L"file:///tmp/f.html");
+
+    CScriptRequest size;
+    ASSERT_EQ(size.Decode(R"(["s","400px","","file:///tmp/p.html"])"), S_OK);
+    EXPECT_EQ(size.m_nKind, CScriptRequest::kPageSize);
+    EXPECT_EQ(size.m_strName, L"400px");
+    EXPECT_EQ(size.m_strHeight, L"");
+    EXPECT_EQ(size.m_strFrameUrl, L"file:///tmp/p.html");
 
     CScriptRequest call;
     ASSERT_EQ(call.Decode(R"( [ "c" , "Alert", 1, ["t\"\\\n", 7, -2147483648, 2147483648, 1.5,)"
-                          R"( true, false, null, {"n":"-Infinity"}] ] )"),
+                          R"( true, false, null, {"n":"-Infinity"}] , "u" ] )"),
               S_OK);
     EXPECT_EQ(call.m_nKind, CScriptRequest::kCall);
     EXPECT_EQ(call.m_wFlags, DISPATCH_METHOD);
@@ -50,7 +58,8 @@ TEST(ScriptRequest, DecodesLookUpAndCallWithEveryArgumentKind) {
 TEST(ScriptRequest, KeepsNonAsciiPairsLoneSurrogatesAndNulAsTheScriptHadThem) {
     CScriptRequest call;
     // "é" raw in UTF-8, an escaped pair, a lone high surrogate, an embedded NUL.
-    ASSERT_EQ(call.Decode("[\"c\",\"X\",1,[\"\xC3\xA9\\ud83d\\ude00\\ud800a\\u0000b\"]]"), S_OK);
+    ASSERT_EQ(call.Decode("[\"c\",\"X\",1,[\"\xC3\xA9\\ud83d\\ude00\\ud800a\\u0000b\"],\"u\"]"),
+              S_OK);
     ASSERT_EQ(call.m_args.size(), 1u);
     std::wstring text(call.m_args[0].bstrVal, SysStringLen(call.m_args[0].bstrVal));
     std::wstring expected;
@@ -76,7 +85,12 @@ TEST(ScriptRequest, RefusesMalformedOrForeignRequests) {
         "[\"x\",\"A\"]",
         "[\"c\",\"A\",1,[\"unterminated]]",
         "[\"c\",\"A\",1,[1,]]",
-        "[\"c\",\"A\",1,[1]] trailing",
+        "[\"c\",\"A\",1,[1],\"u\"] trailing",
+        "[\"c\",\"A\",1,[1]]",  // no frame address
+        "[\"l\",\"A\"]",
+        "[\"s\",\"1px\",\"u\"]",
+        "[\"c\",\"A\",1,[\"\xED\xA0\x80\"],\"u\"]",  // a surrogate encoded in UTF-8
+        "[\"c\",\"A\",1,[\"\xED\xBF\xBF\"],\"u\"]",
         "[\"c\",\"A\",3,[]]",  // flags other than a call or a read
         "[\"c\",\"A\",1.5,[]]",
         "[\"c\",\"A\",1,[\"\\x\"]]",       // unknown escape
@@ -93,6 +107,25 @@ TEST(ScriptRequest, RefusesMalformedOrForeignRequests) {
         "[\"c\",\"A\",1,[\"" + std::string(platform::kMaxScriptRequestBytes, 'a') + "\"]]";
     CScriptRequest big;
     EXPECT_EQ(big.Decode(huge), E_FAIL);
+}
+
+TEST(ScriptRequest, SixtyFourArgumentsPassAndMoreAreRefusedBeforeTheyAreRead) {
+    auto callWith = [](size_t count, const std::string& arg) {
+        std::string text = "[\"c\",\"A\",1,[";
+        for (size_t i = 0; i < count; ++i) {
+            text += (i == 0 ? "" : ",") + arg;
+        }
+        return text + "],\"u\"]";
+    };
+    CScriptRequest most;
+    ASSERT_EQ(most.Decode(callWith(platform::kMaxScriptArguments, "\"\"")), S_OK);
+    EXPECT_EQ(most.m_args.size(), 64u);
+    CScriptRequest tooMany;
+    EXPECT_EQ(tooMany.Decode(callWith(65, "1")), DISP_E_BADPARAMCOUNT);
+    // A flood of empty strings stops at the cap instead of becoming millions of values.
+    CScriptRequest flood;
+    EXPECT_EQ(flood.Decode(callWith(1000000, "\"\"")), DISP_E_BADPARAMCOUNT);
+    EXPECT_LE(flood.m_args.size(), 64u);
 }
 
 TEST(ScriptRequest, NamesThatAreNotTextAndObjectArgumentsAreTypeMismatches) {
@@ -165,7 +198,7 @@ TEST(ScriptAnswer, TextSurvivesTheRoundTripThroughARequest) {
     std::string value = answer.substr(answer.find("\"v\":") + 4);
     value.pop_back();
     CScriptRequest request;
-    ASSERT_EQ(request.Decode("[\"c\",\"A\",1,[" + value + "]]"), S_OK);
+    ASSERT_EQ(request.Decode("[\"c\",\"A\",1,[" + value + "],\"u\"]"), S_OK);
     EXPECT_EQ(std::wstring(request.m_args[0].bstrVal, SysStringLen(request.m_args[0].bstrVal)),
               text);
     VariantClear(&v);

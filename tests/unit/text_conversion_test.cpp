@@ -63,7 +63,7 @@ TEST(TextConversion, TextWithoutAFormIsReplacedNotRaised) {
     // An emoji has no code page 936 form, a lone lead byte is no text: both are replaced and
     // the rest of the text survives, so a stray byte in a file cannot stop its reader.
     EXPECT_STREQ(ToMultiByte936(L"ok\U0001F600\u4E2D!").c_str(), "ok?\xD6\xD0!");
-    EXPECT_STREQ(ToWide936("a\xFF\xD6\xD0z").c_str(), L"a\uFFFD\u4E2Dz");
+    EXPECT_STREQ(ToWide936("a\x81!\xD6\xD0z").c_str(), L"a\uFFFD!\u4E2Dz");
     EXPECT_STREQ(ToWide936("end\xD6").c_str(), L"end\uFFFD");
 }
 
@@ -86,9 +86,48 @@ TEST(TextConversion, HResultFromLastErrorMapsErrno) {
 
 TEST(TextEncoding, LossyFormsKeepWhatTheyCan) {
     EXPECT_EQ(EncodeText936(L"a\U0001F600\u4E2D"), std::string("a?\xD6\xD0"));
-    EXPECT_EQ(DecodeText936("a\xD6\xD0\xFF"
-                            "b"),
-              std::wstring(L"a\u4E2D\uFFFDb"));
+    EXPECT_EQ(DecodeText936("a\xD6\xD0\x81"
+                            "\tb"),
+              std::wstring(L"a\u4E2D\uFFFD\tb"));
+}
+
+// The original platform's table beyond GBK: the user-defined areas in order onto the
+// private-use area, 0x80 and 0xFF, both ways.
+TEST(TextEncoding, CodePage936FollowsTheOriginalTable) {
+    EXPECT_EQ(DecodeText936("\x80\xFF"), std::wstring(L"\u20AC\uF8F5"));
+    EXPECT_EQ(EncodeText936(L"\u20AC\uF8F5"), std::string("\x80\xFF"));
+    struct Area {
+        unsigned char firstLead, lastLead, firstTrail, lastTrail;
+    };
+    const Area areas[] = {
+        {0xAA, 0xAF, 0xA1, 0xFE}, {0xF8, 0xFE, 0xA1, 0xFE}, {0xA1, 0xA7, 0x40, 0xA0}};
+    std::string bytes;
+    for (const Area& area : areas) {
+        for (unsigned lead = area.firstLead; lead <= area.lastLead; ++lead) {
+            for (unsigned trail = area.firstTrail; trail <= area.lastTrail; ++trail) {
+                if (trail != 0x7F) {
+                    bytes += static_cast<char>(lead);
+                    bytes += static_cast<char>(trail);
+                }
+            }
+        }
+    }
+    std::wstring expected;
+    for (wchar_t ch = 0xE000; ch <= 0xE765; ++ch) {
+        expected += ch;
+    }
+    EXPECT_EQ(DecodeText936(bytes), expected);
+    EXPECT_EQ(EncodeText936(expected), bytes);
+    EXPECT_EQ(DecodeText936("\xA1\x7E\xA1\x80"), std::wstring(L"\uE504\uE505"));
+}
+
+TEST(TextEncoding, AByteThatIsTextByItselfIsNeverSwallowed) {
+    // A lead byte before a byte that cannot follow it, at the end, or in a pair without a
+    // character: the lead is replaced, the next byte stays what it is.
+    EXPECT_EQ(DecodeText936("\xA9\x5D|"), std::wstring(L"\uFFFD]|"));
+    EXPECT_EQ(DecodeText936("\xA2\xAB|"), std::wstring(L"\uFFFD|"));
+    EXPECT_EQ(DecodeText936("\xD6\n=\xD6\x7F\xD6\x80"), std::wstring(L"\uFFFD\n=\uFFFD\x7F\u8B24"));
+    EXPECT_EQ(DecodeText936("\xFE\x50x"), std::wstring(L"\uFFFDPx"));
 }
 
 TEST(TextEncoding, Utf8RoundTripAndInvalidBytes) {

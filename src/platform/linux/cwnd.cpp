@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/linux/gtk_window.h"
+#include "platform/linux/icon_object.h"
 #include "platform/linux/timer_table.h"
 #include "platform/linux/window_registry.h"
 #include "platform/linux/window_state.h"
@@ -159,6 +160,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE) {
         DestroyWindow();
+    } else if (message == WM_SETICON) {
+        return platform::detail::SetWindowIconMessage(m_hWnd, wParam, lParam);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 // CDialog's widgets with GTK 3: a GtkWindow holding a GtkFixed, controls placed at the
 // template's rectangles converted from dialog units.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -7,10 +8,14 @@
 
 #include "platform/dialog_native.h"
 #include "platform/linux/dialog_gtk.h"
+#include "platform/linux/window_decorations.h"
 #include "platform/messages.h"
 
 struct CDialog::Native {
     HWND owner = nullptr;
+    // Pixels per 4 horizontal and per 8 vertical dialog units: the dialog font's base units.
+    int baseX = 6;
+    int baseY = 13;
     GtkWidget* window = nullptr;
     std::map<int, GtkWidget*> items;
     // Commands of buttons, by widget.
@@ -21,13 +26,30 @@ namespace {
 
 using NativePtr = std::shared_ptr<CDialog::Native>;
 
-// Base units of the template's 8-point dialog font: 4 horizontal dialog units are 6 pixels,
-// 8 vertical ones 13 pixels.
-int DluToPixelsX(LONG dlu) {
-    return static_cast<int>(dlu * 6 / 4);
+int DluToPixelsX(const CDialog::Native& native, LONG dlu) {
+    return static_cast<int>(dlu * native.baseX / 4);
 }
-int DluToPixelsY(LONG dlu) {
-    return static_cast<int>(dlu * 13 / 8);
+int DluToPixelsY(const CDialog::Native& native, LONG dlu) {
+    return static_cast<int>(dlu * native.baseY / 8);
+}
+
+// The original takes the base units from the dialog's font: the average width of the Latin
+// letters and the font's height. Here they come from the font the controls are drawn with,
+// and the height from its Chinese fallback too, which is taller: every text the template sized
+// for one or two lines then gets its lines.
+void MeasureBaseUnits(CDialog::Native& native, GtkWidget* window) {
+    PangoLayout* layout = gtk_widget_create_pango_layout(
+        window, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    int width = 0, height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    pango_layout_set_text(layout, "\u66F4\u65B0\u63D0\u793A", -1);
+    int chineseWidth = 0, chineseHeight = 0;
+    pango_layout_get_pixel_size(layout, &chineseWidth, &chineseHeight);
+    g_object_unref(layout);
+    if (width > 0 && height > 0) {
+        native.baseX = (width / 26 + 1) / 2;
+        native.baseY = std::max(height, chineseHeight);
+    }
 }
 
 std::string ToUtf8(const std::wstring& text) {
@@ -102,7 +124,7 @@ GtkWidget* MakeItem(CDialog::Native& native, const DialogItemTemplate& item) {
         case DialogItemKind::ProgressBar: {
             GtkWidget* bar = gtk_progress_bar_new();
             // The theme's thin bar would be lost in a control of this height: fill it.
-            const int height = DluToPixelsY(item.rect.bottom) - 4;
+            const int height = DluToPixelsY(native, item.rect.bottom) - 4;
             const std::string css = "progressbar trough, progressbar progress { min-height: " +
                                     std::to_string(height > 1 ? height : 1) + "px; }";
             GtkCssProvider* provider = gtk_css_provider_new();
@@ -136,12 +158,13 @@ GtkWidget* MakeItem(CDialog::Native& native, const DialogItemTemplate& item) {
     return nullptr;
 }
 
-void Place(GtkWidget* fixed, GtkWidget* widget, const DialogItemTemplate& item) {
-    const int width = DluToPixelsX(item.rect.right);
-    const int height = DluToPixelsY(item.rect.bottom);
+void Place(const CDialog::Native& native, GtkWidget* fixed, GtkWidget* widget,
+           const DialogItemTemplate& item) {
+    const int width = DluToPixelsX(native, item.rect.right);
+    const int height = DluToPixelsY(native, item.rect.bottom);
     gtk_widget_set_size_request(widget, width, height);
-    gtk_fixed_put(GTK_FIXED(fixed), widget, DluToPixelsX(item.rect.left),
-                  DluToPixelsY(item.rect.top));
+    gtk_fixed_put(GTK_FIXED(fixed), widget, DluToPixelsX(native, item.rect.left),
+                  DluToPixelsY(native, item.rect.top));
 }
 
 void Build(CDialog::Native& native, const DialogTemplate& dialogTemplate) {
@@ -154,9 +177,11 @@ void Build(CDialog::Native& native, const DialogTemplate& dialogTemplate) {
     gtk_window_set_title(window, ToUtf8(dialogTemplate.caption).c_str());
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+    platform::gtk::ApplyWindowFunctions(native.window, dialogTemplate.style);
+    MeasureBaseUnits(native, native.window);
     GtkWidget* fixed = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed, DluToPixelsX(dialogTemplate.size.cx),
-                                DluToPixelsY(dialogTemplate.size.cy));
+    gtk_widget_set_size_request(fixed, DluToPixelsX(native, dialogTemplate.size.cx),
+                                DluToPixelsY(native, dialogTemplate.size.cy));
     gtk_container_add(GTK_CONTAINER(window), fixed);
 
     // Group boxes first, so the controls inside them are drawn over their frames.
@@ -181,7 +206,7 @@ void Build(CDialog::Native& native, const DialogTemplate& dialogTemplate) {
                                                GTK_POLICY_EXTERNAL);
                 gtk_container_add(GTK_CONTAINER(placed), widget);
             }
-            Place(fixed, placed, item);
+            Place(native, fixed, placed, item);
             gtk_widget_set_sensitive(widget, (item.style & WS_DISABLED) == 0);
             native.items[item.id] = widget;
             if (item.kind == DialogItemKind::DefPushButton) {

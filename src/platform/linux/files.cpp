@@ -2,12 +2,14 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -65,6 +67,44 @@ std::string TemporaryNameFor(const std::string& target) {
     return (path.parent_path() / name).string();
 }
 
+// The writer's process id of a temporary file TemporaryNameFor made, or 0 for any other name.
+pid_t TemporaryWriter(const std::string& name) {
+    size_t tmp = name.rfind(".tmp");
+    if (name.empty() || name[0] != '.' || tmp == std::string::npos) {
+        return 0;
+    }
+    // ".tmp" <pid> "-" <counter> "-" <random>, digits only.
+    size_t dashes = 0;
+    for (size_t i = tmp + 4; i < name.size(); ++i) {
+        if (name[i] == '-' && i > tmp + 4 && name[i - 1] != '-') {
+            ++dashes;
+        } else if (name[i] < '0' || name[i] > '9') {
+            return 0;
+        }
+    }
+    if (dashes != 2 || name.back() == '-') {
+        return 0;
+    }
+    return static_cast<pid_t>(std::strtol(name.c_str() + tmp + 4, nullptr, 10));
+}
+
+// A write that was killed leaves its temporary file, a full copy of what it wrote: remove
+// those whose writer is gone. A live writer (this process among them) keeps its own.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+    std::error_code error;
+    std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string name = entry.path().filename().string();
+        pid_t writer = TemporaryWriter(name);
+        if (writer <= 0 || writer == ::getpid()) {
+            continue;
+        }
+        if (::kill(writer, 0) != 0 && errno == ESRCH && entry.is_regular_file(error)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
+}
+
 void SyncFolderOf(const std::filesystem::path& path) {
     std::filesystem::path folder = path.parent_path();
     CFileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
@@ -97,6 +137,11 @@ BOOL ShareFileWithAllUsers(const std::filesystem::path& path) {
 
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
     const std::string& target = path.native();
+    {
+        int saved = errno;
+        RemoveStaleTemporaries(path);
+        errno = saved;
+    }
     mode_t mode = 0666;  // before the umask, as a file created in place would be
     struct stat existing;
     if (::stat(target.c_str(), &existing) == 0) {

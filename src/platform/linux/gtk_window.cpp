@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/linux/wide_text.h"
+#include "platform/linux/window_decorations.h"
 #include "platform/linux/window_registry.h"
 #include "platform/linux/window_state.h"
 #include "platform/messages.h"
@@ -42,6 +43,7 @@ NativeWindow::NativeWindow(const Params& params)
       m_nOwnerThread(params.ownerThread),
       m_bTopLevel((params.style & WS_CHILD) == 0),
       m_bDecorated(IsDecorated(params.style)),
+      m_bUserSizable(!m_bDecorated || (params.style & WS_THICKFRAME) != 0),
       m_pParent(params.parent) {}
 
 NativeWindow* NativeWindow::Create(const Params& params) {
@@ -65,6 +67,12 @@ void NativeWindow::Build(const Params& params) {
         m_pWidget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_title(GTK_WINDOW(m_pWidget), detail::ToUtf8(params.title).c_str());
         gtk_window_set_decorated(GTK_WINDOW(m_pWidget), m_bDecorated);
+        // Without a maximize box or a sizing border the user can neither maximize nor resize
+        // the window; the program still sizes it, through the content's size request.
+        if (m_bDecorated) {
+            ApplyWindowFunctions(m_pWidget, params.style);
+        }
+        gtk_window_set_resizable(GTK_WINDOW(m_pWidget), m_bUserSizable);
         // A layout asks for no size itself, so the window can shrink below its children.
         m_pContent = gtk_layout_new(nullptr, nullptr);
         gtk_container_add(GTK_CONTAINER(m_pWidget), m_pContent);
@@ -137,6 +145,11 @@ void NativeWindow::Place(int x, int y, int cx, int cy, bool move, bool size) {
             // GTK refuses an empty window; the smallest it takes is 1 x 1.
             gtk_window_resize(GTK_WINDOW(m_pWidget), std::max<int>(client.cx, 1),
                               std::max<int>(client.cy, 1));
+            if (!m_bUserSizable) {
+                // A window that is not resizable takes the size its content asks for.
+                gtk_widget_set_size_request(m_pContent, std::max<int>(client.cx, 1),
+                                            std::max<int>(client.cy, 1));
+            }
         }
         if (move) {
             gtk_window_move(GTK_WINDOW(m_pWidget), x, y);

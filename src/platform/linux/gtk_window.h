@@ -72,6 +72,7 @@ private:
     const DWORD m_nOwnerThread;
     const bool m_bTopLevel;
     const bool m_bDecorated;
+    const bool m_bUserSizable;  // a frame the user may drag to another size
     GtkWidget* m_pWidget = nullptr;
     GtkWidget* m_pContent = nullptr;
     GtkWidget* m_pFill = nullptr;

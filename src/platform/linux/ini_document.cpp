@@ -38,28 +38,42 @@ bool KeyAndValue(std::wstring_view line, std::wstring_view& key, std::wstring_vi
 
 }  // namespace
 
-CIniDocument::CIniDocument(std::wstring_view text) {
+CIniDocument::CIniDocument(std::string_view bytes) {
+    bool endSeen = false;
     size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        std::wstring_view line = text.substr(
-            start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start);
-        if (!line.empty() && line.back() == L'\r') {
-            line.remove_suffix(1);
-            m_strLineEnd = L"\r\n";  // keep the file's own line ends
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        Line line;
+        line.bytes = bytes.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (end != std::string_view::npos) {
+            line.end = "\n";
+            if (!line.bytes.empty() && line.bytes.back() == '\r') {
+                line.bytes.pop_back();
+                line.end = "\r\n";
+            }
+            if (!endSeen) {
+                m_strLineEnd = line.end;  // new lines follow the file's first line end
+                endSeen = true;
+            }
         }
-        m_lines.emplace_back(line);
-        if (end == std::wstring_view::npos) {
+        line.text = DecodeText936(line.bytes);
+        m_lines.push_back(std::move(line));
+        if (end == std::string_view::npos) {
             break;
         }
         start = end + 1;
     }
 }
 
+CIniDocument::Line CIniDocument::MakeLine(std::wstring text) const {
+    return Line{EncodeText936(text), std::move(text), m_strLineEnd};
+}
+
 size_t CIniDocument::FindSection(std::wstring_view section) const {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         std::wstring_view name;
-        if (SectionName(m_lines[i], name) && EqualsIgnoringCase(name, Trim(section))) {
+        if (SectionName(m_lines[i].text, name) && EqualsIgnoringCase(name, Trim(section))) {
             return i;
         }
     }
@@ -69,7 +83,7 @@ size_t CIniDocument::FindSection(std::wstring_view section) const {
 size_t CIniDocument::SectionEnd(size_t header) const {
     std::wstring_view name;
     size_t i = header + 1;
-    while (i < m_lines.size() && !SectionName(m_lines[i], name)) {
+    while (i < m_lines.size() && !SectionName(m_lines[i].text, name)) {
         ++i;
     }
     return i;
@@ -79,7 +93,7 @@ size_t CIniDocument::FindKey(size_t header, std::wstring_view key) const {
     size_t end = SectionEnd(header);
     for (size_t i = header + 1; i < end; ++i) {
         std::wstring_view name, value;
-        if (KeyAndValue(m_lines[i], name, value) && EqualsIgnoringCase(name, Trim(key))) {
+        if (KeyAndValue(m_lines[i].text, name, value) && EqualsIgnoringCase(name, Trim(key))) {
             return i;
         }
     }
@@ -97,7 +111,12 @@ std::optional<std::wstring> CIniDocument::Find(std::wstring_view section,
         return std::nullopt;
     }
     std::wstring_view name, value;
-    KeyAndValue(m_lines[line], name, value);
+    KeyAndValue(m_lines[line].text, name, value);
+    // As the original reader: one pair of matching quotes around the value is dropped.
+    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
     return std::wstring(value);
 }
 
@@ -105,24 +124,26 @@ bool CIniDocument::Set(std::wstring_view section, std::wstring_view key, std::ws
     std::wstring entry = std::wstring(Trim(key)) + L"=" + std::wstring(value);
     size_t header = FindSection(section);
     if (header == npos) {
-        m_lines.push_back(L"[" + std::wstring(Trim(section)) + L"]");
-        m_lines.push_back(entry);
+        m_lines.push_back(MakeLine(L"[" + std::wstring(Trim(section)) + L"]"));
+        m_lines.push_back(MakeLine(entry));
         return true;
     }
     size_t line = FindKey(header, key);
     if (line != npos) {
-        if (m_lines[line] == entry) {
+        if (m_lines[line].text == entry) {
             return false;
         }
-        m_lines[line] = entry;
+        std::string end = m_lines[line].end;
+        m_lines[line] = MakeLine(entry);
+        m_lines[line].end = end.empty() ? m_strLineEnd : end;
         return true;
     }
     // After the section's last line that holds anything, so blank lines between sections stay.
     size_t insert = SectionEnd(header);
-    while (insert > header + 1 && Trim(m_lines[insert - 1]).empty()) {
+    while (insert > header + 1 && Trim(m_lines[insert - 1].text).empty()) {
         --insert;
     }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insert), entry);
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insert), MakeLine(entry));
     return true;
 }
 
@@ -146,11 +167,13 @@ bool CIniDocument::RemoveSection(std::wstring_view section) {
     return true;
 }
 
-std::wstring CIniDocument::Text() const {
-    std::wstring text;
-    for (const std::wstring& line : m_lines) {
-        text += line;
-        text += m_strLineEnd;
+std::string CIniDocument::Bytes() const {
+    std::string bytes;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines[i];
+        bytes += line.bytes;
+        // A last line without a line end gets one only when lines follow it now.
+        bytes += line.end.empty() && i + 1 < m_lines.size() ? m_strLineEnd : line.end;
     }
-    return text;
+    return bytes;
 }

@@ -1,4 +1,4 @@
-// Special folders as XDG base directories and the system data folder.
+// Special folders as XDG base directories.
 #include "platform/known_folders.h"
 
 #include <pwd.h>
@@ -33,23 +33,29 @@ std::string WithoutTrailingSeparators(std::string path) {
     return path;
 }
 
-std::string LocalAppData() {
-    std::string path = FromEnvironment("SONGDECK_LOCAL_APPDATA");
+// The override, else the XDG variable, else the folder below the home folder.
+std::string XdgFolder(const char* override, const char* variable, const char* belowHome) {
+    std::string path = FromEnvironment(override);
     if (path.empty()) {
-        path = FromEnvironment("XDG_DATA_HOME");
+        path = FromEnvironment(variable);
     }
     if (path.empty()) {
         std::string home = HomeFolder();
         if (!home.empty()) {
-            path = WithoutTrailingSeparators(home) + "/.local/share";
+            path = WithoutTrailingSeparators(home) + belowHome;
         }
     }
     return path;
 }
 
+std::string LocalAppData() {
+    return XdgFolder("SONGDECK_LOCAL_APPDATA", "XDG_DATA_HOME", "/.local/share");
+}
+
+// The update stage must belong to the user who runs the client and applies it: a system folder
+// such as /var/lib is not writable for an ordinary user, so the all-users folder is per user.
 std::string CommonAppData() {
-    std::string path = FromEnvironment("SONGDECK_COMMON_APPDATA");
-    return path.empty() ? std::string("/var/lib") : path;
+    return XdgFolder("SONGDECK_COMMON_APPDATA", "XDG_STATE_HOME", "/.local/state");
 }
 
 }  // namespace

@@ -1,43 +1,23 @@
-// The log file: each line goes out in one write() on an O_APPEND descriptor, under a mutex, so
-// lines of two threads (or two processes) never interleave.
+// The log file, shared by every process of the user: each line is written under an flock of
+// the file, after checking that the path still names the file (another process may have
+// rotated it) and by the file's real size, so rotation is decided once and no line is lost.
 #include "platform/logger.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <cwchar>
-#include <vector>
+#include <mutex>
 
 #include "platform/text_encoding.h"
+#include "wide_format.h"
 
 namespace {
-
-// The formatted text of one call; a line that cannot be formatted says so instead.
-std::wstring FormatLine(const wchar_t* format, va_list args) {
-    if (format == nullptr) {
-        return {};
-    }
-    constexpr size_t kMaxChars = 1 << 20;
-    std::vector<wchar_t> buffer(512);
-    for (;;) {
-        va_list copy;
-        va_copy(copy, args);
-        int n = std::vswprintf(buffer.data(), buffer.size(), format, copy);
-        va_end(copy);
-        if (n >= 0) {
-            return std::wstring(buffer.data(), static_cast<size_t>(n));
-        }
-        // vswprintf answers -1 both for a short buffer and for a bad format.
-        if (buffer.size() >= kMaxChars) {
-            return L"(line could not be formatted)";
-        }
-        buffer.resize(buffer.size() * 4);
-    }
-}
 
 std::string TimeStamp() {
     auto now = std::chrono::system_clock::now();
@@ -53,7 +33,105 @@ std::string TimeStamp() {
     return text;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;  // the rest is lost; the next line starts on a line of its own
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
 }  // namespace
+
+struct Logger::State {
+    std::mutex mutex;
+    std::string path;
+    size_t maxBytes = kDefaultMaxBytes;
+    int fd = -1;
+    pid_t owner = 0;  // a forked child opens its own file description, or flock would not part it
+
+    void Close() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+
+    bool Open() {
+        if (fd >= 0 && owner == ::getpid()) {
+            return true;
+        }
+        Close();
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        owner = ::getpid();
+        return fd >= 0;
+    }
+
+    // With the file locked: whether the path still names it, and its size.
+    bool LockCurrent(off_t& size) {
+        int rc;
+        do {
+            rc = ::flock(fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        struct stat opened, named;
+        if (rc != 0 || ::fstat(fd, &opened) != 0) {
+            return false;
+        }
+        if (::stat(path.c_str(), &named) != 0 || !SameFile(opened, named)) {
+            Close();  // rotated (or removed) by another process: open what the path names now
+            return false;
+        }
+        size = opened.st_size;
+        return true;
+    }
+
+    bool EndsWithLineBreak(off_t size) {
+        char last = '\n';
+        return size == 0 || ::pread(fd, &last, 1, size - 1) != 1 || last == '\n';
+    }
+
+    void WriteLine(const std::string& line) {
+        // A few rounds at most: each lost round means another process rotated in between.
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            if (!Open()) {
+                return;
+            }
+            off_t size = 0;
+            if (!LockCurrent(size)) {
+                continue;
+            }
+            if (size > 0 && static_cast<size_t>(size) + line.size() > maxBytes) {
+                // A file that cannot be moved grows on rather than lose the line.
+                std::string rotated = path + ".1";
+                if (::rename(path.c_str(), rotated.c_str()) == 0) {
+                    Close();
+                    continue;
+                }
+            }
+            // A line cut short (a full disk, a killed writer) must not swallow this one.
+            if (!EndsWithLineBreak(size)) {
+                WriteAll(fd, "\n", 1);
+            }
+            WriteAll(fd, line.data(), line.size());
+            ::flock(fd, LOCK_UN);
+            return;
+        }
+    }
+};
+
+Logger::Logger() : m_pState(std::make_unique<State>()) {}
+
+Logger::~Logger() = default;
 
 Logger& Logger::instance() {
     // Never destroyed: threads may still log while the process ends.
@@ -74,42 +152,19 @@ void Logger::info(const wchar_t* format, va_list args) {
 }
 
 void Logger::SetFile(const std::wstring& path, size_t maxBytes) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    CloseLocked();
-    m_strPath = WideToUtf8(path);
-    m_nMaxBytes = maxBytes;
+    std::lock_guard<std::mutex> lock(m_pState->mutex);
+    m_pState->Close();
+    m_pState->path = WideToUtf8(path);
+    m_pState->maxBytes = maxBytes;
 }
 
 bool Logger::HasFile() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_strPath.empty();
-}
-
-bool Logger::OpenLocked() {
-    if (m_hFile >= 0) {
-        return true;
-    }
-    if (m_strPath.empty()) {
-        return false;
-    }
-    m_hFile = ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (m_hFile < 0) {
-        return false;
-    }
-    struct stat status;
-    m_nSize = ::fstat(m_hFile, &status) == 0 ? static_cast<size_t>(status.st_size) : 0;
-    return true;
-}
-
-void Logger::CloseLocked() {
-    if (m_hFile >= 0) {
-        ::close(m_hFile);
-        m_hFile = -1;
-    }
+    std::lock_guard<std::mutex> lock(m_pState->mutex);
+    return !m_pState->path.empty();
 }
 
 void Logger::Write(const char* level, const wchar_t* format, va_list args) {
-    std::wstring text = FormatLine(format, args);
+    std::wstring text = FormatWideText(format, args);
     // One call, one line: line breaks inside the text would let it forge further lines.
     for (wchar_t& ch : text) {
         if (ch == L'\n' || ch == L'\r') {
@@ -118,20 +173,8 @@ void Logger::Write(const char* level, const wchar_t* format, va_list args) {
     }
     std::string line = TimeStamp() + " " + level + " " + WideToUtf8(text) + "\n";
 
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!OpenLocked()) {
-        return;
-    }
-    if (m_nSize > 0 && m_nSize + line.size() > m_nMaxBytes) {
-        CloseLocked();
-        std::string rotated = m_strPath + ".1";
-        ::rename(m_strPath.c_str(), rotated.c_str());
-        if (!OpenLocked()) {
-            return;
-        }
-    }
-    ssize_t written = ::write(m_hFile, line.data(), line.size());
-    if (written > 0) {
-        m_nSize += static_cast<size_t>(written);
+    std::lock_guard<std::mutex> lock(m_pState->mutex);
+    if (!m_pState->path.empty()) {
+        m_pState->WriteLine(line);
     }
 }

@@ -1,5 +1,6 @@
 // Private-profile functions over CIniDocument: the file is read whole, and every write
-// replaces it whole and atomically.
+// replaces it whole and atomically, under the folder's lock so that writers in other processes
+// never work from a copy that is already stale.
 #include "platform/private_profile.h"
 
 #include <algorithm>
@@ -21,14 +22,13 @@ std::mutex& ProfileMutex() {
     return mutex;
 }
 
-bool ReadDocumentText(const std::filesystem::path& path, std::wstring& text) {
+bool ReadDocumentBytes(const std::filesystem::path& path, std::string& bytes) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    text = DecodeText936(bytes);
-    return true;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
 }
 
 bool BreaksLines(std::wstring_view text) {
@@ -51,6 +51,50 @@ bool IsWritable(LPCWSTR section, LPCWSTR key, LPCWSTR value) {
     return value == nullptr || !BreaksLines(value);
 }
 
+// Applies one write to the document; whether it changed.
+bool Apply(CIniDocument& document, const PROFILE_WRITE& write) {
+    return write.key == nullptr     ? document.RemoveSection(write.section)
+           : write.value == nullptr ? document.Remove(write.section, write.key)
+                                    : document.Set(write.section, write.key, write.value);
+}
+
+BOOL WriteAll(const PROFILE_WRITE* writes, size_t count, LPCWSTR fileName) {
+    if (fileName == nullptr || (writes == nullptr && count > 0)) {
+        return FALSE;
+    }
+    bool createsKey = false;
+    for (size_t i = 0; i < count; ++i) {
+        if (writes[i].section == nullptr) {
+            return FALSE;
+        }
+        if (!IsWritable(writes[i].section, writes[i].key, writes[i].value)) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        createsKey = createsKey || (writes[i].key != nullptr && writes[i].value != nullptr);
+    }
+    std::lock_guard<std::mutex> lock(ProfileMutex());
+    std::filesystem::path path = PathFromWide(fileName);
+    // The lock of the folder keeps other processes' read-modify-writes out of this one.
+    CFolderLock folderLock(path.parent_path());
+    std::string bytes;
+    std::error_code error;
+    bool exists = std::filesystem::exists(path, error);
+    if (exists && !ReadDocumentBytes(path, bytes)) {
+        return FALSE;  // rewriting a file we cannot read would lose its other keys
+    }
+    CIniDocument document(bytes);
+    bool changed = false;
+    for (size_t i = 0; i < count; ++i) {
+        changed = Apply(document, writes[i]) || changed;
+    }
+    if (!changed && (exists || !createsKey)) {
+        return TRUE;  // nothing to write; a deletion creates no file
+    }
+    std::string text = document.Bytes();
+    return ReplaceFileAtomically(path, text.data(), text.size());
+}
+
 }  // namespace
 
 DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
@@ -64,10 +108,11 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
     }
     std::wstring result = defaultValue != nullptr ? std::wstring(defaultValue) : std::wstring();
     {
+        // The file is only ever replaced whole, so a read needs no lock of other processes.
         std::lock_guard<std::mutex> lock(ProfileMutex());
-        std::wstring text;
-        if (ReadDocumentText(PathFromWide(fileName), text)) {
-            if (auto value = CIniDocument(text).Find(section, key)) {
+        std::string bytes;
+        if (ReadDocumentBytes(PathFromWide(fileName), bytes)) {
+            if (auto value = CIniDocument(bytes).Find(section, key)) {
                 result = *value;
             }
         }
@@ -79,28 +124,10 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValu
 }
 
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName) {
-    if (section == nullptr || fileName == nullptr) {
-        return FALSE;
-    }
-    if (!IsWritable(section, key, value)) {
-        errno = EINVAL;
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> lock(ProfileMutex());
-    std::filesystem::path path = PathFromWide(fileName);
-    std::wstring text;
-    std::error_code error;
-    bool exists = std::filesystem::exists(path, error);
-    if (exists && !ReadDocumentText(path, text)) {
-        return FALSE;  // rewriting a file we cannot read would lose its other keys
-    }
-    CIniDocument document(text);
-    bool changed = key == nullptr     ? document.RemoveSection(section)
-                   : value == nullptr ? document.Remove(section, key)
-                                      : document.Set(section, key, value);
-    if (!changed && (exists || value == nullptr)) {
-        return TRUE;  // nothing to write; a deletion creates no file
-    }
-    std::string bytes = EncodeText936(document.Text());
-    return ReplaceFileAtomically(path, bytes.data(), bytes.size());
+    PROFILE_WRITE write{section, key, value};
+    return WriteAll(&write, 1, fileName);
+}
+
+BOOL WritePrivateProfileBatch(const PROFILE_WRITE* writes, size_t count, LPCWSTR fileName) {
+    return WriteAll(writes, count, fileName);
 }

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/linux/bridge_script.h"
 #include "platform/text_encoding.h"
 #include "platform/web_view.h"
 
@@ -54,28 +53,26 @@ WebKitWebContext* GetSharedWebContext() {
         g_free(cookies);
         WebKitWebContext* shared = webkit_web_context_new_with_website_data_manager(data);
         g_object_unref(data);
+        // Pages never save files on their own: a page that offers a file opens it in the
+        // user's browser.
+        g_signal_connect(shared, "download-started",
+                         G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* download, gpointer) {
+                             webkit_download_cancel(download);
+                         }),
+                         nullptr);
         return shared;
     }();
     return context;
 }
 
-WebKitUserContentManager* GetSharedUserContent() {
-    static WebKitUserContentManager* content = [] {
-        WebKitUserContentManager* manager = webkit_user_content_manager_new();
-        std::string source = BuildBridgeScript(GetBridgeMarker());
-        WebKitUserScript* script =
-            webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                                   WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-        webkit_user_content_manager_add_script(manager, script);
-        webkit_user_script_unref(script);
-        WebKitUserStyleSheet* sheet =
-            webkit_user_style_sheet_new(kNoScrollBars, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                        WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
-        webkit_user_content_manager_add_style_sheet(manager, sheet);
-        webkit_user_style_sheet_unref(sheet);
-        return manager;
-    }();
-    return content;
+WebKitUserContentManager* CreateUserContent() {
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    WebKitUserStyleSheet* sheet =
+        webkit_user_style_sheet_new(kNoScrollBars, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                    WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(manager, sheet);
+    webkit_user_style_sheet_unref(sheet);
+    return manager;
 }
 
 bool WaitForBrowser(const std::function<bool()>& done, unsigned timeoutMs) {

@@ -2,21 +2,25 @@
 
 #include <cstring>
 
-#include "platform/linux/bridge_script.h"
 #include "platform/files.h"
-#include "platform/text_encoding.h"
+#include "platform/linux/bridge_script.h"
 #include "platform/linux/web_context_gtk.h"
 #include "platform/script_call_codec.h"
+#include "platform/shell_execute.h"
+#include "platform/text_encoding.h"
+#include "platform/url_parts.h"
 
 namespace platform::gtk {
 namespace {
 
-constexpr unsigned kPageQuestionTimeoutMs = 2000;
+// Navigations remembered to tell frame documents among the resources; more than this many
+// outstanding means most never started, and the list starts again.
+constexpr size_t kMaxPendingNavigations = 64;
 
-// The body's inline width and height, or null without a body.
-constexpr const char kBodySizeScript[] =
-    "(function () { var b = document.body;"
-    " return b ? b.style.width + '\\n' + b.style.height : null; })()";
+// The view's owner, found from the WebKit view in handlers that may outlive it.
+constexpr const char kOwnerKey[] = "songdeck-view";
+// The view's bridge marker, kept with the WebKit view for its orphaned dialogs.
+constexpr const char kMarkerKey[] = "songdeck-bridge-marker";
 
 std::wstring TextOf(const char* text) {
     return Utf8ToWide(text != nullptr ? text : "");
@@ -42,13 +46,14 @@ void AddDialogDepth(WebKitWebView* view, int change) {
 }
 
 // Answers what the rest of a page's script asks after its view's owner has gone.
-gboolean OnOrphanDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+gboolean OnOrphanDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer) {
     const char* message = webkit_script_dialog_get_message(dialog);
-    const std::string& marker = GetBridgeMarker();
+    const char* marker = static_cast<const char*>(g_object_get_data(G_OBJECT(view), kMarkerKey));
     if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_PROMPT &&
-        message != nullptr && std::strncmp(message, marker.c_str(), marker.size()) == 0) {
+        message != nullptr && marker != nullptr &&
+        std::strncmp(message, marker, std::strlen(marker)) == 0) {
         webkit_script_dialog_prompt_set_text(
-            dialog, AnswerBridgeRequest(nullptr, message + marker.size()).c_str());
+            dialog, EncodeScriptAnswer(DISP_E_UNKNOWNNAME, nullptr).c_str());
     }
     return TRUE;
 }
@@ -63,71 +68,73 @@ gboolean DestroyWhenIdle(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-// A separate browser window for a link with a new-window target; it lives until its window
-// is closed.
-void OpenBrowserWindow(CWebViewGtk* view) {
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
-    gtk_container_add(GTK_CONTAINER(window), view->GetWidget());
-    g_signal_connect_swapped(
-        window, "destroy",
-        G_CALLBACK(+[](gpointer data) { delete static_cast<CWebViewGtk*>(data); }), view);
-    g_signal_connect(
-        view->GetWidget(), "ready-to-show",
-        G_CALLBACK(+[](GtkWidget*, gpointer w) { gtk_widget_show_all(GTK_WIDGET(w)); }), window);
-    g_signal_connect(view->GetWidget(), "close",
-                     G_CALLBACK(+[](GtkWidget*, gpointer w) { gtk_widget_destroy(GTK_WIDGET(w)); }),
-                     window);
-    g_signal_connect(view->GetWidget(), "notify::title",
-                     G_CALLBACK(+[](GObject* v, GParamSpec*, gpointer w) {
-                         const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(v));
-                         gtk_window_set_title(GTK_WINDOW(w), title != nullptr ? title : "");
-                     }),
-                     window);
+// The address a navigation asks for, copied: WebKit makes the text again at every request for
+// it, freeing the one handed out before.
+std::string RequestedUrl(WebKitNavigationAction* action) {
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    return uri != nullptr ? uri : "";
+}
+
+bool IsUserHttpRequest(WebKitNavigationAction* action, const std::string& url) {
+    return webkit_navigation_action_is_user_gesture(action) &&
+           (g_str_has_prefix(url.c_str(), "http:") || g_str_has_prefix(url.c_str(), "https:"));
 }
 
 }  // namespace
 
-std::string AnswerBridgeRequest(IWebViewEvents* events, const char* request) {
+std::string CWebViewGtk::AnswerBridgeRequest(const char* request) {
     CScriptRequest decoded;
     HRESULT hr = decoded.Decode(request);
     if (FAILED(hr)) {
         return EncodeScriptAnswer(hr, nullptr);
     }
-    if (events == nullptr) {
+    // A marker that leaked to a foreign document, or a call from a page the view has left,
+    // reaches nothing.
+    if (m_pEvents == nullptr || !IsCallerTrusted(decoded.m_strFrameUrl)) {
         return EncodeScriptAnswer(DISP_E_UNKNOWNNAME, nullptr);
     }
-    if (decoded.m_nKind == CScriptRequest::kFrameLoaded) {
-        events->OnLoadFinished(CWebViewGtk::LocationFromUrl(WideToUtf8(decoded.m_strName).c_str()));
-        return EncodeScriptAnswer(S_OK, nullptr);
-    }
-    if (decoded.m_nKind == CScriptRequest::kLookUp) {
-        return EncodeScriptAnswer(events->OnExternalLookUp(decoded.m_strName), nullptr);
+    switch (decoded.m_nKind) {
+        case CScriptRequest::kFrameLoaded:
+            m_pEvents->OnLoadFinished(LocationFromUrl(WideToUtf8(decoded.m_strFrameUrl).c_str()));
+            return EncodeScriptAnswer(S_OK, nullptr);
+        case CScriptRequest::kPageSize:
+            m_bHasBodySize = true;
+            m_strBodyWidth = decoded.m_strName;
+            m_strBodyHeight = decoded.m_strHeight;
+            return EncodeScriptAnswer(S_OK, nullptr);
+        case CScriptRequest::kLookUp:
+            return EncodeScriptAnswer(m_pEvents->OnExternalLookUp(decoded.m_strName), nullptr);
+        case CScriptRequest::kCall:
+            break;
     }
     VARIANT result;
     VariantInit(&result);
-    hr = events->OnExternalCall(decoded.m_strName, decoded.m_wFlags, decoded.m_args, &result);
+    hr = m_pEvents->OnExternalCall(decoded.m_strName, decoded.m_wFlags, decoded.m_args, &result);
     std::string answer = EncodeScriptAnswer(hr, SUCCEEDED(hr) ? &result : nullptr);
     VariantClear(&result);
     return answer;
 }
 
-CWebViewGtk::CWebViewGtk(IWebViewEvents* events) : m_pEvents(events) {
-    m_pView =
-        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", GetSharedWebContext(),
-                                     "user-content-manager", GetSharedUserContent(), nullptr));
-    g_object_ref_sink(m_pView);
-    Connect();
+bool CWebViewGtk::IsCallerTrusted(const std::wstring& frameUrl) const {
+    return m_trusted.IsTrusted(m_strCommittedUrl) && m_trusted.IsTrusted(frameUrl);
 }
 
-CWebViewGtk::CWebViewGtk(IWebViewEvents* events, WebKitWebView* related) : m_pEvents(events) {
-    m_pView = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(related));
+CWebViewGtk::CWebViewGtk(IWebViewEvents* events)
+    : m_pEvents(events), m_strMarker(MakeBridgeMarker()) {
+    WebKitUserContentManager* content = CreateUserContent();
+    m_pView =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", GetSharedWebContext(),
+                                     "user-content-manager", content, nullptr));
+    g_object_unref(content);
     g_object_ref_sink(m_pView);
+    g_object_set_data_full(G_OBJECT(m_pView), kMarkerKey, g_strdup(m_strMarker.c_str()), g_free);
+    g_object_set_data(G_OBJECT(m_pView), kOwnerKey, this);
     Connect();
 }
 
 CWebViewGtk::~CWebViewGtk() {
     *m_pAlive = false;
+    g_object_set_data(G_OBJECT(m_pView), kOwnerKey, nullptr);
     g_signal_handlers_disconnect_by_data(m_pView, this);
     g_signal_connect(m_pView, "script-dialog", G_CALLBACK(OnOrphanDialog), nullptr);
     webkit_web_view_stop_loading(m_pView);
@@ -143,21 +150,37 @@ CWebViewGtk::~CWebViewGtk() {
 }
 
 void CWebViewGtk::Connect() {
-    // Pages open their own windows (window.open, links with a target), as in the hosted
-    // browser of the original platform, which has no pop-up blocker.
+    // Pages open no windows inside the client (see OnDecidePolicy and OnCreate).
     webkit_settings_set_javascript_can_open_windows_automatically(
-        webkit_web_view_get_settings(m_pView), TRUE);
+        webkit_web_view_get_settings(m_pView), FALSE);
     g_signal_connect(m_pView, "script-dialog", G_CALLBACK(OnScriptDialog), this);
     g_signal_connect(m_pView, "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(m_pView, "load-failed", G_CALLBACK(OnLoadFailed), this);
     g_signal_connect(m_pView, "notify::title", G_CALLBACK(OnTitleChanged), this);
     g_signal_connect(m_pView, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_pView, "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(m_pView, "resource-load-started", G_CALLBACK(OnResourceLoadStarted), this);
+}
+
+void CWebViewGtk::SetTrustedPages(const CTrustedPages& trusted) {
+    m_trusted = trusted;
+    WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(m_pView);
+    webkit_user_content_manager_remove_all_scripts(content);
+    if (trusted.IsEmpty()) {
+        return;
+    }
+    std::string source = BuildBridgeScript(m_strMarker, trusted);
+    WebKitUserScript* script =
+        webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
 }
 
 std::string CWebViewGtk::UrlFromLocation(const std::wstring& location) {
     std::string text = WideToUtf8(location);
-    if (!text.empty() && text[0] == '/') {
+    CUrlParts parts;
+    if (!parts.Parse(location) && PathFromWide(location).is_absolute()) {
         // Paths may be written with '\' between folders, as the system's code does.
         std::string path = PathFromWide(location).native();
         gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
@@ -182,6 +205,9 @@ std::wstring CWebViewGtk::LocationFromUrl(const char* url) {
 }
 
 void CWebViewGtk::Navigate(const std::wstring& url) {
+    if (!IsPageLocation(url)) {
+        return;
+    }
     ++m_nNavigations;
     if (m_bErrorPagePending || m_bErrorPageLoad) {
         // The error page of a failed load would still replace a navigation started now, so
@@ -201,42 +227,11 @@ std::wstring CWebViewGtk::GetUrl() const {
 }
 
 bool CWebViewGtk::GetBodyInlineSize(std::wstring* width, std::wstring* height) {
-    struct Answer {
-        bool done = false;
-        bool hasBody = false;
-        std::string text;
-    };
-    // A page waiting in its own window.external call cannot answer.
-    if (DialogDepth(m_pView) > 0) {
+    if (!m_bHasBodySize) {
         return false;
     }
-    auto answer = std::make_shared<Answer>();
-    webkit_web_view_evaluate_javascript(
-        m_pView, kBodySizeScript, -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::shared_ptr<Answer>> owner(
-                static_cast<std::shared_ptr<Answer>*>(data));
-            Answer& a = **owner;
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
-                                                                         result, nullptr);
-            if (value != nullptr) {
-                if (jsc_value_is_string(value)) {
-                    gchar* text = jsc_value_to_string(value);
-                    a.text = text;
-                    g_free(text);
-                    a.hasBody = true;
-                }
-                g_object_unref(value);
-            }
-            a.done = true;
-        },
-        new std::shared_ptr<Answer>(answer));
-    if (!WaitForBrowser([&] { return answer->done; }, kPageQuestionTimeoutMs) || !answer->hasBody) {
-        return false;
-    }
-    size_t split = answer->text.find('\n');
-    *width = Utf8ToWide(answer->text.substr(0, split).c_str());
-    *height = split == std::string::npos ? L"" : Utf8ToWide(answer->text.c_str() + split + 1);
+    *width = m_strBodyWidth;
+    *height = m_strBodyHeight;
     return true;
 }
 
@@ -245,14 +240,14 @@ gboolean CWebViewGtk::OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* di
     auto* self = static_cast<CWebViewGtk*>(data);
     WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
     const char* message = webkit_script_dialog_get_message(dialog);
-    const std::string& marker = GetBridgeMarker();
+    const std::string& marker = self->m_strMarker;
     if (type == WEBKIT_SCRIPT_DIALOG_PROMPT && message != nullptr &&
         std::strncmp(message, marker.c_str(), marker.size()) == 0) {
         // The command may close the window and so destroy this object; the view itself lives
         // on until the dialog is answered (see the destructor).
         g_object_ref(view);
         AddDialogDepth(view, 1);
-        std::string answer = AnswerBridgeRequest(self->m_pEvents, message + marker.size());
+        std::string answer = self->AnswerBridgeRequest(message + marker.size());
         webkit_script_dialog_prompt_set_text(dialog, answer.c_str());
         AddDialogDepth(view, -1);
         g_object_unref(view);
@@ -277,6 +272,12 @@ void CWebViewGtk::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpoi
         self->m_bErrorPagePending = false;
         self->m_bLoadFailed = false;
         return;
+    }
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        // From here on calls come from the new document (the error page too), which reports
+        // its own size.
+        self->m_strCommittedUrl = TextOf(webkit_web_view_get_uri(view));
+        self->m_bHasBodySize = false;
     }
     if (self->m_bErrorPageLoad) {
         if (event == WEBKIT_LOAD_FINISHED) {
@@ -333,28 +334,87 @@ void CWebViewGtk::OnTitleChanged(GObject* view, GParamSpec*, gpointer data) {
 gboolean CWebViewGtk::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                      WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<CWebViewGtk*>(data);
-    if (self->m_pEvents == nullptr || (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
-                                       type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // What the browser cannot show would become a download: refused.
+        if (!webkit_response_policy_decision_is_mime_type_supported(
+                WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
         return FALSE;
     }
+    bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
-    std::wstring url = LocationFromUrl(webkit_uri_request_get_uri(request));
-    std::wstring frame = TextOf(webkit_navigation_action_get_frame_name(action));
-    g_object_ref(decision);
-    bool cancel = self->m_pEvents->OnBeforeNavigate(url, frame);
-    if (cancel) {
+    const std::string uri = RequestedUrl(action);
+    bool cancel = false;
+    bool userHttp = newWindow && IsUserHttpRequest(action, uri);
+    if (self->m_pEvents != nullptr) {
+        std::wstring url = LocationFromUrl(uri.c_str());
+        std::wstring frame = TextOf(webkit_navigation_action_get_frame_name(action));
+        std::shared_ptr<bool> alive = self->m_pAlive;
+        g_object_ref(decision);
+        cancel = self->m_pEvents->OnBeforeNavigate(url, frame);
+        if (!*alive) {
+            cancel = true;
+        }
+        if (cancel || newWindow) {
+            webkit_policy_decision_ignore(decision);
+        }
+        g_object_unref(decision);
+        if (!*alive) {
+            return TRUE;
+        }
+    } else if (newWindow) {
         webkit_policy_decision_ignore(decision);
     }
-    g_object_unref(decision);
+    if (newWindow) {
+        // Nothing opens inside the client; a page the user asked for opens in the browser.
+        if (!cancel && userHttp) {
+            OpenUrlInBrowser(TextOf(uri.c_str()));
+        }
+        return TRUE;
+    }
+    if (!cancel && !uri.empty()) {
+        if (self->m_navigations.size() >= kMaxPendingNavigations) {
+            self->m_navigations.clear();
+        }
+        self->m_navigations.insert(uri);
+    }
     return cancel ? TRUE : FALSE;
 }
 
-GtkWidget* CWebViewGtk::OnCreate(WebKitWebView* view, WebKitNavigationAction*, gpointer) {
-    auto* popup = new CWebViewGtk(nullptr, view);
-    OpenBrowserWindow(popup);
-    return popup->GetWidget();
+GtkWidget* CWebViewGtk::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
+    // Reached only when no new-window decision came first (window.open from script).
+    const std::string uri = RequestedUrl(action);
+    if (IsUserHttpRequest(action, uri)) {
+        OpenUrlInBrowser(TextOf(uri.c_str()));
+    }
+    return nullptr;
+}
+
+void CWebViewGtk::OnResourceLoadStarted(WebKitWebView* view, WebKitWebResource* resource,
+                                        WebKitURIRequest* request, gpointer data) {
+    auto* self = static_cast<CWebViewGtk*>(data);
+    const char* uri = webkit_uri_request_get_uri(request);
+    auto pending = uri != nullptr ? self->m_navigations.find(uri) : self->m_navigations.end();
+    if (pending == self->m_navigations.end()) {
+        return;
+    }
+    self->m_navigations.erase(pending);
+    // The page's own failures come as load-failed; this is a frame's document.
+    if (resource != webkit_web_view_get_main_resource(view)) {
+        g_signal_connect_object(resource, "failed", G_CALLBACK(OnFrameLoadFailed), view,
+                                static_cast<GConnectFlags>(0));
+    }
+}
+
+void CWebViewGtk::OnFrameLoadFailed(WebKitWebResource* resource, GError* error, gpointer view) {
+    auto* self = static_cast<CWebViewGtk*>(g_object_get_data(G_OBJECT(view), kOwnerKey));
+    if (self == nullptr || self->m_pEvents == nullptr || IsCancellation(error)) {
+        return;
+    }
+    self->m_pEvents->OnLoadFailed(LocationFromUrl(webkit_web_resource_get_uri(resource)));
 }
 
 }  // namespace platform::gtk

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <mutex>
@@ -45,6 +46,16 @@ bool AskWindowManager(FrameExtents* extents) {
     }
     const Window root = DefaultRootWindow(display);
     const Window probe = XCreateSimpleWindow(display, root, 0, 0, 100, 100, 0, 0, 0);
+    // The client's captioned windows have no sizing border: ask for the frame of such a
+    // window (a window manager draws no resize handle on a window of fixed size).
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints != nullptr) {
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = 100;
+        hints->min_height = hints->max_height = 100;
+        XSetWMNormalHints(display, probe, hints);
+        XFree(hints);
+    }
     XEvent request{};
     request.xclient.type = ClientMessage;
     request.xclient.window = probe;

@@ -1,0 +1,27 @@
+// Global hotkeys: a key combination that reaches a window as WM_HOTKEY (wParam the id,
+// lParam MAKELPARAM(modifiers, vk)) whichever window has the focus.
+//
+// On Linux the combination is grabbed on the X root window (also with NumLock and CapsLock
+// on, so they do not hide it); a combination another client holds fails the registration.
+#pragma once
+
+#include "platform/types.h"
+
+#ifndef _WIN32
+
+constexpr UINT MOD_ALT = 0x0001;
+constexpr UINT MOD_CONTROL = 0x0002;
+constexpr UINT MOD_SHIFT = 0x0004;
+constexpr UINT MOD_WIN = 0x0008;
+constexpr UINT MOD_NOREPEAT = 0x4000;
+
+// Registers the hotkey id for hWnd: fsModifiers MOD_* and vk a virtual-key code. FALSE when
+// the key has no counterpart on this keyboard, the id is already registered for the window,
+// the combination is registered already (by this process or any other), or there is no
+// display. Any thread may call it; WM_HOTKEY is posted to hWnd.
+BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
+// Releases the hotkey id of hWnd; FALSE when it was not registered. Destroying the window
+// does not release it (as on the original platform), so owners unregister on WM_DESTROY.
+BOOL UnregisterHotKey(HWND hWnd, int id);
+
+#endif

@@ -1,0 +1,42 @@
+// Which pages a view hands window.external: the program's own local pages and the pages of
+// the service. Everything else (other sites, data: and about: documents, sandboxed frames) is
+// foreign and sees no members.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class CTrustedPages {
+public:
+    // File pages inside folder (a full path) are trusted.
+    void AddFolder(const std::wstring& folder);
+    // http and https pages of host ("name" or "name:port"; without a port, the scheme's
+    // default port). False for text that is not a host.
+    bool AddHost(const std::wstring& host);
+    // Only https pages of the hosts are trusted: over http anyone on the network path can
+    // change the page.
+    void SetHttpsOnly(bool httpsOnly) { m_bHttpsOnly = httpsOnly; }
+
+    bool IsEmpty() const { return m_folders.empty() && m_hosts.empty(); }
+    // url as the browser reports it: a full path or a file: URL for local pages, an address
+    // otherwise.
+    bool IsTrusted(const std::wstring& url) const;
+
+    // The trusted origins as a page's script spells them (scheme://host[:port], the default
+    // port left out), and the trusted folders as decoded paths ending in '/'.
+    std::vector<std::wstring> ScriptOrigins() const;
+    const std::vector<std::wstring>& Folders() const { return m_folders; }
+
+private:
+    struct Host {
+        std::wstring name;  // lower case
+        int port;           // -1: the scheme's default
+    };
+    std::vector<std::wstring> m_folders;
+    std::vector<Host> m_hosts;
+    bool m_bHttpsOnly = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// Virtual-key codes: the numbers the options store for the hotkey (letters 'A'..'Z' and
+// digits '0'..'9' are their characters).
+#pragma once
+
+#include "platform/types.h"
+
+#ifndef _WIN32
+
+constexpr UINT VK_BACK = 0x08;
+constexpr UINT VK_TAB = 0x09;
+constexpr UINT VK_CLEAR = 0x0C;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_PAUSE = 0x13;
+constexpr UINT VK_CAPITAL = 0x14;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_SPACE = 0x20;
+constexpr UINT VK_PRIOR = 0x21;
+constexpr UINT VK_NEXT = 0x22;
+constexpr UINT VK_END = 0x23;
+constexpr UINT VK_HOME = 0x24;
+constexpr UINT VK_LEFT = 0x25;
+constexpr UINT VK_UP = 0x26;
+constexpr UINT VK_RIGHT = 0x27;
+constexpr UINT VK_DOWN = 0x28;
+constexpr UINT VK_SNAPSHOT = 0x2C;
+constexpr UINT VK_INSERT = 0x2D;
+constexpr UINT VK_DELETE = 0x2E;
+constexpr UINT VK_NUMPAD0 = 0x60;
+constexpr UINT VK_MULTIPLY = 0x6A;
+constexpr UINT VK_ADD = 0x6B;
+constexpr UINT VK_SEPARATOR = 0x6C;
+constexpr UINT VK_SUBTRACT = 0x6D;
+constexpr UINT VK_DECIMAL = 0x6E;
+constexpr UINT VK_DIVIDE = 0x6F;
+constexpr UINT VK_F1 = 0x70;
+constexpr UINT VK_F24 = 0x87;
+constexpr UINT VK_NUMLOCK = 0x90;
+constexpr UINT VK_SCROLL = 0x91;
+constexpr UINT VK_OEM_1 = 0xBA;       // ;:
+constexpr UINT VK_OEM_PLUS = 0xBB;    // =+
+constexpr UINT VK_OEM_COMMA = 0xBC;   // ,<
+constexpr UINT VK_OEM_MINUS = 0xBD;   // -_
+constexpr UINT VK_OEM_PERIOD = 0xBE;  // .>
+constexpr UINT VK_OEM_2 = 0xBF;       // /?
+constexpr UINT VK_OEM_3 = 0xC0;       // `~
+constexpr UINT VK_OEM_4 = 0xDB;       // [{
+constexpr UINT VK_OEM_5 = 0xDC;       // \|
+constexpr UINT VK_OEM_6 = 0xDD;       // ]}
+constexpr UINT VK_OEM_7 = 0xDE;       // '"
+
+#endif

@@ -1,0 +1,77 @@
+// A client stand-in for the single-instance tests: becomes the primary or sends to it, and
+// appends what happened to a log file (one line per event, written whole with O_APPEND, so
+// several probes may share one log).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/messages.h"
+#include "platform/shell_execute.h"
+#include "platform/single_instance.h"
+
+namespace {
+
+std::string g_log;
+
+void Log(const std::string& line) {
+    const int fd = open(g_log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const std::string text = line + "\n";
+    if (fd >= 0) {
+        (void)!write(fd, text.data(), text.size());
+        close(fd);
+    }
+}
+
+const char* NameOf(platform::SingleInstance::SendResult result) {
+    switch (result) {
+        case platform::SingleInstance::SendResult::Handled:
+            return "Handled";
+        case platform::SingleInstance::SendResult::NoPrimary:
+            return "NoPrimary";
+        default:
+            return "NoAnswer";
+    }
+}
+
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+}  // namespace
+
+// instance_probe start <name> <log>: primary, or "restore" sent to the primary.
+// instance_probe send <name> <command> <log>: the command sent, the result logged.
+// instance_probe open-url <url>: exit code 0 when a browser was started for the URL.
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "open-url" && argc == 3) {
+        return platform::OpenUrlInBrowser(Wide(argv[2])) ? 0 : 1;
+    }
+    if (mode == "send" && argc == 5) {
+        g_log = argv[4];
+        Log(std::string("sent ") + argv[3] + " " +
+            NameOf(platform::SingleInstance::SendToPrimary(Wide(argv[2]), argv[3], 5000)));
+        return 0;
+    }
+    if (mode != "start" || argc != 4) {
+        return 2;
+    }
+    g_log = argv[3];
+    platform::InitUiThread();
+    platform::SingleInstance instance(Wide(argv[2]));
+    const bool primary = instance.TryBecomePrimary([](const std::string& command) {
+        Log("got " + command);
+        if (command == "exit") {
+            PostQuitMessage(0);
+        }
+    });
+    if (!primary) {
+        Log(std::string("secondary ") +
+            NameOf(platform::SingleInstance::SendToPrimary(Wide(argv[2]), "restore", 5000)));
+        return 0;
+    }
+    Log("primary " + std::to_string(getpid()));
+    return platform::RunMessageLoop();
+}
