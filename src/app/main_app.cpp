@@ -158,7 +158,7 @@ void CMainApp::StartUpdateCheck(BOOL interactive) {
     StopUpdateThread();
     auto* thread = new CUpdateThread();
     thread->m_bAutoDelete = FALSE;
-    if (!thread->CreateThread(CWinThread::CREATE_SUSPENDED)) {
+    if (!thread->CreateThread(CREATE_SUSPENDED)) {
         delete thread;
         return;
     }
