@@ -27,7 +27,7 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
 // Lets every local user read and write the file (a mode on Linux, an ACL on Windows); FALSE
-// when the file is missing or its sharing cannot be changed.
+// when the file is missing, is a link (never followed) or its sharing cannot be changed.
 BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
 
 // Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that

@@ -17,7 +17,7 @@ HANDLE BeginThreadTask(std::function<unsigned()> task, unsigned* threadId) {
     auto owned = std::make_unique<std::function<unsigned()>>(std::move(task));
     HANDLE thread = BeginThreadEx(&RunOwnedTask, owned.get(), threadId);
     if (thread != nullptr) {
-        owned.release();  // the thread frees it
+        static_cast<void>(owned.release());  // the thread frees it
     }
     return thread;
 }

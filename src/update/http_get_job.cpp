@@ -103,12 +103,9 @@ void CHttpGetJob::Post(WPARAM code, LPARAM value) {
     }
 }
 
-unsigned CHttpGetJob::ThreadEntry(void* arg) {
-    std::unique_ptr<std::shared_ptr<CHttpGetJob>> holder(
-        static_cast<std::shared_ptr<CHttpGetJob>*>(arg));
-    CHttpGetJob& job = **holder;
-    unsigned exitCode = job.DownloadThread();
-    job.m_nRunning.store(0);
+unsigned CHttpGetJob::Run() {
+    unsigned exitCode = DownloadThread();
+    m_nRunning.store(0);
     return exitCode;
 }
 
