@@ -153,9 +153,10 @@ pid_t StartProgram(const std::vector<std::string>& argv,
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
     }
-    for (const auto& [name, value] : extraEnv) {
-        std::erase_if(env, [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
-        env.push_back(name + "=" + value);
+    for (const auto& variable : extraEnv) {
+        const std::string prefix = variable.first + "=";
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        env.push_back(prefix + variable.second);
     }
     std::vector<std::string> args = argv;
     std::vector<char*> argp;
