@@ -14,9 +14,9 @@
 #include <random>
 #include <string>
 
-#include "../../tests/support/manifest_signer.h"
-#include "../../tests/support/notification_receiver.h"
-#include "../../tests/support/test_http_server.h"
+#include "support/manifest_signer.h"
+#include "support/notification_receiver.h"
+#include "support/test_http_server.h"
 #include "app/helpers.h"
 #include "platform/text_encoding.h"
 #include "update/http_get_task_md5.h"

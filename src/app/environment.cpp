@@ -8,6 +8,7 @@
 #include "app/helpers.h"
 #include "build_config.h"
 #include "config/ini_section.h"
+#include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/system_info.h"
@@ -76,7 +77,7 @@ LONGLONG VersionNumberFromText(const std::wstring& text) {
 }
 
 std::wstring GetAutoRunCommand() {
-    return L"\"" + GetModuleDirectory(nullptr) + kProduct + L"\" -hide";
+    return L"\"" + GetModuleDirectory(nullptr) + kProduct + kExecutableSuffix + L"\" -hide";
 }
 
 std::wstring GetAutoRunValueName() {

@@ -103,15 +103,3 @@ void SanitizeFileName(std::wstring& name) {
         }
     }
 }
-
-BOOL BuildEveryoneSecurity(SECURITY_ATTRIBUTES* attributes, void* descriptor, void* acl) {
-    if (attributes == nullptr || descriptor == nullptr || acl == nullptr) {
-        return FALSE;
-    }
-    attributes->nLength = sizeof(SECURITY_ATTRIBUTES);
-    attributes->lpSecurityDescriptor = descriptor;
-    attributes->bInheritHandle = FALSE;
-    // Every local user may read and write; the process umask still applies at creation.
-    attributes->fileMode = 0666;
-    return TRUE;
-}

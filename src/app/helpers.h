@@ -13,8 +13,9 @@ struct HResultError {
     HRESULT hr;
 };
 
-// Narrow code-page-936 text produced by ToMultiByte936. Results of up to 128 bytes (the
-// terminator included) stay inside the object; larger ones are on the heap.
+// Narrow code-page-936 text produced by ToMultiByte936. The conversion reserves 4 bytes a
+// character, so texts of up to 31 characters (32 with the terminator, in 128 bytes) stay inside
+// the object; longer ones are on the heap.
 class CMultiByteText {
 public:
     static constexpr size_t kInlineBytes = 128;
@@ -35,7 +36,8 @@ private:
     size_t m_nSize = 0;
 };
 
-// Wide text produced by ToWide936 (same inline rule, counted in wide characters).
+// Wide text produced by ToWide936: texts of up to 127 bytes (128 wide characters with the
+// terminator) stay inside the object; longer ones are on the heap.
 class CWideText {
 public:
     static constexpr size_t kInlineChars = 128;
@@ -71,9 +73,8 @@ BOOL CreateDirectoryPath(const wchar_t* path);
 // Removes the folder with everything in it; links inside are removed, never followed.
 BOOL DeleteDirectoryTree(const wchar_t* path);
 
-// Module handles: null names the executable; any other value is the address of something
-// inside the module (a shared object or the executable).
-using HMODULE = const void*;
+// Module handles (HMODULE, platform/types.h): null names the executable; any other value is
+// the address of something inside the module (a shared object or the executable).
 // The module's folder with its trailing separator.
 std::wstring GetModuleDirectory(HMODULE module);
 // The module's full path (not cut at MAX_PATH: a cut path would name another file).
@@ -85,15 +86,6 @@ BOOL GetModuleFileVersion(HMODULE module, wchar_t* buffer, DWORD* length);
 std::wstring FileNameFromUrl(const std::wstring& url);
 void SanitizeFileName(std::wstring& name);
 
-// Stands for the security attributes that let every local user read and write a file: on
-// Linux the mode bits to create such a file with.
-struct SECURITY_ATTRIBUTES {
-    DWORD nLength;
-    void* lpSecurityDescriptor;
-    BOOL bInheritHandle;
-    unsigned fileMode;
-};
-BOOL BuildEveryoneSecurity(SECURITY_ATTRIBUTES* attributes, void* descriptor, void* acl);
 // Raises HResultError from errno, mapped as the platform maps its last error.
 [[noreturn]] void HResultFromLastError();
 

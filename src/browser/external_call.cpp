@@ -35,7 +35,8 @@ HRESULT InvokeExternalMember(IDispatch* external, const std::wstring& name, WORD
     std::vector<VARIANT> args(scriptArgs.size());
     for (size_t i = 0; i < scriptArgs.size(); ++i) {
         VariantInit(&args[i]);
-        hr = VariantCopy(&args[i], &scriptArgs[scriptArgs.size() - 1 - i]);
+        // Some SDK headers take the source without const; it is only read.
+        hr = VariantCopy(&args[i], const_cast<VARIANT*>(&scriptArgs[scriptArgs.size() - 1 - i]));
         if (FAILED(hr)) {
             for (VARIANT& arg : args) {
                 VariantClear(&arg);

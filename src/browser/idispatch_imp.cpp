@@ -1,6 +1,6 @@
 #include "browser/idispatch_imp.h"
 
-HRESULT CIDispatchImp::QueryInterface(REFIID riid, void** ppvObject) {
+HRESULT STDMETHODCALLTYPE CIDispatchImp::QueryInterface(REFIID riid, void** ppvObject) {
     if (ppvObject == nullptr) {
         return E_POINTER;
     }
@@ -13,28 +13,28 @@ HRESULT CIDispatchImp::QueryInterface(REFIID riid, void** ppvObject) {
     return S_OK;
 }
 
-ULONG CIDispatchImp::AddRef() {
+ULONG STDMETHODCALLTYPE CIDispatchImp::AddRef() {
     return static_cast<ULONG>(++m_nRefCount);
 }
 
 // The owner deletes the object whatever the count, so reaching 0 changes nothing.
-ULONG CIDispatchImp::Release() {
+ULONG STDMETHODCALLTYPE CIDispatchImp::Release() {
     return static_cast<ULONG>(--m_nRefCount);
 }
 
-HRESULT CIDispatchImp::GetTypeInfoCount(UINT*) {
+HRESULT STDMETHODCALLTYPE CIDispatchImp::GetTypeInfoCount(UINT*) {
     return E_NOTIMPL;
 }
 
-HRESULT CIDispatchImp::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+HRESULT STDMETHODCALLTYPE CIDispatchImp::GetTypeInfo(UINT, LCID, ITypeInfo**) {
     return E_NOTIMPL;
 }
 
-HRESULT CIDispatchImp::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+HRESULT STDMETHODCALLTYPE CIDispatchImp::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return E_NOTIMPL;
 }
 
-HRESULT CIDispatchImp::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                              UINT*) {
+HRESULT STDMETHODCALLTYPE CIDispatchImp::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                                EXCEPINFO*, UINT*) {
     return E_NOTIMPL;
 }

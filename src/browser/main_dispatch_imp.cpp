@@ -16,8 +16,8 @@ void CMainDispatchImp::RegisterHandler(CInvokeHandler* handler) {
     m_handlers.push_back(handler);
 }
 
-HRESULT CMainDispatchImp::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                        DISPID* rgDispId) {
+HRESULT STDMETHODCALLTYPE CMainDispatchImp::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames,
+                                                          LCID, DISPID* rgDispId) {
     HRESULT result = S_OK;
     if (cNames == 0) {
         return result;
@@ -42,9 +42,10 @@ HRESULT CMainDispatchImp::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames
     return result;
 }
 
-HRESULT CMainDispatchImp::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                 DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                 EXCEPINFO* pExcepInfo, UINT* puArgErr) {
+HRESULT STDMETHODCALLTYPE CMainDispatchImp::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid,
+                                                   WORD wFlags, DISPPARAMS* pDispParams,
+                                                   VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                                   UINT* puArgErr) {
     if (dispIdMember < 0 || static_cast<size_t>(dispIdMember) >= m_handlers.size()) {
         return S_OK;
     }

@@ -32,7 +32,7 @@ BOOL SetAutoRun(BOOL bEnable);
 BOOL DeleteUserDataDir();
 
 // VT_BSTR (8) or VT_INT (22). Raises HResultError(E_OUTOFMEMORY) when the text cannot be had.
-VARIANT GetCustomOption(const std::wstring& m_strName);
+VARIANT GetCustomOption(const std::wstring& name);
 // Writes the kind and the value together; FALSE when the file cannot hold them (a line break
 // in the name or the text) or the write fails, and then nothing changed.
-BOOL SetCustomOption(const std::wstring& m_strName, const VARIANT& value);
+BOOL SetCustomOption(const std::wstring& name, const VARIANT& value);

@@ -11,14 +11,14 @@ constexpr wchar_t kKindsSection[] = L"TAVNELDESKTOPCLIENT_CUSTOM_TYPE";
 
 }  // namespace
 
-VARIANT GetCustomOption(const std::wstring& m_strName) {
+VARIANT GetCustomOption(const std::wstring& name) {
     std::wstring path = GetConfigIniPath();
     CIniSection values(path, kValuesSection);
     CIniSection kinds(path, kKindsSection);
     VARIANT result;
     VariantInit(&result);
-    if (kinds.ReadInt(m_strName + L"_TYPE", VT_BSTR) == VT_BSTR) {
-        std::wstring text = values.ReadString(m_strName, L"");
+    if (kinds.ReadInt(name + L"_TYPE", VT_BSTR) == VT_BSTR) {
+        std::wstring text = values.ReadString(name, L"");
         BSTR copy = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
         if (copy == nullptr) {
             throw HResultError{E_OUTOFMEMORY};
@@ -27,13 +27,13 @@ VARIANT GetCustomOption(const std::wstring& m_strName) {
         result.bstrVal = copy;
     } else {
         result.vt = VT_INT;
-        result.intVal = values.ReadInt(m_strName, 0);
+        result.intVal = values.ReadInt(name, 0);
     }
     return result;
 }
 
-BOOL SetCustomOption(const std::wstring& m_strName, const VARIANT& value) {
-    std::wstring kindKey = m_strName + L"_TYPE";
+BOOL SetCustomOption(const std::wstring& name, const VARIANT& value) {
+    std::wstring kindKey = name + L"_TYPE";
     std::wstring kind = IntToText(value.vt == VT_BSTR ? VT_BSTR : VT_INT);
     // No conversion: what the 32-bit value field holds is stored. A null BSTR deletes the key,
     // which then reads back as the empty text.
@@ -41,6 +41,6 @@ BOOL SetCustomOption(const std::wstring& m_strName, const VARIANT& value) {
     const wchar_t* text = value.vt == VT_BSTR ? value.bstrVal : number.c_str();
     // Kind and value land together or not at all, so a refused value never changes the kind.
     PROFILE_WRITE writes[] = {{kKindsSection, kindKey.c_str(), kind.c_str()},
-                              {kValuesSection, m_strName.c_str(), text}};
+                              {kValuesSection, name.c_str(), text}};
     return WritePrivateProfileBatch(writes, 2, GetConfigIniPath().c_str());
 }

@@ -20,6 +20,9 @@ using LPOLESTR = OLECHAR*;
 // A BSTR points at the text; its length in characters is stored just before it.
 using BSTR = OLECHAR*;
 
+// The calling convention of COM methods (__stdcall on 32-bit Windows).
+#define STDMETHODCALLTYPE
+
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
@@ -138,19 +141,20 @@ struct EXCEPINFO {
 };
 
 struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 
 struct IDispatch : IUnknown {
-    virtual HRESULT GetTypeInfoCount(UINT* pctinfo) = 0;
-    virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-    virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                  DISPID* rgDispId) = 0;
-    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                           DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                           UINT* puArgErr) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                                    LCID lcid, DISPID* rgDispId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid,
+                                             WORD wFlags, DISPPARAMS* pDispParams,
+                                             VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                             UINT* puArgErr) = 0;
 };
 
 // Length-counted strings: the allocation keeps the length in characters before the text and

@@ -26,6 +26,10 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // Temporary files that killed writers left in the folder are removed first.
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
+// Lets every local user read and write the file (a mode on Linux, an ACL on Windows); FALSE
+// when the file is missing, is a link (never followed) or its sharing cannot be changed.
+BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
+
 // Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that
 // read a file of the folder and then create it do so one at a time. Creates no folder.
 class CFolderLock {

@@ -3,8 +3,12 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <shlobj.h>
+#else
 constexpr int CSIDL_LOCAL_APPDATA = 0x1C;   // per-user application data
 constexpr int CSIDL_COMMON_APPDATA = 0x23;  // application data of all users
+#endif
 
 // The folder's full path without a trailing separator; empty when it cannot be had. Each can be
 // redirected by the environment (SONGDECK_LOCAL_APPDATA, SONGDECK_COMMON_APPDATA) so that tests

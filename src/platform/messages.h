@@ -85,9 +85,11 @@ DWORD GetCurrentThreadId();
 UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
 BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 
+#endif
+
 namespace platform {
 
-// Makes the calling thread the UI thread; its loop is the default GLib main context.
+// Makes the calling thread the UI thread (on Linux its loop is the default GLib main context).
 void InitUiThread();
 bool IsUiThread();
 DWORD GetUiThreadId();
@@ -114,5 +116,3 @@ bool PostTask(DWORD threadId, std::function<void()> task);
 bool SendTask(DWORD threadId, const std::function<void()>& task);
 
 }  // namespace platform
-
-#endif

@@ -40,6 +40,9 @@ using LPVOID = void*;
 struct HWND__;
 using HWND = HWND__*;
 
+// A module handle: the address of something inside the module (null: the executable).
+using HMODULE = const void*;
+
 // A handle to a kernel object the platform layer owns (threads, events).
 struct HandleObject;
 using HANDLE = HandleObject*;

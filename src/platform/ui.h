@@ -34,6 +34,8 @@ constexpr int IDNO = 7;
 // without an answer (WM_QUIT reached the caller's loop) returns 0.
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 
+#endif
+
 // For tests: message boxes are real top-level windows titled with their caption; these find
 // them among the UI thread's windows and press their buttons as a user would. Any thread
 // that is not blocked in a wait may call them.
@@ -47,5 +49,3 @@ std::vector<OpenMessageBox> ListMessageBoxes();
 // caption; false when there is no such box or button.
 bool PressMessageBoxButton(const std::wstring& caption, int buttonId);
 }  // namespace platform::testing
-
-#endif

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/messages.h"
+#include "platform/thread.h"
 #include "platform/types.h"
 
 #ifndef _WIN32
@@ -64,8 +65,6 @@ constexpr int SM_CYBORDER = 6;
 constexpr int SM_CXICON = 11;
 constexpr int SM_CYICON = 12;
 int GetSystemMetrics(int nIndex);
-// The screen's work area (the screen less panels that reserve their place).
-BOOL GetWorkArea(RECT* rect);
 
 // WM_CREATE's lParam points at the creation parameters.
 struct CREATESTRUCTW {
@@ -82,6 +81,11 @@ struct CREATESTRUCTW {
     LPCWSTR lpszClass;
     DWORD dwExStyle;
 };
+
+#endif
+
+// The screen's work area (the screen less panels that reserve their place).
+BOOL GetWorkArea(RECT* rect);
 
 class CWnd {
 public:
@@ -170,7 +174,6 @@ public:
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
-    static constexpr DWORD CREATE_SUSPENDED = 0x4;
     // Creates the thread and its message queue (the queue exists when this returns); with
     // CREATE_SUSPENDED it waits for ResumeThread before InitInstance. Messages posted
     // meanwhile are kept.
@@ -210,8 +213,6 @@ private:
 CWinThread* AfxGetThread();
 
 namespace platform {
-// Initialises GTK on the UI thread; false when no display can be opened.
+// Initialises the window framework on the UI thread; false when no display can be opened.
 bool InitGui(int* argc, char*** argv);
 }  // namespace platform
-
-#endif

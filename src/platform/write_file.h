@@ -27,8 +27,8 @@ public:
     // Opens an existing regular file for writing at its end.
     OpenResult OpenExisting(const std::filesystem::path& path);
     // Creates a new empty file in place of whatever file or link was at the path (a link is
-    // removed, not followed); mode is applied when it is not zero.
-    bool Create(const std::filesystem::path& path, unsigned mode);
+    // removed, not followed), with the default sharing of the user's new files.
+    bool Create(const std::filesystem::path& path);
     bool IsOpen() const { return m_nHandle >= 0; }
     uint64_t Size() const;
     // The whole block or false; the write reaches the system at once.

@@ -76,16 +76,6 @@ bool RemoveFile(const fs::path& path) {
     return !error && !fs::exists(path, error);
 }
 
-unsigned EveryoneFileMode() {
-    SECURITY_ATTRIBUTES attributes{};
-    unsigned char descriptor[64] = {};
-    unsigned char acl[1024] = {};
-    if (!BuildEveryoneSecurity(&attributes, descriptor, acl)) {
-        return 0;
-    }
-    return attributes.fileMode;
-}
-
 }  // namespace
 
 LPCWSTR CHttpGetJob::GetFileName() const {
@@ -113,12 +103,9 @@ void CHttpGetJob::Post(WPARAM code, LPARAM value) {
     }
 }
 
-unsigned CHttpGetJob::ThreadEntry(void* arg) {
-    std::unique_ptr<std::shared_ptr<CHttpGetJob>> holder(
-        static_cast<std::shared_ptr<CHttpGetJob>*>(arg));
-    CHttpGetJob& job = **holder;
-    unsigned exitCode = job.DownloadThread();
-    job.m_nRunning.store(0);
+unsigned CHttpGetJob::Run() {
+    unsigned exitCode = DownloadThread();
+    m_nRunning.store(0);
     return exitCode;
 }
 
@@ -204,9 +191,13 @@ bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers
     // A link or anything else but a file in the ".part"'s place is not ours to continue: it
     // goes (Create removes it) and the download starts from zero.
     m_nReceived.store(0);
-    unsigned mode = EveryoneFileMode();
-    return transfer.file.Create(transfer.partPath, mode) ||
-           (mode != 0 && transfer.file.Create(transfer.partPath, 0));
+    if (!transfer.file.Create(transfer.partPath)) {
+        return false;
+    }
+    // Every user who runs the client may go on with the download; where the file cannot be
+    // shared it still serves this user.
+    ShareFileWithAllUsers(transfer.partPath);
+    return true;
 }
 
 CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResponseHead& head) {

@@ -44,8 +44,8 @@ public:
     // Cuts the thread loose from its task: it posts nothing more and never calls the task.
     void Detach();
 
-    // The thread's entry; arg is a heap std::shared_ptr<CHttpGetJob> that the thread frees.
-    static unsigned ThreadEntry(void* arg);
+    // The download thread's body (started with BeginJobThread, which keeps the job alive).
+    unsigned Run();
 
 private:
     enum class Verdict {

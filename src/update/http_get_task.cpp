@@ -115,10 +115,8 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
     job->m_nRunning.store(1);
     m_pJob = job;
 
-    auto* holder = new std::shared_ptr<CHttpGetJob>(job);
-    m_hThread = BeginThreadEx(&CHttpGetJob::ThreadEntry, holder, &m_nThreadId);
+    m_hThread = BeginJobThread(job, &CHttpGetJob::Run, &m_nThreadId);
     if (m_hThread == nullptr) {
-        delete holder;
         job->m_nRunning.store(0);
         m_nThreadId = 0;
     }

@@ -6,9 +6,9 @@ CPartFile::OpenResult CPartFile::OpenExisting(const std::filesystem::path& path)
     return result;
 }
 
-bool CPartFile::Create(const std::filesystem::path& path, unsigned mode) {
+bool CPartFile::Create(const std::filesystem::path& path) {
     m_nOpenedSize = 0;
-    return m_file.Create(path, mode);
+    return m_file.Create(path);
 }
 
 bool CPartFile::Write(const char* data, size_t size) {

@@ -18,9 +18,8 @@ public:
 
     // Opens an existing regular file for writing at its end.
     OpenResult OpenExisting(const std::filesystem::path& path);
-    // Creates (or empties) the file in place of whatever was there; mode is applied when it is
-    // not zero.
-    bool Create(const std::filesystem::path& path, unsigned mode);
+    // Creates (or empties) the file in place of whatever was there.
+    bool Create(const std::filesystem::path& path);
     bool IsOpen() const { return m_file.IsOpen(); }
     // Bytes in the file when it was opened, or after the last Truncate.
     uint64_t GetOpenedSize() const { return m_nOpenedSize; }

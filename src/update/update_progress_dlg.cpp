@@ -119,7 +119,8 @@ void CUpdateProgressDlg::OnContinue() {
     } else if (m_nStep == kDownloaded && !m_bRestartRequested) {
         m_bRestartRequested = true;
         CDialog::OnOK();
-        PostMessageW(GetUpdateMainWindow(), WM_UPDATE_READY, 1, 0);
+        // To the main window: inside a window, a plain PostMessage names the window's own.
+        ::PostMessageW(GetUpdateMainWindow(), WM_UPDATE_READY, 1, 0);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/thread.h"
 #include "platform/xml_document.h"
 #include "update/http_get_task_md5.h"
 #include "update/manifest_files.h"
@@ -332,23 +333,12 @@ unsigned CUpdater::CheckExistingFiles() {
     return 0;
 }
 
-unsigned CUpdater::FileCheckEntry(void* job) {
-    std::unique_ptr<std::shared_ptr<CFileCheckJob>> held(
-        static_cast<std::shared_ptr<CFileCheckJob>*>(job));
-    (*held)->Run();
-    return 0;
-}
-
 void CUpdater::StartFileCheck() {
     if (m_hThread != nullptr) {
         return;
     }
     m_pJob = MakeFileCheckJob();
-    auto* handoff = new std::shared_ptr<CFileCheckJob>(m_pJob);
-    m_hThread = BeginThreadEx(&CUpdater::FileCheckEntry, handoff, &m_nThreadId);
-    if (m_hThread == nullptr) {
-        delete handoff;
-    }
+    m_hThread = BeginJobThread(m_pJob, &CFileCheckJob::Run, &m_nThreadId);
 }
 
 void CUpdater::StopFileCheck() {

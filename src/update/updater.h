@@ -107,7 +107,6 @@ protected:
 
 private:
     std::shared_ptr<CFileCheckJob> MakeFileCheckJob() const;
-    static unsigned FileCheckEntry(void* job);
 
     // Whether m_nMsgId and m_nTimerId are bound on the proxy by this object.
     bool m_bRegistered = false;

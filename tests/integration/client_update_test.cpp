@@ -21,7 +21,6 @@
 namespace {
 
 using namespace updatetest;
-using testsupport::CTestSigningKey;
 using testsupport::ServeSignedManifest;
 namespace fs = std::filesystem;
 

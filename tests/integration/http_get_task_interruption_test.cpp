@@ -1,6 +1,7 @@
 // Downloads that are stopped, cut off, stalled or cannot be written.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -71,6 +72,25 @@ TEST_F(HttpGetTaskTest, DroppedConnectionIsIncompleteAndResumable) {
     EXPECT_EQ(HTTPGET_DONE, Download("/a.bin").back().first);
     EXPECT_EQ("bytes=70000-", server.RequestsFor("/a.bin").back().Header("Range"));
     EXPECT_EQ(content, ReadFile("a.bin"));
+}
+
+TEST_F(HttpGetTaskTest, APartLeftBehindIsSharedWithEveryLocalUser) {
+    // Whoever runs the client next resumes the download, whatever the umask of the first.
+    std::string content = MakeContent(50000);
+    auto shared = std::make_shared<const std::string>(content);
+    server.On("/s.bin", [shared](const HttpTestRequest& request) {
+        HttpTestReply reply = HttpTestReply::File(request, shared);
+        reply.dropAfter = 10000;
+        return reply;
+    });
+    const mode_t previous = ::umask(077);
+    Sequence milestones = Download("/s.bin");
+    ::umask(previous);
+    EXPECT_EQ(AcceptedThenFailed(50000, HTTPGET_ERR_INCOMPLETE), milestones);
+    const auto rw = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read | std::filesystem::perms::group_write |
+                    std::filesystem::perms::others_read | std::filesystem::perms::others_write;
+    EXPECT_EQ(rw, std::filesystem::status(PathOf("s.bin.part")).permissions());
 }
 
 TEST_F(HttpGetTaskTest, StalledServerEndsTheAttemptAsIncomplete) {

@@ -7,8 +7,6 @@
 namespace testsupport {
 namespace {
 
-using ::testing::ElementsAre;
-
 std::wstring Md5Of(const std::string& content) {
     return MD5OfBuffer(content.data(), content.size());
 }

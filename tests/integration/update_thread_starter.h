@@ -11,7 +11,7 @@ namespace updatetest {
 inline CUpdateThread* StartUpdateThread(BOOL interactive, LPARAM start = 1) {
     auto* thread = new CUpdateThread();
     thread->m_bAutoDelete = FALSE;
-    if (!thread->CreateThread(CWinThread::CREATE_SUSPENDED)) {
+    if (!thread->CreateThread(CREATE_SUSPENDED)) {
         delete thread;
         return nullptr;
     }

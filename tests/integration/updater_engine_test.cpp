@@ -24,7 +24,6 @@
 namespace {
 
 using namespace updatetest;
-using testsupport::TestHttpServer;
 
 class UpdaterEngine : public UpdaterEngineTest {
 protected:

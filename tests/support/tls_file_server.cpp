@@ -32,10 +32,14 @@ uint16_t FreeLoopbackPort() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    // Port 0 (no server can start there) when the system hands out none.
+    const bool bound = fd >= 0 &&
+                       bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool Accepts(uint16_t port) {

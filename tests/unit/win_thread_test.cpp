@@ -48,7 +48,7 @@ public:
 TEST(WinThread, SuspendedThreadKeepsEarlyPostsAndEndsWithQuit) {
     RecordingThread thread;
     thread.m_bAutoDelete = FALSE;
-    ASSERT_TRUE(thread.CreateThread(CWinThread::CREATE_SUSPENDED));
+    ASSERT_TRUE(thread.CreateThread(CREATE_SUSPENDED));
     ASSERT_NE(nullptr, thread.m_hThread);
     ASSERT_NE(0u, thread.m_nThreadID);
     // Posted before the thread runs its loop: kept and delivered in order.

@@ -8,7 +8,6 @@
 namespace {
 
 using platform::detail::FindQueue;
-using platform::detail::MessageQueue;
 using platform::detail::SentItem;
 
 // Hands the item to the target thread and waits for its answer, handling what other threads

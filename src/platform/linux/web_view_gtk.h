@@ -42,13 +42,13 @@ private:
     void Connect();
     // The calling document and the page shown are both trusted.
     bool IsCallerTrusted(const std::wstring& frameUrl) const;
-    static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
-    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer data);
+    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data);
     static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
-                                 GError* error, gpointer self);
-    static void OnTitleChanged(GObject* view, GParamSpec* spec, gpointer self);
+                                 GError* error, gpointer data);
+    static void OnTitleChanged(GObject* view, GParamSpec* spec, gpointer data);
     static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
-                                   WebKitPolicyDecisionType type, gpointer self);
+                                   WebKitPolicyDecisionType type, gpointer data);
     static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
     static void OnResourceLoadStarted(WebKitWebView* view, WebKitWebResource* resource,
                                       WebKitURIRequest* request, gpointer self);

@@ -45,20 +45,16 @@ CWriteFile::OpenResult CWriteFile::OpenExisting(const std::filesystem::path& pat
     return OpenResult::Opened;
 }
 
-bool CWriteFile::Create(const std::filesystem::path& path, unsigned mode) {
+bool CWriteFile::Create(const std::filesystem::path& path) {
     Close();
     // Whatever lies there goes (a link itself, never its target); O_EXCL then refuses anything
     // that appears in between, a link included.
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         return false;
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          mode != 0 ? static_cast<mode_t>(mode) : 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         return false;
-    }
-    if (mode != 0) {
-        fchmod(fd, static_cast<mode_t>(mode));
     }
     m_nHandle = fd;
     return true;
