@@ -1,35 +1,30 @@
-// Until the windows exist, the client shows the environment it would run in.
+// The client's entry: the UI thread, the application object, and its loop while the main
+// window lives.
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "app/environment.h"
-#include "app/log.h"
-#include "config/client_options.h"
+#include "app/main_app.h"
+#include "platform/messages.h"
 #include "platform/text_encoding.h"
 
-namespace {
-
-void PrintLine(const char* name, const std::wstring& value) {
-    std::printf("%-14s %s\n", name, WideToUtf8(value).c_str());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    PrintLine("version", GetAppVersionString());
-    PrintLine("version number", std::to_wstring(GetAppVersionNumber()));
-    PrintLine("user data", GetUserDataDir());
-    PrintLine("shared data", GetSharedDataDir());
-    PrintLine("common vendor", GetCommonVendorDir());
-    PrintLine("common data", GetCommonDataDir());
-    PrintLine("config", GetConfigIniPath());
-    PrintLine("user agent", GetUserAgent());
-    PrintLine("client id", GetClientId());
-    PrintLine("manifest", GetUpdateManifestUrl());
-    PrintLine("autorun name", GetAutoRunValueName());
-    PrintLine("autorun", GetAutoRunCommand());
-    PrintLine("autorun on", IsAutoRunEnabled() ? L"yes" : L"no");
-    std::fflush(stdout);
-    WriteLog(info, L"%ls", L"\u542F\u52A8\u7A0B\u5E8F");
-    return 0;
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.push_back(Utf8ToWide(argv[i]));
+    }
+    platform::InitUiThread();
+    // The installer's modes run from package scripts, where there may be no display.
+    const bool gui = platform::InitGui(&argc, &argv);
+    if (!gui && !IsCommandMode(arguments)) {
+        std::fprintf(stderr, "SongDeck: no display could be opened\n");
+        return 1;
+    }
+    CMainApp app(std::move(arguments));
+    app.InitInstance();
+    if (app.m_pMainWnd == nullptr) {
+        // A mode, a hand-over or the hint: nothing to run.
+        return app.ExitInstance();
+    }
+    return app.Run();
 }

@@ -71,12 +71,13 @@ std::unique_ptr<IWebView> CreateWebView(HWND childWindow, IWebViewEvents* events
 void SetWebDataDirectory(const std::wstring& folder);
 bool IsWebDataDirectorySet();
 
-// The shared cookie store, synchronous on the UI thread.
+// The shared cookie store, synchronous on the UI thread. HttpOnly cookies are out of reach,
+// as they are for a page's script: never read, set or replaced through these.
 // The cookies a request to url would carry, as "name1=value1; name2=value2"; false when it
 // has none.
 bool GetCookieText(const std::wstring& url, std::wstring* text);
 // Stores "name=data" for url; data may carry attributes ("1; expires=..."). False when the
-// cookie is refused.
+// cookie is refused (an HttpOnly one, or one that would replace an HttpOnly one).
 bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data);
 
 }  // namespace platform

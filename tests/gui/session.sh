@@ -9,6 +9,10 @@ shift
 
 workdir=$(mktemp -d /tmp/songdeck-gui.XXXXXX)
 export SONGDECK_GUI_WORKDIR="$workdir"
+# The client's folders (its log, config.ini, the autostart entry) stay inside the session.
+export SONGDECK_LOCAL_APPDATA="$workdir/local"
+export SONGDECK_COMMON_APPDATA="$workdir/common"
+export XDG_CONFIG_HOME="$workdir/config"
 
 start_xvfb() {
     # Xvfb picks a free display itself and names it on fd 3: two sessions started at once

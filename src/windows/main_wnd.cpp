@@ -1,0 +1,312 @@
+#include "windows/main_wnd.h"
+
+#include "app/app_messages.h"
+#include "app/helpers.h"
+#include "app/main_app.h"
+#include "browser/local_page.h"
+#include "config/client_options.h"
+#include "platform/hotkey.h"
+#include "platform/tray.h"
+#include "platform/ui.h"
+#include "platform/window_functions.h"
+#include "update/update_messages.h"
+#include "windows/message_wnd.h"
+#include "windows/service_page.h"
+#include "windows/show_hotkey.h"
+#include "windows/tray_icon.h"
+#include "windows/tray_menu.h"
+#include "windows/window_icons.h"
+#include "windows/window_size.h"
+
+namespace {
+
+constexpr wchar_t kAppTitle[] = L"Quorvi";
+constexpr UINT kBalloonTimeoutMs = 500;
+
+}  // namespace
+
+CMainWnd::CMainWnd() : m_nHotkeyId(HOTKEY_ID_SHOW_MAIN) {}
+
+CMainWnd::~CMainWnd() {
+    if (m_hWnd != nullptr) {
+        DestroyWindow();
+    }
+    delete m_pDispatch;
+}
+
+LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(wParam, lParam);
+        case WM_DESTROY:
+            OnDestroy();
+            return CIEWapperWnd::WindowProc(message, wParam, lParam);
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_TRAY_NOTIFY:
+            OnTrayNotify(wParam, lParam);
+            return 1;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case ID_TRAY_OPEN:
+                    RestoreMainWindow();
+                    return 0;
+                case ID_TRAY_EXIT:
+                    OnExit();
+                    return 0;
+                case ID_TRAY_OPTIONS:
+                    OpenOptionWindow();
+                    return 0;
+                case ID_TRAY_ABOUT:
+                    OpenAboutWindow();
+                    return 0;
+                default:
+                    break;
+            }
+            break;
+        case WM_HOTKEY:
+            if (static_cast<int>(wParam) == m_nHotkeyId) {
+                RestoreMainWindow();
+            }
+            return 0;
+        case WM_UPDATE_READY:
+            if (wParam != 0) {
+                if (CMainApp* app = AfxGetMainApp(); app != nullptr) {
+                    app->RestartClient();
+                }
+            } else {
+                ShowUpdatePopup();
+            }
+            return 0;
+        case WM_RESTART_CLIENT:
+            if (CMainApp* app = AfxGetMainApp(); app != nullptr) {
+                app->RestartClient();
+            }
+            return 0;
+        default:
+            break;
+    }
+    return CIEWapperWnd::WindowProc(message, wParam, lParam);
+}
+
+int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
+    if (CIEWapperWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
+        return -1;
+    }
+    SetWindowIcons(*this, IDI_MAIN_BIG, IDI_MAIN_SMALL);
+
+    m_pTrayIcon = new CTrayIcon(m_hWnd, m_nTrayIconId, WM_TRAY_NOTIFY);
+    EnsureTrayIcon();
+
+    m_pDispatch = new CMainDispatchImp;
+    m_pDispatch->RegisterHandler(&m_isClient);
+    m_pDispatch->RegisterHandler(&m_showMessageWnd);
+    m_pDispatch->RegisterHandler(&m_getAppVersion);
+    m_pDispatch->RegisterHandler(&m_getOptionData);
+    m_pDispatch->RegisterHandler(&m_setOptionData);
+    m_pDispatch->RegisterHandler(&m_getCustomOptionData);
+    m_pDispatch->RegisterHandler(&m_setCustomOptionData);
+    m_pDispatch->RegisterHandler(&m_getCookie);
+    m_pDispatch->RegisterHandler(&m_setCookie);
+    m_alert.m_hOwnerWnd = m_hWnd;
+    m_pDispatch->RegisterHandler(&m_alert);
+    m_pDispatch->RegisterHandler(&m_openOptionWnd);
+    m_htmlCtrl.m_pExternalDispatch = m_pDispatch;
+
+    NavigateTo(LocalPagePath(L"res\\main.html"));
+    RegisterShowHotkey();
+    return 0;
+}
+
+bool CMainWnd::EnsureTrayIcon() {
+    if (m_pTrayIcon == nullptr) {
+        return false;
+    }
+    if (!m_bTrayIconShown && platform::IsTrayAvailable()) {
+        m_bTrayIconShown =
+            m_pTrayIcon->AddIcon(LoadSharedIcon(IDI_MAIN_SMALL, 16), kAppTitle) != FALSE;
+    }
+    return m_bTrayIconShown && platform::IsTrayAvailable();
+}
+
+void CMainWnd::OnDestroy() {
+    if (m_pTrayIcon != nullptr) {
+        m_pTrayIcon->RemoveIcon();
+        delete m_pTrayIcon;
+        m_pTrayIcon = nullptr;
+        m_bTrayIconShown = false;
+    }
+    UnregisterHotKey(m_hWnd, m_nHotkeyId);
+    SaveClientOptions(GetClientOptions());
+}
+
+void CMainWnd::RestoreMainWindow() {
+    ShowWindow(SW_RESTORE);
+    ShowWindow(SW_SHOW);
+}
+
+void CMainWnd::RegisterShowHotkey() {
+    const CClientOptions& options = GetClientOptions();
+    if (options.vk == 0 && options.modifiers == 0) {
+        return;
+    }
+    // A hotkey still held by this window would make its own registration fail.
+    UnregisterHotKey(m_hWnd, m_nHotkeyId);
+    if (!RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(options.modifiers),
+                        options.vk)) {
+        MessageBoxW(m_hWnd, L"系统热键注册失败，请在选项对话框中重新设置。", kAppTitle,
+                    MB_ICONEXCLAMATION);
+    }
+}
+
+void CMainWnd::OnClose() {
+    CClientOptions& options = GetClientOptions();
+    const bool trayAvailable = EnsureTrayIcon();
+    // Hidden without a tray icon, the window could not be brought back from the desktop.
+    ShowWindow(trayAvailable ? SW_HIDE : SW_MINIMIZE);
+    if (options.firstCloseMainWnd == 0) {
+        return;
+    }
+    const std::wstring hint = BuildCloseHint(options, trayAvailable);
+    if (trayAvailable) {
+        m_pTrayIcon->ShowBalloon(hint, kAppTitle, kBalloonTimeoutMs, NIIF_NONE);
+    } else {
+        MessageBoxW(nullptr, hint.c_str(), kAppTitle, MB_ICONINFORMATION);
+    }
+    options.firstCloseMainWnd = 0;
+}
+
+void CMainWnd::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != m_nTrayIconId) {
+        return;
+    }
+    switch (static_cast<UINT>(lParam)) {
+        case WM_LBUTTONDOWN:
+            // Only a visible window comes to the front: a single click never shows it.
+            if (IsWindowVisible()) {
+                SetForegroundWindow();
+            }
+            break;
+        case WM_LBUTTONDBLCLK:
+            RestoreMainWindow();
+            break;
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainWnd::ShowTrayMenu() {
+    POINT cursor{0, 0};
+    GetCursorPos(&cursor);
+    HMENU menu = LoadTrayMenu();
+    if (menu == nullptr) {
+        return;
+    }
+    HMENU items = GetSubMenu(menu, 0);
+    // Bringing a hidden window forward would show it; the menu closes on outside clicks anyway.
+    if (IsWindowVisible()) {
+        SetForegroundWindow();
+    }
+    SetMenuDefaultItem(items, ID_TRAY_OPEN, FALSE);
+    TrackPopupMenu(items, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void CMainWnd::OnExit() {
+    if (m_wndOption.GetSafeHwnd() != nullptr) {
+        m_wndOption.SendMessage(WM_CLOSE);
+    }
+    if (m_wndAbout.GetSafeHwnd() != nullptr) {
+        m_wndAbout.SendMessage(WM_CLOSE);
+    }
+    m_htmlCtrl.SetSilent(TRUE);
+    DestroyWindow();
+}
+
+void CMainWnd::OpenOptionWindow() {
+    if (m_wndOption.GetSafeHwnd() != nullptr) {
+        m_wndOption.SetForegroundWindow();
+        return;
+    }
+    // The option page may capture any combination, this one included.
+    UnregisterHotKey(m_hWnd, m_nHotkeyId);
+    m_wndOption.CreateWnd();
+    m_wndOption.NavigateTo(LocalPagePath(L"res\\Option.html"));
+}
+
+void CMainWnd::OpenAboutWindow() {
+    if (m_wndAbout.GetSafeHwnd() != nullptr) {
+        m_wndAbout.SetForegroundWindow();
+        return;
+    }
+    m_wndAbout.CreateWnd();
+    m_wndAbout.NavigateTo(LocalPagePath(L"res\\about.html"));
+}
+
+void CMainWnd::ShowUpdatePopup() {
+    CMessageWnd* popup = CMessageWnd::CreatePopup(0, 0);
+    m_pUpdatePopup = popup;
+    if (popup == nullptr) {
+        return;
+    }
+    // The update popup closes at once, without sliding out.
+    popup->m_bAnimateClose = FALSE;
+    popup->NavigateTo(LocalPagePath(L"res\\update.html"));
+    if (popup->m_bNavigateFailed) {
+        popup->DestroyWindow();
+        m_pUpdatePopup = nullptr;
+    }
+}
+
+void CMainWnd::OnPageTitleChange(std::wstring title) {
+    CIEWapperWnd::OnPageTitleChange(title);
+    if (m_pTrayIcon != nullptr) {
+        m_pTrayIcon->SetTip(title);
+    }
+}
+
+void CMainWnd::OnPageDocumentComplete(std::wstring url) {
+    if (IsSameLocalPage(url, LocalPagePath(L"res\\main.html"))) {
+        m_pageRecovery.OnStartPageLoaded();
+        const CClientOptions& options = GetClientOptions();
+        int width = options.mainWndWidth;
+        int height = options.mainWndHeight;
+        if (width == 0 || height == 0) {
+            m_htmlCtrl.GetPageSize(width, height);
+        }
+        if (width > 0 && height > 0) {
+            SetClientSizeAtCorner(*this, width, height, nullptr, SWP_NOZORDER | SWP_NOACTIVATE);
+            CenterWindow();
+        }
+    } else if (IsServiceStartPage(url)) {
+        int width = 0;
+        int height = 0;
+        m_htmlCtrl.GetPageSize(width, height);
+        if (width > 0 && height > 0) {
+            SetClientSizeAtCorner(*this, width, height, HWND_TOP, SWP_SHOWWINDOW);
+            CClientOptions& options = GetClientOptions();
+            options.mainWndWidth = width;
+            options.mainWndHeight = height;
+        }
+    }
+    ShowWindow(SW_SHOW);
+}
+
+void CMainWnd::OnPageNavigateError(std::wstring url) {
+    switch (m_pageRecovery.OnNavigateError()) {
+        case CMainPageRecovery::Action::ReloadStartPage:
+            NavigateTo(LocalPagePath(L"res\\main.html"));
+            break;
+        case CMainPageRecovery::Action::ShowErrorPage:
+            if (const std::wstring page = WriteMainPageErrorPage(); !page.empty()) {
+                NavigateTo(page);
+            }
+            break;
+        case CMainPageRecovery::Action::Nothing:
+            break;
+    }
+}

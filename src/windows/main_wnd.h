@@ -1,0 +1,70 @@
+// The client's main window: the local start page, the tray icon and its menu, the global
+// hotkey, hide to the tray on close, the option and about windows, the update popup, and the
+// orderly exit.
+#pragma once
+
+#include "browser/iewapper_wnd.h"
+#include "browser/main_dispatch_imp.h"
+#include "commands/app_commands.h"
+#include "commands/cookie_commands.h"
+#include "commands/custom_option_commands.h"
+#include "commands/show_message_wnd_command.h"
+#include "commands/window_commands.h"
+#include "windows/about_wnd.h"
+#include "windows/main_page_recovery.h"
+#include "windows/option_wnd.h"
+
+class CTrayIcon;
+class CMessageWnd;
+
+class CMainWnd : public CIEWapperWnd {
+public:
+    CMainWnd();
+    ~CMainWnd() override;
+
+    void RestoreMainWindow();
+    // Registers the show hotkey from the options; a taken combination shows a warning box.
+    void RegisterShowHotkey();
+    void ShowTrayMenu();
+    void OpenOptionWindow();
+    void OpenAboutWindow();
+    void ShowUpdatePopup();
+
+    void OnPageTitleChange(std::wstring title) override;
+    void OnPageDocumentComplete(std::wstring url) override;
+    void OnPageNavigateError(std::wstring url) override;
+
+    CTrayIcon* m_pTrayIcon = nullptr;
+    UINT m_nTrayIconId = 1;
+    CInvokeHandler_IsClient m_isClient{L"IsTavnelClient"};
+    CInvokeHandler_ShowMessageWnd m_showMessageWnd{L"ShowMessageWnd"};
+    CInvokeHandler_GetAppVersion m_getAppVersion{L"GetAppVersion"};
+    COptionWnd::CInvokeHandler_GetOptionData m_getOptionData{L"GetOptionData"};
+    COptionWnd::CInvokeHandler_SetOptionData m_setOptionData{L"SetOptionData"};
+    CInvokeHandler_GetCustomOptionData m_getCustomOptionData{L"GetCustomOptionData"};
+    CInvokeHandler_SetCustomOptionData m_setCustomOptionData{L"SetCustomOptionData"};
+    CInvokeHandler_SetCookie m_setCookie{L"SetCookie"};
+    CInvokeHandler_GetCookie m_getCookie{L"GetCookie"};
+    CInvokeHandler_Alert m_alert{L"Alert"};
+    CInvokeHandler_OpenOptionWnd m_openOptionWnd{L"OpenOptionWnd"};
+    CMainDispatchImp* m_pDispatch = nullptr;
+    COptionWnd m_wndOption;
+    CAboutWnd m_wndAbout;
+    CMessageWnd* m_pUpdatePopup = nullptr;
+    int m_nHotkeyId;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    int OnCreate(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
+    void OnClose();
+    void OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnExit();
+    // Adds the tray icon when a tray runs and it is not shown yet; false when none can be.
+    bool EnsureTrayIcon();
+
+    bool m_bTrayIconShown = false;
+    CMainPageRecovery m_pageRecovery;
+};
