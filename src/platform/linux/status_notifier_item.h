@@ -40,10 +40,10 @@ private:
     bool Export();
     void EmitSignal(const char* name);
     static void OnMethodCall(GDBusConnection*, const char*, const char*, const char*,
-                             const char* method, GVariant* parameters,
-                             GDBusMethodInvocation* invocation, gpointer self);
+                             const char* method, GVariant*, GDBusMethodInvocation* invocation,
+                             gpointer data);
     static GVariant* OnGetProperty(GDBusConnection*, const char*, const char*, const char*,
-                                   const char* property, GError**, gpointer self);
+                                   const char* property, GError**, gpointer data);
 
     ClickHandler m_onClick;
     HICON m_hIcon;
