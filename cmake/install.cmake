@@ -7,7 +7,6 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 install(TARGETS SongDeck RunSongDeck DESTINATION ${SONGDECK_PROGRAM_SUBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/res/ DESTINATION ${SONGDECK_PROGRAM_SUBDIR}/res
         PATTERN ".gitkeep" EXCLUDE)
-install(FILES ${CMAKE_BINARY_DIR}/res/service.js DESTINATION ${SONGDECK_PROGRAM_SUBDIR}/res)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/ DESTINATION ${SONGDECK_PROGRAM_SUBDIR}/icons)
 # The application icon (resource 128) for menus and launchers.
 foreach(size 32 48 64)
