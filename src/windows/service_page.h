@@ -3,7 +3,7 @@
 
 #include <string>
 
-// Whether a reported URL is the start page: http, the service's web host (the deployment's or
-// test.ini's, with its port), path "/m" with nothing after it; scheme and host without regard
-// to case.
+// Whether a reported URL is the start page the client goes to: its scheme, the service's web
+// host (the deployment's or test.ini's, with its port), path "/m" with nothing after it; scheme
+// and host without regard to case.
 bool IsServiceStartPage(const std::wstring& url);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/hotkey.h"
+#include "integration/beside_executable.h"
 #include "app/environment.h"
 #include "app/helpers.h"
 #include "build_config.h"
@@ -126,6 +127,15 @@ TEST(ServiceStartPage, OnlyThePlainStartPageOfTheWebHostCounts) {
     EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L".attacker.example/m"));
     EXPECT_FALSE(IsServiceStartPage(L"http://" + host + L":8080/m"));
     EXPECT_FALSE(IsServiceStartPage(L""));
+}
+
+TEST(ServiceStartPage, FollowsTheWebHostAndSchemeThatTestIniNames) {
+    updatetest::FileBesideExecutable testIni(
+        "test.ini", "[CLIENT_PROFILE_SHEET]\nWEB_HOST=127.0.0.1:8443\nHTTPS_ONLY=1\n");
+    EXPECT_TRUE(IsServiceStartPage(L"https://127.0.0.1:8443/m"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://127.0.0.1:8443/m"));
+    EXPECT_FALSE(IsServiceStartPage(L"https://127.0.0.1/m"));
+    EXPECT_FALSE(IsServiceStartPage(L"http://" + Utf8ToWide(SONGDECK_WEB_HOST) + L"/m"));
 }
 
 }  // namespace
