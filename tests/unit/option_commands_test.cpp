@@ -40,6 +40,17 @@ protected:
     HRESULT Get(Args& args, Result& result) {
         return Call(m_get, DISPATCH_METHOD, args, &result.value);
     }
+    // The page's usual calls: a value then a data name, or a data name alone.
+    void SetNumber(LONG value, const wchar_t* dataName) {
+        Args args;
+        args.Int(value).Text(dataName);
+        Set(args);
+    }
+    HRESULT GetNamed(const wchar_t* dataName, Result& result) {
+        Args args;
+        args.Text(dataName);
+        return Get(args, result);
+    }
     std::string ConfigText() const {
         std::ifstream file(m_env.UserData() / "config.ini");
         std::stringstream text;
@@ -85,22 +96,16 @@ TEST_F(OptionCommands, AutoUpdateKeepsTheSignedLowSixteenBits) {
     scriptTrue.Bool(true).Text(L"AUTOUPDATE");
     Set(scriptTrue);
     EXPECT_EQ(GetClientOptions().autoUpdate, -1);
-    Args name;
-    name.Text(L"AUTOUPDATE");
     Result on;
-    ASSERT_EQ(Get(name, on), S_OK);
+    ASSERT_EQ(GetNamed(L"AUTOUPDATE", on), S_OK);
     EXPECT_EQ(on.value.vt, VT_BOOL);
     EXPECT_EQ(on.value.boolVal, 1);
-    Args zero;
-    zero.Int(0).Text(L"AUTOUPDATE");
-    Set(zero);
+    SetNumber(0, L"AUTOUPDATE");
     EXPECT_EQ(GetClientOptions().autoUpdate, 0);
-    Args highBitsOnly;
-    highBitsOnly.Int(0x10000).Text(L"AUTOUPDATE");
-    Set(highBitsOnly);
+    SetNumber(0x10000, L"AUTOUPDATE");
     EXPECT_EQ(GetClientOptions().autoUpdate, 0);
     Result off;
-    ASSERT_EQ(Get(name, off), S_OK);
+    ASSERT_EQ(GetNamed(L"AUTOUPDATE", off), S_OK);
     EXPECT_EQ(off.value.boolVal, 0);
     EXPECT_EQ(Lines(),
               (std::vector<std::string>{"call SetOptionData, DataName:AUTOUPDATE, value:ture",
@@ -111,28 +116,18 @@ TEST_F(OptionCommands, AutoUpdateKeepsTheSignedLowSixteenBits) {
 }
 
 TEST_F(OptionCommands, HotkeyValuesChangeOnlyTheRecordUntilItIsSaved) {
-    Args vk;
-    vk.Int(70).Text(L"HOTKEY_VK");
-    Set(vk);
-    Args modifiers;
-    modifiers.Int(6).Text(L"HOTKEY_MODIFIERS");
-    Set(modifiers);
-    Args name;
-    name.Text(L"HOTKEY_VK");
+    SetNumber(70, L"HOTKEY_VK");
+    SetNumber(6, L"HOTKEY_MODIFIERS");
     Result result;
-    ASSERT_EQ(Get(name, result), S_OK);
+    ASSERT_EQ(GetNamed(L"HOTKEY_VK", result), S_OK);
     EXPECT_EQ(result.value.vt, VT_INT);
     EXPECT_EQ(result.value.intVal, 70);
     EXPECT_EQ(ConfigText().find("VK"), std::string::npos);
-    Args wide;
-    wide.Int(0x12345).Text(L"HOTKEY_VK");
-    Set(wide);
+    SetNumber(0x12345, L"HOTKEY_VK");
     EXPECT_EQ(GetClientOptions().vk, 0x2345);
     EXPECT_EQ(GetClientOptions().modifiers, 6);
-    Args modifiersName;
-    modifiersName.Text(L"HOTKEY_MODIFIERS");
     Result mods;
-    ASSERT_EQ(Get(modifiersName, mods), S_OK);
+    ASSERT_EQ(GetNamed(L"HOTKEY_MODIFIERS", mods), S_OK);
     EXPECT_EQ(mods.value.vt, VT_INT);
     EXPECT_EQ(mods.value.intVal, 6);
     EXPECT_EQ(Lines(), (std::vector<std::string>{
