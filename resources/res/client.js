@@ -28,14 +28,29 @@ var SongDeck = (function () {
                 return false;
             }
         },
-        // Calls a command; fallback when it is missing or fails.
+        // Calls a command; fallback when it is missing or fails. The member is called where it
+        // is named: the Windows engine cannot read a command of window.external as a function
+        // value (no typeof, no apply), and it counts the arguments it is given.
         call: function (name, args, fallback) {
+            var a = args || [];
             try {
                 var ext = external();
-                if (ext == null || typeof ext[name] !== "function") {
+                var value;
+                if (ext == null) {
+                    return fallback;
+                } else if (a.length === 0) {
+                    value = ext[name]();
+                } else if (a.length === 1) {
+                    value = ext[name](a[0]);
+                } else if (a.length === 2) {
+                    value = ext[name](a[0], a[1]);
+                } else if (a.length === 3) {
+                    value = ext[name](a[0], a[1], a[2]);
+                } else if (a.length === 4) {
+                    value = ext[name](a[0], a[1], a[2], a[3]);
+                } else {
                     return fallback;
                 }
-                var value = ext[name].apply(ext, args || []);
                 return value === undefined ? fallback : value;
             } catch (e) {
                 return fallback;
