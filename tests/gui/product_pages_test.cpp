@@ -241,5 +241,12 @@ TEST_F(ProductPages, TheAboutPageAndTheUpdatePopupTakeTheirPagesSizes) {
     PumpFor(1500);
     EXPECT_FALSE(TakeScreenshot("page_about_and_update").empty());
     popup->SendMessage(WM_CLOSE);
-    about.DestroyWindow();
+
+    // The about page's one button closes its window through a command without arguments.
+    const std::string id = WindowId("关于 Quorvi");
+    ASSERT_FALSE(id.empty());
+    Keys(id, "Tab");
+    Keys(id, "Return");
+    EXPECT_TRUE(PumpUntil([&] { return about.GetSafeHwnd() == nullptr; }, 5000))
+        << "the close button did not close the about window";
 }
