@@ -168,6 +168,13 @@ TEST_F(ProductPages, TheStartPageLeadsToTheServiceStartPage) {
     EXPECT_FALSE(TakeScreenshot("page_main").empty());
     ASSERT_TRUE(PumpUntil([&] { return !wnd.m_stopped.empty(); }, 10000));
     EXPECT_EQ(wnd.m_stopped.front(), GetServiceStartUrl());
+
+    // Back on the start page after a failed attempt, it waits for the user instead.
+    wnd.NavigateTo(ProductPage(L"main.html"));
+    ASSERT_TRUE(PumpUntil([&] { return wnd.m_nLoaded == 2; }, 15000));
+    PumpFor(2000);
+    EXPECT_EQ(wnd.m_stopped.size(), 1u) << "the start page tried the service again on its own";
+    EXPECT_FALSE(TakeScreenshot("page_main_offline").empty());
 }
 
 TEST_F(ProductPages, TheOptionPageCapturesAHotkeyAndSwitchesStartAtLogin) {
