@@ -57,15 +57,14 @@ void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& clien
     }
     const LONGLONG version = InstalledVersion(client);
     CStagedUpdate stage(stageDir, programDir);
-    stage.Apply([version](const std::wstring& dir, std::vector<std::wstring>& names) {
-        const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &names);
+    stage.Apply([version](const std::wstring& dir, std::vector<ManifestFile>& files) {
+        const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &files);
         if (check != StagedUpdateCheck::Valid) {
             WriteLog(warning, L"RunSongDeck: staged update refused (check %d)",
                      static_cast<int>(check));
         }
         return check == StagedUpdateCheck::Valid;
     });
-    SwapDeliveredLauncher(programDir);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "staged_update.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -9,22 +10,24 @@
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "platform/process.h"
-#include "update/manifest_files.h"
+#include "update/update_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
-constexpr wchar_t kLauncherName[] = L"RunSongDeck";
-constexpr wchar_t kDeliveredLauncherName[] = L"RunSongDeck2";
+
+std::wstring DeliveredLauncherFileName() {
+    return std::wstring(kDeliveredLauncherName) + kExecutableSuffix;
+}
 
 // The mode a placed file takes: that of the file it replaces, so an executable stays one; a
 // delivered launcher takes the launcher's.
 fs::perms ModeFor(const std::wstring& programDir, const std::wstring& name) {
     std::error_code error;
     std::wstring model = programDir + name;
-    if (name == std::wstring(kDeliveredLauncherName) + kExecutableSuffix) {
+    if (name == DeliveredLauncherFileName()) {
         model = programDir + kLauncherName + kExecutableSuffix;
     }
     const fs::file_status status = fs::status(PathFromWide(model), error);
@@ -40,8 +43,9 @@ fs::perms ModeFor(const std::wstring& programDir, const std::wstring& name) {
 CStagedUpdate::CStagedUpdate(std::wstring stageDir, std::wstring programDir)
     : m_strStageDir(std::move(stageDir)), m_strProgramDir(std::move(programDir)) {}
 
-bool CStagedUpdate::AreStagedFiles(const std::vector<std::wstring>& names) const {
-    for (const std::wstring& name : names) {
+bool CStagedUpdate::AreStagedFiles(const std::vector<ManifestFile>& files) const {
+    for (const ManifestFile& file : files) {
+        const std::wstring& name = file.name;
         if (name.empty() || name == L"." || name == L".." || name == kStagedManifestName ||
             name.find_first_of(L"/\\") != std::wstring::npos) {
             return false;
@@ -57,31 +61,46 @@ bool CStagedUpdate::AreStagedFiles(const std::vector<std::wstring>& names) const
     return true;
 }
 
-// Puts a copy of the staged file beside its target under a temporary name: a hard link when
-// both folders share a file system, else a copy flushed to disk. The stage stays whole.
-bool CStagedUpdate::PlaceBesideTarget(const std::wstring& name, std::wstring& placed) const {
-    const fs::path from = PathFromWide(m_strStageDir + name);
-    placed = m_strProgramDir + kPlacedPrefix + name;
-    const fs::path to = PathFromWide(placed);
-    std::error_code error;
-    fs::remove(to, error);
-    fs::create_hard_link(from, to, error);
-    if (error) {
-        error.clear();
-        if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error) ||
-            !FlushToDisk(placed)) {
+// Puts a copy of the staged file beside its target under a temporary name, checked against
+// its digest as it is copied: the bytes placed are the bytes checked, whatever happens to the
+// staged file meanwhile. The stage stays whole.
+StageResult CStagedUpdate::PlaceBesideTarget(const ManifestFile& file, std::wstring& placed) const {
+    placed = m_strProgramDir + kPlacedPrefix + file.name;
+    switch (CopyFileVerified(m_strStageDir + file.name, placed, file.digest)) {
+        case VerifiedCopy::Copied:
+            break;
+        case VerifiedCopy::Unwritable:
             WriteLog(warning, L"RunSongDeck: cannot copy \"%ls\" into the program folder",
-                     name.c_str());
-            fs::remove(to, error);
-            return false;
-        }
+                     file.name.c_str());
+            return StageResult::kFailed;
+        default:
+            WriteLog(warning,
+                     L"RunSongDeck: staged file \"%ls\" unreadable or changed after its check",
+                     file.name.c_str());
+            return StageResult::kRejected;
     }
-    fs::permissions(to, ModeFor(m_strProgramDir, name), error);
-    return !error;
+    std::error_code error;
+    fs::permissions(PathFromWide(placed), ModeFor(m_strProgramDir, file.name), error);
+    return error ? StageResult::kFailed : StageResult::kApplied;
 }
 
+void CStagedUpdate::RemovePlacedCopies() const {
+    const std::wstring prefix = kPlacedPrefix;
+    std::error_code error;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(PathFromWide(m_strProgramDir), error)) {
+        if (WideFromPath(entry.path().filename()).starts_with(prefix)) {
+            std::error_code ignored;
+            fs::remove(entry.path(), ignored);
+        }
+    }
+}
+
+// The manifest goes first: a stop part-way then leaves files the next update may use, never a
+// stage that looks tampered with.
 void CStagedUpdate::EmptyStage() const {
     std::error_code error;
+    fs::remove(PathFromWide(m_strStageDir + kStagedManifestName), error);
     for (const fs::directory_entry& entry :
          fs::directory_iterator(PathFromWide(m_strStageDir), error)) {
         std::error_code ignored;
@@ -94,8 +113,9 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
     if (!fs::exists(PathFromWide(m_strStageDir + kStagedManifestName), error)) {
         return StageResult::kNothingStaged;
     }
-    std::vector<std::wstring> names;
-    if (!verify(m_strStageDir, names) || !AreStagedFiles(names)) {
+    RemovePlacedCopies();
+    std::vector<ManifestFile> files;
+    if (!verify(m_strStageDir, files) || !AreStagedFiles(files)) {
         WriteLog(warning, L"RunSongDeck: the staged update does not verify; it is not applied");
         return StageResult::kRejected;
     }
@@ -103,37 +123,30 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
     // rename. A stop before the renames leaves the old version; one during them leaves the
     // stage whole, so the next start completes the update.
     std::vector<std::wstring> placed;
-    for (const std::wstring& name : names) {
+    for (const ManifestFile& file : files) {
         std::wstring path;
-        if (!PlaceBesideTarget(name, path)) {
-            for (const std::wstring& done : placed) {
-                fs::remove(PathFromWide(done), error);
-            }
-            return StageResult::kFailed;
+        const StageResult result = PlaceBesideTarget(file, path);
+        if (result != StageResult::kApplied) {
+            RemovePlacedCopies();
+            return result;
         }
         placed.push_back(path);
     }
-    for (size_t i = 0; i < names.size(); ++i) {
-        fs::rename(PathFromWide(placed[i]), PathFromWide(m_strProgramDir + names[i]), error);
+    for (size_t i = 0; i < files.size(); ++i) {
+        fs::rename(PathFromWide(placed[i]), PathFromWide(m_strProgramDir + files[i].name), error);
         if (error) {
-            WriteLog(warning, L"RunSongDeck: cannot replace \"%ls\"", names[i].c_str());
+            WriteLog(warning, L"RunSongDeck: cannot replace \"%ls\"", files[i].name.c_str());
             return StageResult::kFailed;
         }
+    }
+    if (std::any_of(files.begin(), files.end(), [](const ManifestFile& file) {
+            return file.name == DeliveredLauncherFileName();
+        })) {
+        SwapDeliveredLauncher(m_strProgramDir);
     }
     FlushToDisk(m_strProgramDir);
     EmptyStage();
     WriteLog(info, L"RunSongDeck: applied the staged update (%d files)",
-             static_cast<int>(names.size()));
+             static_cast<int>(files.size()));
     return StageResult::kApplied;
-}
-
-bool SwapDeliveredLauncher(const std::wstring& programDir) {
-    const fs::path delivered =
-        PathFromWide(programDir + kDeliveredLauncherName + kExecutableSuffix);
-    std::error_code error;
-    if (!fs::is_regular_file(delivered, error)) {
-        return false;
-    }
-    fs::rename(delivered, PathFromWide(programDir + kLauncherName + kExecutableSuffix), error);
-    return !error;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "update/manifest_files.h"
+
 enum class StageResult {
     kNothingStaged,  // no staged manifest: the current version runs
     kRejected,       // the stage does not verify or names a file it cannot: left untouched
@@ -13,28 +15,29 @@ enum class StageResult {
     kApplied,        // every file in place, the update folder emptied
 };
 
-// Decides whether the staged files may be applied (signature and digests) and names the files
-// it checked, which are the ones applied; it moves nothing.
+// Decides whether the staged files may be applied (signature and digests) and gives the files
+// it checked with their digests, which are the ones applied; it moves nothing.
 using StageVerifier =
-    std::function<bool(const std::wstring& stageDir, std::vector<std::wstring>& names)>;
+    std::function<bool(const std::wstring& stageDir, std::vector<ManifestFile>& files)>;
 
 class CStagedUpdate {
 public:
     // Both folders end with a path separator.
     CStagedUpdate(std::wstring stageDir, std::wstring programDir);
 
+    // A RunSongDeck2 among the applied files becomes the launcher before the stage is emptied;
+    // one that the apply did not place is never swapped in here.
     StageResult Apply(const StageVerifier& verify);
 
 private:
     // Every name a plain file name, its file a regular file of the stage and no link.
-    bool AreStagedFiles(const std::vector<std::wstring>& names) const;
-    bool PlaceBesideTarget(const std::wstring& name, std::wstring& placed) const;
+    bool AreStagedFiles(const std::vector<ManifestFile>& files) const;
+    // kApplied when the copy lies beside its target.
+    StageResult PlaceBesideTarget(const ManifestFile& file, std::wstring& placed) const;
+    // Copies an earlier apply left when it was stopped.
+    void RemovePlacedCopies() const;
     void EmptyStage() const;
 
     std::wstring m_strStageDir;
     std::wstring m_strProgramDir;
 };
-
-// A RunSongDeck2 delivered by an update becomes the launcher; a rename, so that there is a
-// launcher at every moment. True when one was swapped in.
-bool SwapDeliveredLauncher(const std::wstring& programDir);

@@ -35,6 +35,8 @@ public:
     bool Write(const void* data, size_t size);
     // Cuts the file to size bytes and continues writing there.
     bool Truncate(uint64_t size);
+    // Forces the bytes written so far to the disk.
+    bool Flush();
     void Close();
 
 private:

@@ -4,17 +4,11 @@
 #include "app/helpers.h"
 #include "app/log.h"
 #include "app/update_channel.h"
-#include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "update/manifest_files.h"
 #include "update/update_files.h"
 #include "update/update_messages.h"
 #include "update/update_progress_dlg.h"
-
-namespace {
-constexpr wchar_t kLauncherName[] = L"RunSongDeck";
-constexpr wchar_t kDeliveredLauncherName[] = L"RunSongDeck2";
-}  // namespace
 
 CClientUpdater::CClientUpdater(CNotifyProxy* proxy, LONGLONG currentVersion)
     : CUpdater(proxy, currentVersion, GetUserAgent()) {}
@@ -34,13 +28,7 @@ std::wstring CClientUpdater::GetUpdateDirectory() {
 }
 
 void CClientUpdater::SwapLauncher() {
-    const std::wstring dir = GetModuleDirectory(nullptr);
-    const std::wstring delivered = dir + kDeliveredLauncherName + kExecutableSuffix;
-    if (FileExists(delivered)) {
-        const std::wstring launcher = dir + kLauncherName + kExecutableSuffix;
-        DeleteFileAt(launcher);
-        MoveFileReplacing(delivered, launcher);
-    }
+    SwapDeliveredLauncher(GetModuleDirectory(nullptr));
 }
 
 BOOL CClientUpdater::StartCheck(BOOL interactive) {

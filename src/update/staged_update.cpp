@@ -8,8 +8,18 @@
 #include "update/update_files.h"
 #include "update/xml_document.h"
 
+namespace {
+
+bool IsStagedWhole(const std::wstring& folder, const ManifestFile& file) {
+    const std::wstring path = folder + file.name;
+    return FileExists(path) &&
+           (file.digest.empty() || DigestOfFileLike(file.digest, path) == file.digest);
+}
+
+}  // namespace
+
 StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion,
-                                     std::vector<std::wstring>* verifiedNames) {
+                                     std::vector<ManifestFile>* verifiedFiles) {
     std::string manifest;
     if (!ReadWholeFile(folder + kStagedManifestName, kMaxManifestBytes, manifest)) {
         return StagedUpdateCheck::NoManifest;
@@ -31,26 +41,29 @@ StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG curren
         return StagedUpdateCheck::BadManifest;
     }
     std::vector<ManifestFile> needed;
+    std::vector<ManifestFile> others;
     for (ManifestFile& file : ReadManifestFiles(root)) {
-        if (file.IsNeededBy(currentVersion)) {
-            needed.push_back(std::move(file));
-        }
+        (file.IsNeededBy(currentVersion) ? needed : others).push_back(std::move(file));
     }
     if (!CanStageFiles(needed, signedStage)) {
         return StagedUpdateCheck::BadManifest;
     }
     for (const ManifestFile& file : needed) {
-        const std::wstring path = folder + file.name;
-        if (!FileExists(path) ||
-            (!file.digest.empty() && DigestOfFileLike(file.digest, path) != file.digest)) {
+        if (!IsStagedWhole(folder, file)) {
             return StagedUpdateCheck::FileMismatch;
         }
     }
-    if (verifiedNames != nullptr) {
-        verifiedNames->clear();
-        for (const ManifestFile& file : needed) {
-            verifiedNames->push_back(file.name);
+    if (verifiedFiles != nullptr) {
+        // Files the installed version seems not to need go in too when they are staged whole:
+        // after a stop half-way through an update the installed version may already read as
+        // the new one, and the rest of the stage must still follow.
+        std::vector<ManifestFile> staged = needed;
+        for (ManifestFile& file : others) {
+            if (!file.digest.empty() && IsStagedWhole(folder, file)) {
+                staged.push_back(std::move(file));
+            }
         }
+        *verifiedFiles = CanStageFiles(staged, signedStage) ? std::move(staged) : std::move(needed);
     }
     return StagedUpdateCheck::Valid;
 }

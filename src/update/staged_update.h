@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "update/manifest_files.h"
 
 enum class StagedUpdateCheck {
     Valid,
@@ -18,7 +19,7 @@ enum class StagedUpdateCheck {
 // Checks folder (ending in a separator) without changing anything in it: update.xml against
 // update.xml.sig with the built-in keys (when the build holds any), then every file the
 // manifest lists for a client at currentVersion (0: every listed file) against its digest.
-// When the stage is valid and verifiedNames is given, it receives the names of those files, so
-// that exactly the checked files are applied.
+// When the stage is valid and verifiedFiles is given, it receives those files and every other
+// listed file that is staged with a matching digest, so that the stage is applied whole.
 StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion,
-                                     std::vector<std::wstring>* verifiedNames = nullptr);
+                                     std::vector<ManifestFile>* verifiedFiles = nullptr);

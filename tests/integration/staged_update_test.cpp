@@ -4,25 +4,35 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "app/helpers.h"
 #include "staged_update.h"
 #include "unit/temp_folder.h"
+#include "update/update_files.h"
 #include "update_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A verifier that accepts the stage and names the given files as the ones it checked.
-StageVerifier Trusting(std::vector<std::wstring> names) {
-    return [names](const std::wstring&, std::vector<std::wstring>& checked) {
-        checked = names;
+ManifestFile Listed(const std::wstring& name, const std::string& bytes = "") {
+    ManifestFile file;
+    file.name = name;
+    file.digest = bytes.empty() ? L"" : MD5OfBuffer(bytes.data(), bytes.size());
+    return file;
+}
+
+// A verifier that accepts the stage and gives the given files as the ones it checked.
+StageVerifier Trusting(std::vector<ManifestFile> files) {
+    return [files](const std::wstring&, std::vector<ManifestFile>& checked) {
+        checked = files;
         return true;
     };
 }
-const StageVerifier kDistrusted = [](const std::wstring&, std::vector<std::wstring>&) {
+const StageVerifier kDistrusted = [](const std::wstring&, std::vector<ManifestFile>&) {
     return false;
 };
 
@@ -47,7 +57,7 @@ protected:
         for (const auto& [name, bytes] : files) {
             m_root.Write("stage/" + name, bytes);
             listed.push_back({linkFolder + name, updatetest::Md5Of(bytes), 0});
-            m_staged.emplace_back(name.begin(), name.end());
+            m_staged.push_back(Listed(std::wstring(name.begin(), name.end()), bytes));
         }
         m_root.Write("stage/update.xml", updatetest::BuildManifest(10000020000, {}, listed));
         m_root.Write("stage/update.txt", "notes\r\n");
@@ -66,11 +76,16 @@ protected:
     StageVerifier Trusted() const { return Trusting(m_staged); }
 
     TempFolder m_root;
-    std::vector<std::wstring> m_staged;
+    std::vector<ManifestFile> m_staged;
 };
 
 TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheStage) {
     Stage({{"SongDeck", "new client"}, {"libextra.so", "new library"}});
+    // What a stopped apply may have left: a copy beside its target, and a target that is the
+    // staged file itself (a hard link, as earlier launchers placed files).
+    WriteProgram(".songdeck-new-libold.so", "a copy of an earlier update");
+    fs::create_hard_link(m_root.path() / "stage" / "libextra.so",
+                         m_root.path() / "program" / "libextra.so");
     EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(Program("libextra.so"), "new library");
@@ -91,7 +106,8 @@ TEST_F(StagedUpdateTest, StageThatDoesNotVerifyOrNamesUnsafeFilesIsLeftWhole) {
     // Names that are no plain file of the stage are refused whatever a verifier says.
     for (const wchar_t* name :
          {L"..", L".", L"", L"update.xml", L"../SongDeck", L"x/SongDeck", L"missing"}) {
-        EXPECT_EQ(Update().Apply(Trusting({L"SongDeck", name})), StageResult::kRejected);
+        EXPECT_EQ(Update().Apply(Trusting({Listed(L"SongDeck"), Listed(name)})),
+                  StageResult::kRejected);
     }
     EXPECT_EQ(Program("SongDeck"), "old client");
     EXPECT_EQ(StageEntries(), 3u);
@@ -137,7 +153,7 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     std::ofstream(stage / "update.xml", std::ios::binary)
         << updatetest::BuildManifest(10000020000, {}, {{"files/SongDeck", "", 0}});
     EXPECT_EQ(CStagedUpdate(stage.wstring() + L"/", m_root.wide(L"program/"))
-                  .Apply(Trusting({L"SongDeck"})),
+                  .Apply(Trusting({Listed(L"SongDeck", "new client")})),
               StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
@@ -145,10 +161,42 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     fs::remove_all(stage);
 }
 
-TEST_F(StagedUpdateTest, DeliveredLauncherBecomesTheLauncherAndIsExecutable) {
+TEST_F(StagedUpdateTest, StagedFileChangedAfterItsCheckIsNeverPlaced) {
+    // Whatever the staged file becomes between the check and the copy, by a new file under its
+    // name or by new bytes in place, only the checked bytes may reach the program folder.
+    const std::vector<std::function<void(const fs::path&)>> changes{
+        [&](const fs::path& staged) {
+            m_root.Write("other", "other client");
+            fs::rename(m_root.path() / "other", staged);
+        },
+        [](const fs::path& staged) { std::ofstream(staged, std::ios::binary) << "other client"; },
+    };
+    for (const auto& change : changes) {
+        Stage({{"libextra.so", "new library"}, {"SongDeck", "new client"}});
+        const StageVerifier checkThenChange = [&](const std::wstring&,
+                                                  std::vector<ManifestFile>& checked) {
+            checked = m_staged;
+            change(m_root.path() / "stage" / "SongDeck");
+            return true;
+        };
+        EXPECT_EQ(Update().Apply(checkThenChange), StageResult::kRejected);
+        EXPECT_EQ(Program("SongDeck"), "old client");
+        EXPECT_FALSE(fs::exists(m_root.path() / "program" / "libextra.so"));
+        EXPECT_EQ(ProgramEntries(), 2u) << "a copy was left beside its target";
+        EXPECT_EQ(StageEntries(), 4u);
+    }
+}
+
+TEST_F(StagedUpdateTest, DeliveredLauncherBecomesTheLauncherOnlyWhenTheUpdatePlacedIt) {
+    // One that lies in the program folder without the update placing it stays as it is.
+    WriteProgram("RunSongDeck2", "foreign launcher");
+    Stage({{"SongDeck", "new client"}});
+    EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
+    EXPECT_EQ(Program("RunSongDeck"), "old launcher");
+    fs::remove(m_root.path() / "program" / "RunSongDeck2");
+
     Stage({{"RunSongDeck2", "new launcher"}});
     EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
-    EXPECT_TRUE(SwapDeliveredLauncher(m_root.wide(L"program/")));
     EXPECT_EQ(Program("RunSongDeck"), "new launcher");
     EXPECT_FALSE(fs::exists(m_root.path() / "program" / "RunSongDeck2"));
     EXPECT_EQ(fs::status(m_root.path() / "program" / "RunSongDeck").permissions(), fs::perms(0755));

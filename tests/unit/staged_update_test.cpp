@@ -42,6 +42,30 @@ TEST_F(StagedUpdateFolder, OnlyTheFilesTheRunningVersionNeedsMustBePresent) {
     EXPECT_EQ(Check(0), StagedUpdateCheck::Valid);
 }
 
+TEST_F(StagedUpdateFolder, EveryListedFileStagedWholeIsAppliedWhateverTheInstalledVersion) {
+    Stage("<file><link>a/new.bin</link><md5>" + Md5("new") + "</md5><ver>30</ver></file>" +
+          "<file><link>old.bin</link><md5>" + Md5("old") + "</md5><ver>10</ver></file>");
+    folder.Write("new.bin", "new");
+    const auto applied = [&](LONGLONG running) {
+        std::vector<ManifestFile> files;
+        std::vector<std::wstring> names;
+        EXPECT_EQ(VerifyStagedUpdate(folder.wide(), running, &files), StagedUpdateCheck::Valid);
+        for (const ManifestFile& file : files) {
+            names.push_back(file.name + L":" + file.digest);
+        }
+        return names;
+    };
+    const std::wstring newBin = L"new.bin:" + Utf8ToWide(Md5("new"));
+    const std::wstring oldBin = L"old.bin:" + Utf8ToWide(Md5("old"));
+    // A file the running version does not need, left over with other bytes, stays out.
+    folder.Write("old.bin", "left over");
+    EXPECT_EQ(applied(20), std::vector<std::wstring>{newBin});
+    folder.Write("old.bin", "old");
+    EXPECT_EQ(applied(20), (std::vector<std::wstring>{newBin, oldBin}));
+    // A client already replaced by a stopped update reads as the new version: the rest follows.
+    EXPECT_EQ(applied(30), (std::vector<std::wstring>{newBin, oldBin}));
+}
+
 TEST_F(StagedUpdateFolder, ASignedStageNeedsDigestsAndNamesThatCanStandSideBySide) {
     Stage("<file><link>a.bin</link></file>");
     folder.Write("a.bin", "a");

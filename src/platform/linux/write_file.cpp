@@ -90,6 +90,10 @@ bool CWriteFile::Truncate(uint64_t size) {
            lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
 }
 
+bool CWriteFile::Flush() {
+    return m_nHandle >= 0 && ::fsync(static_cast<int>(m_nHandle)) == 0;
+}
+
 void CWriteFile::Close() {
     if (m_nHandle >= 0) {
         ::close(static_cast<int>(m_nHandle));
