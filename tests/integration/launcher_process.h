@@ -1,5 +1,6 @@
 // Runs the real launcher from a program folder of the test's own, whose "SongDeck" is a script
-// that records how it was started, with the client's folders redirected into the test folder.
+// or a stamped stand-in that records how it was started, with the client's folders redirected
+// into the test folder.
 #pragma once
 
 #include <signal.h>
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "unit/temp_folder.h"
 
@@ -48,34 +51,44 @@ public:
         fs::permissions(Program() / "SongDeck", fs::perms(0755));
     }
 
+    // The client stand-in, stamped with the build's version, in the place of the client.
+    void UseClientStandIn() const {
+        fs::copy_file(SONGDECK_CLIENT_STANDIN_PATH, Program() / "SongDeck",
+                      fs::copy_options::overwrite_existing);
+    }
+
     // Runs the launcher to its end (10 s at most), then waits up to 10 s for the client it
     // started; the client's line, or "" when none was started.
     std::string Run(const std::vector<std::string>& arguments = {}) const {
-        std::vector<std::string> texts{(Program() / "RunSongDeck").string()};
-        texts.insert(texts.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : texts) {
-            argv.push_back(text.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment{
-            "SONGDECK_COMMON_APPDATA=" + (m_root.path() / "common").string(),
-            "SONGDECK_LOCAL_APPDATA=" + (m_root.path() / "local").string(), "PATH=/usr/bin:/bin",
-            "XDG_RUNTIME_DIR=" + Runtime().string()};
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
+        const pid_t pid = Start("RunSongDeck", arguments, {});
+        int status = 0;
+        if (pid <= 0 || !WaitForExit(pid, status) || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
             return "";
         }
-        if (!WaitForExit(pid)) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            return "";
+        return ClientLine();
+    }
+
+    // Runs a program of the folder with the file-system step hook, which stops it just before
+    // its step-th rename, link or unlink (tests/helpers/fs_step_hook.c). True when it was
+    // stopped there, false when it ended by itself before.
+    bool RunStoppedAt(const std::string& program, const std::vector<std::string>& arguments,
+                      long step) const {
+        const pid_t pid = Start(program, arguments,
+                                {"LD_PRELOAD=" + std::string(SONGDECK_FS_STEP_HOOK_PATH),
+                                 "SONGDECK_STOP_AT_STEP=" + std::to_string(step),
+                                 // A sanitizer build's runtime would refuse to come after the hook.
+                                 "ASAN_OPTIONS=verify_asan_link_order=0"});
+        int status = 0;
+        if (pid <= 0 || !WaitForExit(pid, status)) {
+            ADD_FAILURE() << program << " did not end";
+            return false;
         }
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+    // Waits up to 10 s for the line of the client the launcher started; "" when none came.
+    std::string ClientLine() const {
         const fs::path started = Program() / "started.txt";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!fs::exists(started) && std::chrono::steady_clock::now() < deadline) {
@@ -90,15 +103,41 @@ public:
     }
 
 private:
-    static bool WaitForExit(pid_t pid) {
+    pid_t Start(const std::string& program, const std::vector<std::string>& arguments,
+                const std::vector<std::string>& extraEnvironment) const {
+        std::vector<std::string> texts{(Program() / program).string()};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& text : texts) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> environment{
+            "SONGDECK_COMMON_APPDATA=" + (m_root.path() / "common").string(),
+            "SONGDECK_LOCAL_APPDATA=" + (m_root.path() / "local").string(), "PATH=/usr/bin:/bin",
+            "XDG_RUNTIME_DIR=" + Runtime().string()};
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        pid_t pid = 0;
+        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? pid
+                                                                                           : -1;
+    }
+
+    // Waits up to 10 s; a program still running then is killed and false returned.
+    static bool WaitForExit(pid_t pid, int& status) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
             if (::waitpid(pid, &status, WNOHANG) == pid) {
-                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+                return true;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
         return false;
     }
 

@@ -1,6 +1,9 @@
 // The real launcher: it applies a staged update only when the stage verifies, starts the
 // client beside it with an argument, and leaves a running client's files alone.
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -18,16 +21,40 @@ namespace fs = std::filesystem;
 
 const std::string kNewClient = launchertest::ClientScript("new");
 
-// A stage as the client's updater leaves it: the new client, the signed manifest, the notes.
-void StageNewClient(const LauncherFolder& folder,
-                    const CTestSigningKey& key = CTestSigningKey::Development()) {
+struct StagedFile {
+    std::string name;
+    std::string bytes;
+    long long version = 0;  // from which the client needs it; 0: always
+};
+
+// A stage as the client's updater leaves it: the files, the signed manifest, the notes.
+void StageFiles(const LauncherFolder& folder, const std::vector<StagedFile>& files,
+                const CTestSigningKey& key = CTestSigningKey::Development()) {
     fs::create_directories(folder.Stage());
-    const std::string manifest = updatetest::BuildManifest(
-        10000020000, {}, {{"files/SongDeck", updatetest::Md5Of(kNewClient), 0}});
-    folder.root().Write("common/Tavnel/SongDeck/update/SongDeck", kNewClient);
+    std::vector<updatetest::ManifestFile> listed;
+    for (const StagedFile& file : files) {
+        listed.push_back({"files/" + file.name, updatetest::Md5Of(file.bytes), file.version});
+        folder.root().Write("common/Tavnel/SongDeck/update/" + file.name, file.bytes);
+    }
+    const std::string manifest = updatetest::BuildManifest(10000020000, {}, listed);
     folder.root().Write("common/Tavnel/SongDeck/update/update.xml", manifest);
     folder.root().Write("common/Tavnel/SongDeck/update/update.xml.sig", key.Sign(manifest));
     folder.root().Write("common/Tavnel/SongDeck/update/update.txt", "notes\r\n");
+}
+
+void StageNewClient(const LauncherFolder& folder,
+                    const CTestSigningKey& key = CTestSigningKey::Development()) {
+    StageFiles(folder, {{"SongDeck", kNewClient}}, key);
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The launcher an update delivers: the real one with bytes of its own at the end.
+std::string NewLauncher() {
+    return ReadBytes(SONGDECK_LAUNCHER_PATH) + "new launcher";
 }
 
 size_t StageEntries(const LauncherFolder& folder) {
@@ -52,10 +79,14 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
 }
 
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
+    const std::string newLauncher = NewLauncher();
+    const auto stage = [&](const LauncherFolder& f, const CTestSigningKey& key) {
+        StageFiles(f, {{"SongDeck", kNewClient}, {"RunSongDeck2", newLauncher}}, key);
+    };
     const std::vector<std::pair<const char*, std::function<void(const LauncherFolder&)>>> spoils{
         {"unsigned", [](const LauncherFolder& f) { fs::remove(f.Stage() / "update.xml.sig"); }},
         {"signed by a key the build does not trust",
-         [](const LauncherFolder& f) { StageNewClient(f, CTestSigningKey::Generate()); }},
+         [&](const LauncherFolder& f) { stage(f, CTestSigningKey::Generate()); }},
         {"incomplete", [](const LauncherFolder& f) { fs::remove(f.Stage() / "SongDeck"); }},
         {"a file cut short",
          [](const LauncherFolder& f) { fs::resize_file(f.Stage() / "SongDeck", 10); }},
@@ -73,11 +104,16 @@ TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts)
     };
     for (const auto& [what, spoil] : spoils) {
         LauncherFolder folder;
-        StageNewClient(folder);
+        stage(folder, CTestSigningKey::Development());
         spoil(folder);
+        // A delivered launcher that no verified update placed is never swapped in.
+        folder.root().Write("program/RunSongDeck2", newLauncher);
         const size_t entries = StageEntries(folder);
         EXPECT_EQ(folder.Run(), "old run") << what;
         EXPECT_EQ(StageEntries(folder), entries) << what << ": the stage was touched";
+        EXPECT_TRUE(ReadBytes(folder.Program() / "RunSongDeck") ==
+                    ReadBytes(SONGDECK_LAUNCHER_PATH))
+            << what << ": the launcher was replaced";
     }
 }
 
@@ -101,6 +137,110 @@ TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {
     } else {
         unsetenv("XDG_RUNTIME_DIR");
     }
+}
+
+// The client stand-in with a newer version stamped into it, as the release tool makes the
+// client of an update; "" when objcopy fails.
+std::string StandInStamped(const std::string& version) {
+    TempFolder scratch;
+    std::string stamp = version;
+    stamp.resize(32, '\0');
+    scratch.Write("stamp", stamp);
+    const std::string command =
+        "objcopy --update-section .songdeck_version='" + (scratch.path() / "stamp").string() +
+        "' '" + SONGDECK_CLIENT_STANDIN_PATH + "' '" + (scratch.path() / "client").string() + "'";
+    return std::system(command.c_str()) == 0 ? scratch.Read("client") : "";
+}
+
+std::vector<std::string> PlacedCopies(const LauncherFolder& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Program())) {
+        if (entry.path().filename().string().starts_with(".songdeck-new-")) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// The launcher stopped at each of its file-system steps while it applies a three-file update
+// (the client, a library, a new launcher), then started again: at every stop a launcher is
+// there and the stage stays until the update is whole; afterwards every file is new. Once
+// the client is replaced the installed version reads as the new one, and the rest of the stage
+// must follow all the same.
+TEST(LauncherTest, AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes) {
+    const std::string newClient = StandInStamped("1.0.2.0");
+    ASSERT_FALSE(newClient.empty()) << "cannot stamp a version into the client stand-in";
+    const std::string oldLauncher = ReadBytes(SONGDECK_LAUNCHER_PATH);
+    const std::string newLauncher = NewLauncher();
+    int stops = 0;
+    int stopsAfterTheSwap = 0;
+    for (long step = 1; step <= 200; ++step) {
+        LauncherFolder folder;
+        folder.UseClientStandIn();
+        folder.root().Write("program/libextra.so", "old library");
+        StageFiles(folder, {{"SongDeck", newClient, 10000020000},
+                            {"libextra.so", "new library", 10000020000},
+                            {"RunSongDeck2", newLauncher, 10000020000}});
+        const auto isNew = [&] {
+            return ReadBytes(folder.Program() / "SongDeck") == newClient &&
+                   ReadBytes(folder.Program() / "libextra.so") == "new library" &&
+                   ReadBytes(folder.Program() / "RunSongDeck") == newLauncher &&
+                   !fs::exists(folder.Program() / "RunSongDeck2");
+        };
+        if (!folder.RunStoppedAt("RunSongDeck", {}, step)) {
+            EXPECT_EQ(folder.ClientLine(), "1.0.2.0 run");
+            EXPECT_TRUE(isNew());
+            break;
+        }
+        ++stops;
+        const std::string launcher = ReadBytes(folder.Program() / "RunSongDeck");
+        EXPECT_TRUE(launcher == oldLauncher || launcher == newLauncher)
+            << "no whole launcher after a stop at step " << step;
+        if (isNew()) {
+            ++stopsAfterTheSwap;
+        } else {
+            EXPECT_TRUE(fs::exists(folder.Stage() / "update.xml"))
+                << "a stop at step " << step << " left a half update and no stage";
+        }
+
+        EXPECT_EQ(folder.Run(), "1.0.2.0 run") << "after a stop at step " << step;
+        EXPECT_TRUE(isNew()) << "after a stop at step " << step;
+        EXPECT_EQ(PlacedCopies(folder), std::vector<std::string>{})
+            << "after a stop at step " << step;
+        EXPECT_FALSE(fs::exists(folder.Stage() / "update.xml"))
+            << "the stage stays after a stop at step " << step;
+    }
+    // Placing three files, three renames, the swap and the emptying: a walk with fewer stops
+    // did not reach them.
+    EXPECT_GE(stops, 12);
+    EXPECT_GE(stopsAfterTheSwap, 4);
+    std::cout << "stopped the launcher at " << stops << " steps, " << stopsAfterTheSwap
+              << " of them after the swap\n";
+}
+
+// The client's own launcher swap, stopped at each step and run again: a launcher is there at
+// every moment.
+TEST(LauncherTest, TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped) {
+    int stops = 0;
+    for (long step = 1; step <= 20; ++step) {
+        LauncherFolder folder;
+        folder.UseClientStandIn();
+        folder.root().Write("program/RunSongDeck", "old launcher");
+        folder.root().Write("program/RunSongDeck2", "new launcher");
+        const bool stopped = folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, step);
+        const std::string launcher = folder.root().Read("program/RunSongDeck");
+        EXPECT_TRUE(launcher == "old launcher" || launcher == "new launcher")
+            << "no whole launcher after a stop at step " << step;
+        if (!stopped) {
+            break;
+        }
+        ++stops;
+        ASSERT_TRUE(folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, 0) == false);
+        EXPECT_EQ(folder.root().Read("program/RunSongDeck"), "new launcher");
+        EXPECT_FALSE(fs::exists(folder.Program() / "RunSongDeck2"));
+    }
+    EXPECT_GE(stops, 1);
+    std::cout << "stopped the client's launcher swap at " << stops << " steps\n";
 }
 
 }  // namespace
