@@ -235,7 +235,7 @@ TEST(LauncherTest, TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped) {
             break;
         }
         ++stops;
-        ASSERT_TRUE(folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, 0) == false);
+        ASSERT_FALSE(folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, 0));
         EXPECT_EQ(folder.root().Read("program/RunSongDeck"), "new launcher");
         EXPECT_FALSE(fs::exists(folder.Program() / "RunSongDeck2"));
     }
