@@ -97,15 +97,15 @@ BOOL CMainApp::InitInstance() {
 
 bool CMainApp::BecomeTheRunningClient() {
     // Taken before the window exists, so a second start during this start-up is still a
-    // second instance: it waits for the answer below instead of starting another client.
+    // second instance: it waits for this client's answer instead of starting another one.
     m_pSingleInstance = std::make_unique<platform::SingleInstance>(kMainWndClassName);
-    if (m_pSingleInstance->TryBecomePrimary(
-            [this](const std::string& command) { OnRunningClientCommand(command); })) {
+    if (TakeRunningClientPlace(*m_pSingleInstance, [this](const std::string& command) {
+            OnRunningClientCommand(command);
+        }) == RunningClientPlace::Taken) {
         return true;
     }
     m_pSingleInstance.reset();
-    // Without a place for the lock no client can be found, so this one runs on its own.
-    return SendToRunningClient(kRestoreCommand) == RunningClientAnswer::NoClient;
+    return false;
 }
 
 void CMainApp::OnRunningClientCommand(const std::string& command) {

@@ -35,7 +35,8 @@ public:
     CMainWnd m_wndMain;
 
 private:
-    // False when another client runs: it was asked to show itself instead.
+    // False when another client runs (it was asked to show itself instead) or no place for
+    // the running client can be had.
     bool BecomeTheRunningClient();
     void OnRunningClientCommand(const std::string& command);
     void StartClient();

@@ -1,9 +1,10 @@
 // How processes of the client reach the one that runs: the name of the single-instance lock
-// and socket, and the command words sent to it.
+// and socket, the command words sent to it, and how a start takes the running client's place.
 #pragma once
 
 #include <string>
 
+#include "platform/single_instance.h"
 #include "platform/types.h"
 
 // The main window's class name marks the running client, as it names the lock and socket.
@@ -19,3 +20,15 @@ enum class RunningClientAnswer { Handled, NoClient, NoAnswer };
 
 // Sends the command to the running client and waits until it has been handled.
 RunningClientAnswer SendToRunningClient(const char* command);
+
+enum class RunningClientPlace {
+    Taken,       // this process is the running client now
+    HandedOver,  // another client runs (it was asked to show itself): this one ends
+    Refused,     // no place could be had (logged): no client may start
+};
+
+// Takes the place of the running client, or asks the one that holds it to show itself. A
+// client that ends while it is asked leaves its place free: it is then taken, a few times at
+// most; a client never runs without it.
+RunningClientPlace TakeRunningClientPlace(platform::SingleInstance& place,
+                                          const platform::SingleInstance::CommandHandler& handler);

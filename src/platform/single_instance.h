@@ -5,8 +5,8 @@
 // Race-free: becoming the primary is taking a lock that the system drops when its holder
 // ends, however it ends, so of two clients started at once exactly one is the primary, and a
 // client that was killed leaves nothing that stops the next one. On Linux the lock and the
-// socket are in $XDG_RUNTIME_DIR (else a private folder /tmp/<name>-<uid>, refused when
-// another user owns it or others may write to it).
+// socket are in $XDG_RUNTIME_DIR when it is the user's alone, else in $XDG_CACHE_HOME/<name>/
+// (made 0700; refused when another user owns it or others may write to it).
 #pragma once
 
 #include <functional>
@@ -33,10 +33,12 @@ public:
 
     // Call on the UI thread, before anything slow of the start. True when this process is now
     // the primary: it listens on the UI thread's loop from now on (commands wait until the
-    // loop runs). False only when another client is the primary. Where no private folder for
-    // the lock can be had, the client runs unguarded: true, and the reason on stderr.
+    // loop runs). False when another client is the primary, or when no private folder for the
+    // lock can be had (NoPrivateFolder() then says so): a client never runs unguarded.
     bool TryBecomePrimary(CommandHandler handler);
     bool IsPrimary() const;
+    bool NoPrivateFolder() const { return m_bNoPrivateFolder; }
+    const std::wstring& Name() const { return m_strName; }
 
     enum class SendResult {
         Handled,    // the primary ran the command's handler
@@ -53,6 +55,7 @@ private:
     struct Impl;
     std::wstring m_strName;
     std::unique_ptr<Impl> m_pImpl;
+    bool m_bNoPrivateFolder = false;
 };
 
 }  // namespace platform

@@ -1,12 +1,15 @@
-// A client stand-in for the single-instance tests: becomes the primary or sends to it, and
-// appends what happened to a log file (one line per event, written whole with O_APPEND, so
-// several probes may share one log).
+// A client stand-in for the single-instance tests: takes the running client's place as the
+// client does, or sends to it, and appends what happened to a log file (one line per event,
+// written whole with O_APPEND, so several probes may share one log).
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "app/running_client.h"
 #include "platform/messages.h"
 #include "platform/shell_execute.h"
 #include "platform/single_instance.h"
@@ -42,6 +45,8 @@ std::wstring Wide(const std::string& text) {
 }  // namespace
 
 // instance_probe start <name> <log>: primary, or "restore" sent to the primary.
+// instance_probe start-ending <name> <log>: as start, but a primary that is ending: it ends
+// 300 ms after its first command, which it never answers.
 // instance_probe send <name> <command> <log>: the command sent, the result logged.
 // instance_probe open-url <url>: exit code 0 when a browser was started for the URL.
 int main(int argc, char** argv) {
@@ -55,21 +60,26 @@ int main(int argc, char** argv) {
             NameOf(platform::SingleInstance::SendToPrimary(Wide(argv[2]), argv[3], 5000)));
         return 0;
     }
-    if (mode != "start" || argc != 4) {
+    if ((mode != "start" && mode != "start-ending") || argc != 4) {
         return 2;
     }
     g_log = argv[3];
+    const bool ending = mode == "start-ending";
     platform::InitUiThread();
     platform::SingleInstance instance(Wide(argv[2]));
-    const bool primary = instance.TryBecomePrimary([](const std::string& command) {
-        Log("got " + command);
-        if (command == "exit") {
-            PostQuitMessage(0);
-        }
-    });
-    if (!primary) {
-        Log(std::string("secondary ") +
-            NameOf(platform::SingleInstance::SendToPrimary(Wide(argv[2]), "restore", 5000)));
+    const RunningClientPlace place =
+        TakeRunningClientPlace(instance, [ending](const std::string& command) {
+            Log("got " + command);
+            if (ending) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                _exit(0);
+            }
+            if (command == "exit") {
+                PostQuitMessage(0);
+            }
+        });
+    if (place != RunningClientPlace::Taken) {
+        Log(place == RunningClientPlace::HandedOver ? "secondary" : "refused");
         return 0;
     }
     Log("primary " + std::to_string(getpid()));

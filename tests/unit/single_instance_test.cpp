@@ -1,5 +1,6 @@
 // One running client, with real processes: the probe program beside this test is a client
-// stand-in that becomes the primary or sends its command to the primary.
+// stand-in that takes the running client's place as the client does, or sends its command to
+// the primary.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,12 +13,15 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "app/environment.h"
 #include "platform/module.h"
 #include "platform/single_instance.h"
+#include "platform/text_encoding.h"
 #include "temp_folder.h"
 
 extern char** environ;
@@ -33,12 +37,13 @@ std::string ProbePath() {
     return (self.parent_path() / "songdeck_instance_probe").string();
 }
 
-// A private runtime folder and a name of its own for each test, so tests never meet.
+// A private runtime folder, a cache folder and a name of its own for each test, so tests
+// never meet.
 class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_savedRuntime = getenv("XDG_RUNTIME_DIR") ? getenv("XDG_RUNTIME_DIR") : "";
-        setenv("XDG_RUNTIME_DIR", m_runtime.path().c_str(), 1);
+        Redirect("XDG_RUNTIME_DIR", m_runtime.path().string());
+        Redirect("XDG_CACHE_HOME", m_cache.path().string());
         static int counter = 0;
         m_name = "sdtest-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
         m_log = (m_logs.path() / "events.log").string();
@@ -48,11 +53,17 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        if (m_savedRuntime.empty()) {
-            unsetenv("XDG_RUNTIME_DIR");
-        } else {
-            setenv("XDG_RUNTIME_DIR", m_savedRuntime.c_str(), 1);
+        for (const auto& [name, value] : m_saved) {
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
         }
+    }
+    void Redirect(const std::string& name, const std::string& value) {
+        m_saved.emplace_back(name, getenv(name.c_str()) ? getenv(name.c_str()) : "");
+        setenv(name.c_str(), value.c_str(), 1);
     }
 
     pid_t Spawn(const std::vector<std::string>& args) {
@@ -112,11 +123,20 @@ protected:
     }
     std::string SocketPath() const { return (m_runtime.path() / (m_name + ".socket")).string(); }
 
+    // The client's own log, where a client that may not start says why.
+    static std::string ClientLog() {
+        std::ifstream file(WideToUtf8(GetUserDataDir() + L"SongDeck.log"));
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
     TempFolder m_runtime;
+    TempFolder m_cache;
     TempFolder m_logs;
     std::string m_name;
     std::string m_log;
-    std::string m_savedRuntime;
+    std::vector<std::pair<std::string, std::string>> m_saved;
     std::vector<pid_t> m_children;
 };
 
@@ -127,9 +147,8 @@ TEST_F(SingleInstanceTest, ClientsStartedTogetherLeaveExactlyOnePrimary) {
     }
     ASSERT_TRUE(WaitForLog("secondary", kClients - 1)) << "not every later client finished";
     EXPECT_EQ(1u, CountStartingWith("primary"));
-    EXPECT_EQ(kClients - 1, CountStartingWith("secondary Handled"))
+    EXPECT_EQ(kClients - 1, CountStartingWith("got restore"))
         << "a later client did not reach the primary";
-    EXPECT_EQ(kClients - 1, CountStartingWith("got restore"));
 
     ASSERT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
     const auto lines = LogLines();
@@ -199,33 +218,72 @@ TEST_F(SingleInstanceTest, SilentOrOversizedSendersDoNotStopThePrimary) {
     EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
 }
 
-TEST_F(SingleInstanceTest, RuntimeFolderOthersCanWriteIsNotUsed) {
+TEST_F(SingleInstanceTest, AClientEndingWhileAskedLeavesItsPlaceToTheNextStartAlone) {
+    const pid_t ending = Spawn({"start-ending", m_name, m_log});
+    ASSERT_TRUE(WaitForLog("primary", 1));
+    // Asked to show itself, the old client ends without an answer; the new start takes its
+    // place rather than run without it.
+    const pid_t next = Start();
+    ASSERT_TRUE(WaitForLog("primary", 2)) << "the next start did not take the free place";
+    EXPECT_TRUE(WaitForExit(ending));
+    EXPECT_EQ(1u, CountStartingWith("got restore"));
+    EXPECT_EQ(0u, CountStartingWith("secondary"));
+
+    // So a third start finds it, and one exit ends the only client there is.
+    Start();
+    ASSERT_TRUE(WaitForLog("secondary", 1));
+    EXPECT_EQ(2u, CountStartingWith("primary")) << "two clients run";
+    EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
+    EXPECT_TRUE(WaitForExit(next));
+    EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("restore"));
+}
+
+TEST_F(SingleInstanceTest, WithoutAPrivateRuntimeFolderThePlaceIsInAPrivateCacheFolder) {
     chmod(m_runtime.path().c_str(), 0777);
     Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
     EXPECT_FALSE(std::filesystem::exists(SocketPath()))
         << "the socket must not lie where others can replace it";
-    const std::filesystem::path fallback =
-        "/tmp/" + m_name + "-" + std::to_string(getuid()) + "/" + m_name + ".socket";
-    EXPECT_TRUE(std::filesystem::exists(fallback));
+    const std::filesystem::path folder = m_cache.path() / m_name;
+    EXPECT_TRUE(std::filesystem::exists(folder / (m_name + ".socket")));
+    struct stat info {};
+    ASSERT_EQ(0, stat(folder.c_str(), &info));
+    EXPECT_EQ(0700u, info.st_mode & 0777);
+    // A second start and the exit find it there.
+    Start();
+    ASSERT_TRUE(WaitForLog("secondary", 1));
     EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
-    std::filesystem::remove_all(fallback.parent_path());
+    EXPECT_EQ(1u, CountStartingWith("primary"));
 }
 
-TEST_F(SingleInstanceTest, FallbackFolderOfAnotherUserIsRefused) {
+TEST_F(SingleInstanceTest, APlantedCacheFolderStopsEveryClientFromStarting) {
     unsetenv("XDG_RUNTIME_DIR");
-    const std::filesystem::path planted = "/tmp/" + m_name + "-" + std::to_string(getuid());
+    const std::filesystem::path planted = m_cache.path() / m_name;
     std::filesystem::create_directory(planted);
-    if (chown(planted.c_str(), 65534, 65534) != 0) {
-        std::filesystem::remove(planted);
-        GTEST_SKIP() << "only root can plant a folder of another user";
+    chmod(planted.c_str(), 0777);
+    const pid_t writable = Start();
+    ASSERT_TRUE(WaitForLog("refused", 1)) << "a client ran in a folder others can write";
+    EXPECT_TRUE(WaitForExit(writable));
+    EXPECT_TRUE(std::filesystem::is_empty(planted)) << "nothing may go into that folder";
+    EXPECT_NE(ClientLog().find("FATAL no private folder for the running client's lock"),
+              std::string::npos)
+        << ClientLog();
+
+    chmod(planted.c_str(), 0700);
+    if (chown(planted.c_str(), 65534, 65534) == 0) {
+        Start();
+        ASSERT_TRUE(WaitForLog("refused", 2)) << "a client ran in another user's folder";
+        EXPECT_TRUE(std::filesystem::is_empty(planted));
+        EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("exit"))
+            << "commands must never go through another user's folder";
     }
-    Start();
-    ASSERT_TRUE(WaitForLog("primary", 1)) << "the client must still run, unguarded";
-    EXPECT_TRUE(std::filesystem::is_empty(planted)) << "nothing may go into another's folder";
-    EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("exit"))
-        << "commands must never go through another user's folder";
+    EXPECT_EQ(0u, CountStartingWith("primary"));
+
+    // Once the planted folder is gone, the client makes its own.
     std::filesystem::remove_all(planted);
+    Start();
+    ASSERT_TRUE(WaitForLog("primary", 1));
+    EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
 }
 
 }  // namespace

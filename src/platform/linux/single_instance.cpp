@@ -9,6 +9,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -38,17 +39,50 @@ bool IsPrivateFolder(const std::string& path) {
            (info.st_mode & 022) == 0;
 }
 
-// $XDG_RUNTIME_DIR, else /tmp/<name>-<uid> made private; empty when neither is ours alone.
-std::string RuntimeFolder(const std::string& name) {
-    const char* runtime = getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) {
+// Nobody else may rename a folder of ours inside it and put theirs in its place.
+bool IsSafeParent(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           (info.st_uid == getuid() || info.st_uid == 0) &&
+           ((info.st_mode & 022) == 0 || (info.st_mode & S_ISVTX) != 0);
+}
+
+std::string AbsoluteFromEnvironment(const char* variable) {
+    const char* value = getenv(variable);
+    return value != nullptr && value[0] == '/' ? std::string(value) : std::string();
+}
+
+std::string CacheHome() {
+    std::string cache = AbsoluteFromEnvironment("XDG_CACHE_HOME");
+    if (cache.empty()) {
+        std::string home = AbsoluteFromEnvironment("HOME");
+        if (home.empty()) {
+            const passwd* entry = getpwuid(getuid());
+            home = entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+        }
+        cache = home.empty() ? std::string() : home + "/.cache";
+    }
+    return cache;
+}
+
+// $XDG_RUNTIME_DIR when it is ours alone, else <cache home>/<name> (made private when create);
+// empty when neither can be had. A shared folder such as /tmp is never used: another user
+// could hold the place there first, and then "exit" or a second start would find no client.
+std::string RuntimeFolder(const std::string& name, bool create) {
+    const std::string runtime = AbsoluteFromEnvironment("XDG_RUNTIME_DIR");
+    if (!runtime.empty() && IsPrivateFolder(runtime)) {
         return runtime;
     }
-    const std::string fallback = "/tmp/" + name + "-" + std::to_string(getuid());
-    if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {
+    const std::string cache = CacheHome();
+    if (cache.empty() || (create && g_mkdir_with_parents(cache.c_str(), 0700) != 0) ||
+        !IsSafeParent(cache)) {
         return {};
     }
-    return IsPrivateFolder(fallback) ? fallback : std::string();
+    const std::string folder = cache + "/" + name;
+    if (create && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    return IsPrivateFolder(folder) ? folder : std::string();
 }
 
 struct Paths {
@@ -57,13 +91,14 @@ struct Paths {
     bool ok = false;
 };
 
-Paths PathsFor(const std::wstring& wideName) {
+// Only the primary creates the folder: a sender finds no client where there is none.
+Paths PathsFor(const std::wstring& wideName, bool create) {
     Paths paths;
     const std::string name = detail::ToUtf8(wideName);
     if (name.empty() || name.find('/') != std::string::npos) {
         return paths;
     }
-    const std::string folder = RuntimeFolder(name);
+    const std::string folder = RuntimeFolder(name, create);
     const std::string socketPath = folder + "/" + name + ".socket";
     if (folder.empty() || socketPath.size() >= sizeof(paths.socket.sun_path)) {
         return paths;
@@ -229,14 +264,13 @@ bool SingleInstance::TryBecomePrimary(CommandHandler handler) {
     if (m_pImpl != nullptr) {
         return true;
     }
-    const Paths paths = PathsFor(m_strName);
+    const Paths paths = PathsFor(m_strName, true);
     auto impl = std::make_unique<Impl>();
     impl->handler = std::move(handler);
+    m_bNoPrivateFolder = !paths.ok;
     if (!paths.ok) {
-        // Better a client that runs unguarded than none at all.
         g_printerr("single instance: no private runtime folder (or its path is too long)\n");
-        m_pImpl = std::move(impl);
-        return true;
+        return false;
     }
     impl->lockFd = OpenLockFile(paths.lock);
     struct flock lock = WholeFileLock();
@@ -265,7 +299,7 @@ bool SingleInstance::TryBecomePrimary(CommandHandler handler) {
 SingleInstance::SendResult SingleInstance::SendToPrimary(const std::wstring& name,
                                                          const std::string& command,
                                                          DWORD timeoutMs) {
-    const Paths paths = PathsFor(name);
+    const Paths paths = PathsFor(name, false);
     if (!paths.ok || !IsCommandText(command)) {
         return SendResult::NoPrimary;
     }
