@@ -22,13 +22,20 @@ HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::
     return S_OK;
 }
 
-void StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log) {
+bool StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log) {
+    if (!CustomOptionFits(key, value)) {
+        const UINT valueLength = value.vt == VT_BSTR ? SysStringLen(value.bstrVal) : 0;
+        log += FormatText(L"Key length:%u   Value length:%u, refused: too long",
+                          static_cast<unsigned>(key.size()), valueLength);
+        return false;
+    }
     BOOL stored = SetCustomOption(key, value);
     log += FormatText(L"Key:%ls   ", key.c_str()) + DescribeOptionValue(value);
     // The page is answered as always; the log keeps the refusal.
     if (!stored) {
         log += L", refused by config.ini";
     }
+    return true;
 }
 
 HRESULT CInvokeHandler_GetCustomOptionData::Invoke(REFIID, LCID, WORD wFlags,
@@ -69,8 +76,7 @@ HRESULT CInvokeHandler_SetCustomOptionData::Invoke(REFIID, LCID, WORD wFlags,
         return hr;
     }
     std::wstring log = L"call SetCustomOptionData,";
-    StoreCustomOption(key, *value, log);
-    SetBoolResult(pVarResult, true);
+    SetBoolResult(pVarResult, StoreCustomOption(key, *value, log));
     LogCommandLine(log);
     return S_OK;
 }

@@ -24,4 +24,6 @@ public:
 // result slot (when there is one) and the log text gets "Key:%ls   Value:..." (and a note
 // when config.ini refuses a value).
 HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::wstring& log);
-void StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log);
+// The page's answer: false only for an option past its bounds, whose log text then gives the
+// lengths alone.
+bool StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log);

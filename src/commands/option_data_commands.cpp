@@ -123,6 +123,7 @@ HRESULT CInvokeHandler_SetOptionData::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
         return hr;
     }
     uint16_t value = 0;
+    bool answer = true;
     if (dataName == L"AUTORUN" || dataName == L"AUTOUPDATE") {
         hr = ReadLow16(pDispParams, value);
         if (FAILED(hr)) {
@@ -157,9 +158,9 @@ HRESULT CInvokeHandler_SetOptionData::Invoke(REFIID, LCID, WORD wFlags, DISPPARA
         if (FAILED(hr)) {
             return hr;
         }
-        StoreCustomOption(key, *customValue, log);
+        answer = StoreCustomOption(key, *customValue, log);
     }
-    SetBoolResult(pVarResult, true);
+    SetBoolResult(pVarResult, answer);
     LogCommandLine(log);
     return S_OK;
 }

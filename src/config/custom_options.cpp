@@ -32,7 +32,15 @@ VARIANT GetCustomOption(const std::wstring& name) {
     return result;
 }
 
+bool CustomOptionFits(const std::wstring& name, const VARIANT& value) {
+    return name.size() <= kMaxCustomOptionName &&
+           (value.vt != VT_BSTR || SysStringLen(value.bstrVal) <= kMaxCustomOptionText);
+}
+
 BOOL SetCustomOption(const std::wstring& name, const VARIANT& value) {
+    if (!CustomOptionFits(name, value)) {
+        return FALSE;
+    }
     std::wstring kindKey = name + L"_TYPE";
     std::wstring kind = IntToText(value.vt == VT_BSTR ? VT_BSTR : VT_INT);
     // No conversion: what the 32-bit value field holds is stored. A null BSTR deletes the key,

@@ -257,6 +257,44 @@ TEST_F(OptionCommands, ARefusedCustomValueIsLoggedAndThePageStillGetsTrue) {
     EXPECT_NE(all.find("Value:7, refused by config.ini"), std::string::npos) << all;
 }
 
+TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLogOnlyLengths) {
+    const std::wstring longestName(kMaxCustomOptionName, L'n');
+    const std::wstring longestText(kMaxCustomOptionText, L'v');
+    Args atBounds;
+    atBounds.Text(longestText).Text(longestName);
+    Result stored;
+    ASSERT_EQ(Call(m_setCustom, DISPATCH_METHOD, atBounds, &stored.value), S_OK);
+    EXPECT_EQ(stored.value.boolVal, 1);
+    const std::string before = ConfigText();
+    ASSERT_NE(before.find(std::string(kMaxCustomOptionText, 'v')), std::string::npos);
+
+    Args longName;
+    longName.Text(L"x").Text(longestName + L"n");
+    Args longText;
+    longText.Text(longestText + L"v").Text(L"k").Text(L"CUSTOM");
+    Args numberUnderLongName;
+    numberUnderLongName.Int(5).Text(longestName + L"n").Text(L"CUSTOM");
+    using Call_ = std::pair<CInvokeHandler*, Args*>;
+    for (auto [command, args] : {Call_{&m_setCustom, &longName}, Call_{&m_set, &longText},
+                                 Call_{&m_set, &numberUnderLongName}}) {
+        Result refused;
+        ASSERT_EQ(Call(*command, DISPATCH_METHOD, *args, &refused.value), S_OK);
+        EXPECT_EQ(refused.value.vt, VT_BOOL);
+        EXPECT_EQ(refused.value.boolVal, 0) << "the page must learn the option was not kept";
+    }
+    EXPECT_EQ(ConfigText(), before);
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1],
+              "call SetCustomOptionData,Key length:129   Value length:1, refused: too long");
+    EXPECT_EQ(lines[2],
+              "call SetOptionData, DataName:CUSTOM, Key length:1   Value length:4097, refused: too "
+              "long");
+    EXPECT_EQ(lines[3],
+              "call SetOptionData, DataName:CUSTOM, Key length:129   Value length:0, refused: too "
+              "long");
+}
+
 TEST_F(OptionCommands, ReadsAnswerTrueAndMissingArgumentsFailBeforeAnythingChanges) {
     Args none;
     for (CInvokeHandler* command :
