@@ -190,6 +190,42 @@ TEST_F(CommandPages, PagesAndCookieCommandsShareCookiesButHttpOnlyOnesStayOutOfR
     ClearAllCookies();
 }
 
+TEST_F(CommandPages, AnHttpOnlyCookieAtAPathIsNeitherReplacedNorShadowedThroughPathAttributes) {
+    m_server.On("/acct/login", [](const HttpTestRequest&) {
+        return Html(std::string("<html><head>") + webtest::kHarness +
+                        "</head><body><script>"
+                        "var u=location.origin+'/',r=[];"
+                        "external.SetCookie(u,'sid','x; Path=/acct');"
+                        "external.SetCookie(u,'sid','x; Path=/acct; Max-Age=0');"
+                        "external.SetCookie(u,'','sid=x; Path=/acct');"
+                        "external.SetCookie(u,'sid','x; Path=/acct/deeper');"
+                        "external.SetCookie(u,'sid','x; Path=/');"
+                        "external.SetCookie(u,'sid','kept; Path=/other');"
+                        "r.push(t(()=>external.GetCookie(location.origin+'/acct/','sid')));"
+                        "r.push(t(()=>external.GetCookie(location.origin+'/other/','sid')));"
+                        "var x=new XMLHttpRequest();x.open('GET','/acct/deeper/echo',false);"
+                        "x.send();r.push(x.responseText.split('; ').sort().join(','));"
+                        "done(r);</script></body></html>",
+                    {{"Set-Cookie", "sid=secret-session; Path=/acct; HttpOnly"},
+                     {"Set-Cookie", "pref=1; Path=/acct"}});
+    });
+    m_server.On("/acct/deeper/echo", [](const HttpTestRequest& request) {
+        return HttpTestReply::Text(200, request.Header("Cookie"));
+    });
+    // Only the cookie at a path the server's never reaches is stored; the server's own goes
+    // on alone, still out of the page's reach.
+    EXPECT_EQ(m_wnd.Run(m_server.WideUrl("/acct/login")), L"|kept|pref=1,sid=secret-session");
+    std::istringstream log(Log());
+    int refusals = 0;
+    for (std::string line; std::getline(log, line);) {
+        refusals +=
+            line.find("call SetCookie, URL=" + m_server.Url("/") + ",") != std::string::npos &&
+            line.find("refused by the cookie store") != std::string::npos;
+    }
+    EXPECT_EQ(refusals, 5) << Log();
+    ClearAllCookies();
+}
+
 TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
     m_server.On("/popup.html", [](const HttpTestRequest& request) {
         return Html(

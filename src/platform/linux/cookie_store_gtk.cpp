@@ -2,6 +2,7 @@
 // cookies stay out of the commands' reach, as they stay out of document.cookie.
 #include <libsoup/soup.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -21,85 +22,115 @@ WebKitCookieManager* SharedCookies() {
 
 // Shared with the callback, which may come after a wait has given up.
 struct CookieReply {
+    GList* (*finish)(WebKitCookieManager*, GAsyncResult*, GError**) = nullptr;
     bool done = false;
     bool ok = false;
-    std::string text;
-    bool httpOnlyNamed = false;
+    GList* cookies = nullptr;
+    ~CookieReply() {
+        g_list_free_full(cookies, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+    }
 };
 
-// Asks the store for url's cookies: their script-visible text, and whether an HttpOnly one is
-// called name (when name is given). False when the store did not answer in time.
-bool QueryCookies(const std::wstring& url, const std::string* name, CookieReply* out) {
+void OnCookiesListed(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::shared_ptr<CookieReply>> owner(
+        static_cast<std::shared_ptr<CookieReply>*>(data));
+    CookieReply& reply = **owner;
+    reply.cookies = reply.finish(WEBKIT_COOKIE_MANAGER(source), result, nullptr);
+    reply.done = true;
+}
+
+// The cookies a request to url would carry, or with no url every cookie of the store; null
+// when the store did not answer in time.
+std::shared_ptr<CookieReply> ListCookies(const std::wstring* url) {
     auto reply = std::make_shared<CookieReply>();
-    struct Request {
-        std::shared_ptr<CookieReply> reply;
-        std::string name;
-        bool byName;
-    };
-    auto* request = new Request{reply, name != nullptr ? *name : std::string(), name != nullptr};
-    webkit_cookie_manager_get_cookies(
-        SharedCookies(), WideToUtf8(url).c_str(), nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<Request> owner(static_cast<Request*>(data));
-            CookieReply& answer = *owner->reply;
-            GList* cookies = webkit_cookie_manager_get_cookies_finish(WEBKIT_COOKIE_MANAGER(source),
-                                                                      result, nullptr);
-            for (GList* item = cookies; item != nullptr; item = item->next) {
-                auto* cookie = static_cast<SoupCookie*>(item->data);
-                if (soup_cookie_get_http_only(cookie)) {
-                    answer.httpOnlyNamed =
-                        answer.httpOnlyNamed ||
-                        (owner->byName && owner->name == soup_cookie_get_name(cookie));
-                    continue;
-                }
-                if (!answer.text.empty()) {
-                    answer.text += "; ";
-                }
-                answer.text += soup_cookie_get_name(cookie);
-                answer.text += "=";
-                answer.text += soup_cookie_get_value(cookie);
-            }
-            g_list_free_full(cookies, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-            answer.ok = true;
-            answer.done = true;
-        },
-        request);
+    auto* keep = new std::shared_ptr<CookieReply>(reply);
+    if (url != nullptr) {
+        reply->finish = webkit_cookie_manager_get_cookies_finish;
+        webkit_cookie_manager_get_cookies(SharedCookies(), WideToUtf8(*url).c_str(), nullptr,
+                                          OnCookiesListed, keep);
+    } else {
+        reply->finish = webkit_cookie_manager_get_all_cookies_finish;
+        webkit_cookie_manager_get_all_cookies(SharedCookies(), nullptr, OnCookiesListed, keep);
+    }
     if (!gtk::WaitForBrowser([&] { return reply->done; }, kCookieTimeoutMs)) {
+        return nullptr;
+    }
+    return reply;
+}
+
+// Whether b lies at or below a as cookie paths go ("/acct" holds "/acct/x", not "/acctx").
+bool PathHolds(const std::string& a, const std::string& b) {
+    return b.compare(0, a.size(), a) == 0 &&
+           (b.size() == a.size() || a.back() == '/' || b[a.size()] == '/');
+}
+
+std::string HostOf(SoupCookie* cookie) {
+    const char* domain = soup_cookie_get_domain(cookie);
+    return domain[0] == '.' ? domain + 1 : domain;
+}
+
+// Whether storing added would replace, delete or shadow the HttpOnly cookie existing: the same
+// name, sent to the caller's URL or sent with added to some request (domains and paths meet).
+bool WouldTouchHttpOnly(SoupCookie* existing, SoupCookie* added, GUri* caller) {
+    if (!soup_cookie_get_http_only(existing) ||
+        std::strcmp(soup_cookie_get_name(existing), soup_cookie_get_name(added)) != 0) {
         return false;
     }
-    *out = *reply;
-    return true;
+    if (soup_cookie_applies_to_uri(existing, caller)) {
+        return true;
+    }
+    const bool domainsMeet = soup_cookie_domain_matches(existing, HostOf(added).c_str()) ||
+                             soup_cookie_domain_matches(added, HostOf(existing).c_str());
+    const std::string existingPath = soup_cookie_get_path(existing);
+    const std::string addedPath = soup_cookie_get_path(added);
+    return domainsMeet &&
+           (PathHolds(existingPath, addedPath) || PathHolds(addedPath, existingPath));
 }
 
 }  // namespace
 
 bool GetCookieText(const std::wstring& url, std::wstring* text) {
     text->clear();
-    CookieReply reply;
-    if (!QueryCookies(url, nullptr, &reply)) {
+    const std::shared_ptr<CookieReply> reply = ListCookies(&url);
+    if (reply == nullptr) {
         return false;
     }
-    *text = Utf8ToWide(reply.text.c_str());
+    std::string visible;
+    for (GList* item = reply->cookies; item != nullptr; item = item->next) {
+        auto* cookie = static_cast<SoupCookie*>(item->data);
+        if (soup_cookie_get_http_only(cookie)) {
+            continue;
+        }
+        visible += visible.empty() ? "" : "; ";
+        visible += std::string(soup_cookie_get_name(cookie)) + "=" + soup_cookie_get_value(cookie);
+    }
+    *text = Utf8ToWide(visible.c_str());
     return !text->empty();
 }
 
 bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
-    GUri* origin = g_uri_parse(WideToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
-    if (origin == nullptr) {
+    GUri* caller = g_uri_parse(WideToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (caller == nullptr) {
         return false;
     }
     std::string header = WideToUtf8(name.empty() ? data : name + L"=" + data);
-    SoupCookie* cookie = soup_cookie_parse(header.c_str(), origin);
-    g_uri_unref(origin);
-    if (cookie == nullptr) {
-        return false;
+    SoupCookie* cookie = soup_cookie_parse(header.c_str(), caller);
+    // Neither planting an HttpOnly cookie nor touching one a server set, wherever the cookie's
+    // own Domain= and Path= put it.
+    bool refused = cookie == nullptr || soup_cookie_get_http_only(cookie);
+    if (!refused) {
+        const std::shared_ptr<CookieReply> all = ListCookies(nullptr);
+        refused = all == nullptr;
+        for (GList* item = all != nullptr ? all->cookies : nullptr; item != nullptr && !refused;
+             item = item->next) {
+            refused = WouldTouchHttpOnly(static_cast<SoupCookie*>(item->data), cookie, caller);
+        }
     }
-    // Neither planting an HttpOnly cookie nor replacing one a server set.
-    CookieReply existing;
-    std::string cookieName = soup_cookie_get_name(cookie);
-    if (soup_cookie_get_http_only(cookie) || !QueryCookies(url, &cookieName, &existing) ||
-        existing.httpOnlyNamed) {
-        soup_cookie_free(cookie);
+    g_uri_unref(caller);
+    if (refused) {
+        if (cookie != nullptr) {
+            soup_cookie_free(cookie);
+        }
         return false;
     }
     auto reply = std::make_shared<CookieReply>();
