@@ -153,7 +153,9 @@ void CMainWnd::RegisterShowHotkey() {
     }
     // A hotkey still held by this window would make its own registration fail.
     UnregisterHotKey(m_hWnd, m_nHotkeyId);
-    if (!RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(options.modifiers),
+    // config.ini or a page may hold a plain key, which would be taken from every program.
+    if (!IsShowHotkeyAllowed(options.vk, options.modifiers) ||
+        !RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(options.modifiers),
                         options.vk)) {
         MessageBoxW(m_hWnd, L"系统热键注册失败，请在选项对话框中重新设置。", kAppTitle,
                     MB_ICONEXCLAMATION);

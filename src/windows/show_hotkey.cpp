@@ -1,6 +1,7 @@
 #include "windows/show_hotkey.h"
 
 #include "platform/hotkey.h"
+#include "platform/virtual_keys.h"
 
 namespace {
 
@@ -30,6 +31,10 @@ UINT HotkeyModifiersToRegister(uint16_t controlModifiers) {
         modifiers |= MOD_SHIFT;
     }
     return modifiers;
+}
+
+bool IsShowHotkeyAllowed(uint16_t vk, uint16_t controlModifiers) {
+    return (controlModifiers & (kControlCtrl | kControlAlt)) != 0 || (vk >= VK_F1 && vk <= VK_F24);
 }
 
 std::wstring BuildCloseHint(const CClientOptions& options, bool trayAvailable) {

@@ -11,6 +11,10 @@
 // higher bits are dropped.
 UINT HotkeyModifiersToRegister(uint16_t controlModifiers);
 
+// Whether the combination may be taken from the whole desktop: with Ctrl or Alt, or a function
+// key F1 to F24 (as the option page allows). A plain key, or Shift with it, is typing.
+bool IsShowHotkeyAllowed(uint16_t vk, uint16_t controlModifiers);
+
 // The first-close hint. With a tray it is the balloon's text; without one the window was
 // minimized instead, and the hint says how to bring it back without a tray icon.
 std::wstring BuildCloseHint(const CClientOptions& options, bool trayAvailable);

@@ -11,6 +11,7 @@
 #include "app/helpers.h"
 #include "build_config.h"
 #include "platform/text_encoding.h"
+#include "platform/virtual_keys.h"
 #include "windows/main_page_recovery.h"
 #include "windows/service_page.h"
 #include "windows/show_hotkey.h"
@@ -40,6 +41,19 @@ TEST(HotkeyModifiers, ControlBitsBecomeRegistrationBitsAndExtendedOrHigherBitsAr
     EXPECT_EQ(HotkeyModifiersToRegister(9), MOD_SHIFT);
     EXPECT_EQ(HotkeyModifiersToRegister(0xFFF0), 0u);
     EXPECT_EQ(HotkeyModifiersToRegister(0), 0u);
+}
+
+TEST(HotkeyModifiers, OnlyCombinationsWithCtrlOrAltOrAFunctionKeyMayBeTakenFromTheDesktop) {
+    EXPECT_TRUE(IsShowHotkeyAllowed('D', 2));
+    EXPECT_TRUE(IsShowHotkeyAllowed('S', 4));
+    EXPECT_TRUE(IsShowHotkeyAllowed('S', 1 | 4));
+    EXPECT_FALSE(IsShowHotkeyAllowed('A', 0));
+    EXPECT_FALSE(IsShowHotkeyAllowed('A', 1)) << "Shift+A is typing a capital A";
+    EXPECT_FALSE(IsShowHotkeyAllowed('A', 8)) << "the extended-key flag is no modifier";
+    EXPECT_TRUE(IsShowHotkeyAllowed(VK_F1, 0));
+    EXPECT_TRUE(IsShowHotkeyAllowed(VK_F24, 1));
+    EXPECT_FALSE(IsShowHotkeyAllowed(VK_F24 + 1, 0));
+    EXPECT_FALSE(IsShowHotkeyAllowed(VK_F1 - 1, 0));
 }
 
 TEST(CloseHint, WithATrayOnlyTheDefaultHotkeyIsNamed) {
