@@ -129,8 +129,11 @@ void CMainApp::StartClient() {
                     kMainWndClientRect.left + outer.cx, kMainWndClientRect.top + outer.cy};
     m_pMainWnd = &m_wndMain;
     if (!m_wndMain.CreateEx(0, kMainWndClassName, kMainWndTitle, kMainWndStyle, rect, nullptr, 0)) {
-        // Without a window the loop would run for nothing.
-        WriteLog(fatal, L"main window could not be created");
+        // Without a window the loop would run for nothing. One ended by an exit that came
+        // while its creation waited on a box was created, and the client ends as asked.
+        if (!m_wndMain.WasEnded()) {
+            WriteLog(fatal, L"main window could not be created");
+        }
         m_pMainWnd = nullptr;
         return;
     }

@@ -139,6 +139,10 @@ void CMainWnd::OnDestroy() {
     }
     UnregisterHotKey(m_hWnd, m_nHotkeyId);
     SaveClientOptions(GetClientOptions());
+    m_bEnded = true;
+    // The client ends with its main window, also when that goes before the loop runs: an
+    // "exit" that comes while WM_CREATE waits on the hotkey warning.
+    PostQuitMessage(0);
 }
 
 void CMainWnd::RestoreMainWindow() {

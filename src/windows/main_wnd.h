@@ -29,6 +29,8 @@ public:
     void OpenOptionWindow();
     void OpenAboutWindow();
     void ShowUpdatePopup();
+    // Whether the window lived and was destroyed (the exit), as against never created.
+    bool WasEnded() const { return m_bEnded; }
 
     void OnPageTitleChange(std::wstring title) override;
     void OnPageDocumentComplete(std::wstring url) override;
@@ -66,5 +68,6 @@ private:
     bool EnsureTrayIcon();
 
     bool m_bTrayIconShown = false;
+    bool m_bEnded = false;
     CMainPageRecovery m_pageRecovery;
 };

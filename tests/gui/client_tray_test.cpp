@@ -1,6 +1,7 @@
 // The real client in the tray: hiding on close with the one-time hint, the icon's double click
 // and menu, the global hotkey (free and taken), and the option window saving on close.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -67,6 +68,24 @@ protected:
         const int itemY = y + height * (2 * item - 1) / 8;
         RunCommand("xdotool mousemove --sync " + std::to_string(x + width / 2) + " " +
                    std::to_string(itemY) + " click 1");
+    }
+    // The hotkey warning box of a starting client; "" when none showed in time.
+    std::string WaitForHotkeyWarning(pid_t pid) {
+        std::string box;
+        PumpUntil(
+            [&] {
+                for (const std::string& window : WindowsOfProcess(pid, true)) {
+                    if (WindowName(window) == "Quorvi" &&
+                        RunCommand("xprop -id " + window + " _NET_WM_WINDOW_TYPE").find("DIALOG") !=
+                            std::string::npos) {
+                        box = window;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kClientStartMs);
+        return box;
     }
 };
 
@@ -156,28 +175,38 @@ TEST_F(ClientTray, AHotkeyHeldByAnotherProgramGivesTheWarningBox) {
     ASSERT_TRUE(RegisterHotKey(holder.GetSafeHwnd(), 1, MOD_CONTROL, 'D'));
 
     const pid_t pid = m_folder.Start({"-test"});
-    std::string box;
-    const bool warned = PumpUntil(
-        [&] {
-            for (const std::string& window : WindowsOfProcess(pid, true)) {
-                if (WindowName(window) == "Quorvi" &&
-                    RunCommand("xprop -id " + window + " _NET_WM_WINDOW_TYPE").find("DIALOG") !=
-                        std::string::npos) {
-                    box = window;
-                    return true;
-                }
-            }
-            return false;
-        },
-        kClientStartMs);
+    const std::string box = WaitForHotkeyWarning(pid);
     UnregisterHotKey(holder.GetSafeHwnd(), 1);
-    ASSERT_TRUE(warned) << "no warning box";
+    ASSERT_NE(box, "") << "no warning box";
     TakeScreenshot("client-hotkey-warning");
     RunCommand("xdotool windowactivate --sync " + box);
     RunCommand("xdotool key Return");
     EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientStartMs));
     EXPECT_TRUE(m_folder.IsRunning(pid));
     ExitClient(pid);
+}
+
+TEST_F(ClientTray, ABareKeyStaysFreeForOtherProgramsAndAnExitDuringItsWarningEndsTheClient) {
+    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=0\nVK=65\nMODIFIERS=0\n");
+    const pid_t pid = m_folder.Start({"-test"});
+    ASSERT_NE(WaitForHotkeyWarning(pid), "") << "a bare key was refused without a word";
+    TakeScreenshot("client-bare-key-warning");
+    CWnd other;
+    ASSERT_TRUE(other.CreateEx(0, L"PlainKeyUser", L"", 0, RECT{0, 0, 0, 0}, nullptr, 0));
+    EXPECT_TRUE(RegisterHotKey(other.GetSafeHwnd(), 1, 0, 'A'))
+        << "the client took plain \"a\" from every program";
+    UnregisterHotKey(other.GetSafeHwnd(), 1);
+
+    // The box still waits inside the main window's creation: "exit" ends the client now, box
+    // and all, and it leaves as it always does, its options saved.
+    const pid_t exiter = m_folder.Start({"exit"});
+    EXPECT_TRUE(m_folder.WaitForExit(exiter, kClientEndMs));
+    int status = -1;
+    ASSERT_TRUE(m_folder.WaitForExit(pid, kClientEndMs, &status)) << "the box kept the client";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(LogCount("FATAL"), 0) << m_folder.ReadLog();
+    EXPECT_EQ(m_folder.ConfigValue("VK"), "65");
+    EXPECT_EQ(m_folder.ConfigValue("FIRSTCLOSEMAINWND"), "1");
 }
 
 TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {

@@ -116,6 +116,9 @@ GtkWidget* BuildDialog(HWND owner, const std::wstring& text, const std::wstring&
     }
     if (parent == nullptr) {
         gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+    } else {
+        // An owned box goes down with its owner, as the original platform's does.
+        gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
     }
     g_object_set_data(G_OBJECT(dialog), kMarker, box);
     g_signal_connect(dialog, "response", G_CALLBACK(OnResponse), box);
@@ -139,13 +142,18 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
             return;
         }
         box->dialog = BuildDialog(hWnd, text, caption, uType, box.get());
+        // Ours until the end here, even when its owner has taken it down before.
+        g_object_ref(box->dialog);
         gtk_widget_show(box->dialog);
     });
     if (box->dialog == nullptr) {
         return 0;
     }
     platform::PumpMessagesUntil([&] { return box->answer != 0; });
-    platform::SendTask(ui, [&] { gtk_widget_destroy(box->dialog); });
+    platform::SendTask(ui, [&] {
+        gtk_widget_destroy(box->dialog);
+        g_object_unref(box->dialog);
+    });
     return box->answer;
 }
 
