@@ -272,27 +272,19 @@ TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLog
     longName.Text(L"x").Text(longestName + L"n");
     Args longText;
     longText.Text(longestText + L"v").Text(L"k").Text(L"CUSTOM");
-    Args numberUnderLongName;
-    numberUnderLongName.Int(5).Text(longestName + L"n").Text(L"CUSTOM");
-    using Call_ = std::pair<CInvokeHandler*, Args*>;
-    for (auto [command, args] : {Call_{&m_setCustom, &longName}, Call_{&m_set, &longText},
-                                 Call_{&m_set, &numberUnderLongName}}) {
+    for (auto [command, args] : {std::pair<CInvokeHandler*, Args*>{&m_setCustom, &longName},
+                                 std::pair<CInvokeHandler*, Args*>{&m_set, &longText}}) {
         Result refused;
         ASSERT_EQ(Call(*command, DISPATCH_METHOD, *args, &refused.value), S_OK);
-        EXPECT_EQ(refused.value.vt, VT_BOOL);
         EXPECT_EQ(refused.value.boolVal, 0) << "the page must learn the option was not kept";
     }
     EXPECT_EQ(ConfigText(), before);
     const std::vector<std::string> lines = Lines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[1],
-              "call SetCustomOptionData,Key length:129   Value length:1, refused: too long");
-    EXPECT_EQ(lines[2],
-              "call SetOptionData, DataName:CUSTOM, Key length:1   Value length:4097, refused: too "
-              "long");
-    EXPECT_EQ(lines[3],
-              "call SetOptionData, DataName:CUSTOM, Key length:129   Value length:0, refused: too "
-              "long");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+              (std::vector<std::string>{
+                  "call SetCustomOptionData,Key length:129   Value length:1, refused: too long",
+                  "call SetOptionData, DataName:CUSTOM, Key length:1   Value length:4097, "
+                  "refused: too long"}));
 }
 
 TEST_F(OptionCommands, ReadsAnswerTrueAndMissingArgumentsFailBeforeAnythingChanges) {
