@@ -60,6 +60,9 @@ std::shared_ptr<CookieReply> ListCookies(const std::wstring* url) {
 
 // Whether b lies at or below a as cookie paths go ("/acct" holds "/acct/x", not "/acctx").
 bool PathHolds(const std::string& a, const std::string& b) {
+    if (a.empty()) {
+        return true;
+    }
     return b.compare(0, a.size(), a) == 0 &&
            (b.size() == a.size() || a.back() == '/' || b[a.size()] == '/');
 }
