@@ -123,6 +123,9 @@ void CMainApp::OnRunningClientCommand(const std::string& command) {
 
 void CMainApp::StartClient() {
     WriteLog(info, L"启动程序");
+    if (const std::wstring note = platform::DisplayNote(); !note.empty()) {
+        WriteLog(info, L"%s", note.c_str());
+    }
     const SIZE outer = OuterSizeForClient(kMainWndClientRect.right - kMainWndClientRect.left,
                                           kMainWndClientRect.bottom - kMainWndClientRect.top);
     const RECT rect{kMainWndClientRect.left, kMainWndClientRect.top,

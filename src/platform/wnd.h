@@ -215,4 +215,6 @@ CWinThread* AfxGetThread();
 namespace platform {
 // Initialises the window framework on the UI thread; false when no display can be opened.
 bool InitGui(int* argc, char*** argv);
+// What InitGui chose that the log should say (the display of a Wayland session); often empty.
+std::wstring DisplayNote();
 }  // namespace platform

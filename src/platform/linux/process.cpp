@@ -5,9 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/linux/display_session.h"
 #include "platform/text_encoding.h"
-
-extern char** environ;
 
 bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstring>& arguments) {
     const std::string program = WideToUtf8(path);
@@ -26,8 +25,10 @@ bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstri
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
+    gchar** environment = platform::session::ChildEnvironment();
     const int error =
-        posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+        posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environment);
+    g_strfreev(environment);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/display_session.h"
 #include "platform/linux/wide_text.h"
 #include "platform/shell_execute.h"
 
@@ -78,8 +79,10 @@ INT_PTR StartProgram(const std::string& program, const std::string& parameters,
     gchar* folder = directory.empty() ? g_path_get_dirname(path) : g_strdup(directory.c_str());
     // Without DO_NOT_REAP_CHILD GLib reaps the child itself; the child keeps none of our
     // descriptors (the single-instance lock among them).
-    const gboolean started = g_spawn_async(folder, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr,
-                                           nullptr, nullptr, nullptr);
+    gchar** environment = platform::session::ChildEnvironment();
+    const gboolean started = g_spawn_async(folder, argv.data(), environment, G_SPAWN_DEFAULT,
+                                           nullptr, nullptr, nullptr, nullptr);
+    g_strfreev(environment);
     g_free(folder);
     g_strfreev(words);
     g_free(path);
@@ -114,7 +117,10 @@ bool OpenUrlInBrowser(const std::wstring& url) {
         return false;
     }
     GError* error = nullptr;
-    const gboolean opened = g_app_info_launch_default_for_uri(text.c_str(), nullptr, &error);
+    GAppLaunchContext* context = g_app_launch_context_new();
+    session::PrepareLaunch(context);
+    const gboolean opened = g_app_info_launch_default_for_uri(text.c_str(), context, &error);
+    g_object_unref(context);
     if (error != nullptr) {
         g_printerr("cannot open %s in a browser: %s\n", text.c_str(), error->message);
         g_error_free(error);

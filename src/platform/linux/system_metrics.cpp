@@ -8,6 +8,7 @@
 // window manager (_NET_REQUEST_FRAME_EXTENTS); without one, nothing is drawn and all are 0.
 #include <gtk/gtk.h>
 
+#include "platform/linux/display_session.h"
 #include "platform/linux/x11_desktop.h"
 #include "platform/messages.h"
 #include "platform/wnd.h"
@@ -43,7 +44,16 @@ bool InitGui(int* argc, char*** argv) {
     if (!IsUiThread()) {
         InitUiThread();
     }
-    return gtk_init_check(argc, argv) != FALSE;
+    session::BeforeGtkInit();
+    if (gtk_init_check(argc, argv) == FALSE) {
+        return false;
+    }
+    session::AfterGtkInit();
+    return true;
+}
+
+std::wstring DisplayNote() {
+    return session::BackendNote();
 }
 
 }  // namespace platform

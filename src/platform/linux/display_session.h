@@ -1,0 +1,27 @@
+// Which display the GUI runs on. In a Wayland session the client prefers XWayland, where a
+// window can place itself and the popup can slide beside the panel as on X11.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <string>
+
+namespace platform::session {
+
+// A Wayland compositor runs the user's session (WAYLAND_DISPLAY is set).
+bool IsWaylandSession();
+// Before GTK starts: X11 first where the session offers XWayland, the Wayland backend
+// otherwise; a seat without a keyboard is no fault worth a critical.
+void BeforeGtkInit();
+// After GTK opened its display: the web process is told to follow it onto XWayland, since
+// on its own it would take the Wayland backend.
+void AfterGtkInit();
+// What was chosen, for the log; empty on a plain X11 session.
+std::wstring BackendNote();
+// The environment for programs the client starts: without the backend set for the web
+// process, so they choose for themselves. Free with g_strfreev.
+gchar** ChildEnvironment();
+// The same for a program the desktop starts for us (the browser).
+void PrepareLaunch(GAppLaunchContext* context);
+
+}  // namespace platform::session
