@@ -3,6 +3,7 @@
 //
 // On Linux the combination is grabbed on the X root window (also with NumLock and CapsLock
 // on, so they do not hide it); a combination another client holds fails the registration.
+// In a Wayland session the desktop's GlobalShortcuts portal binds it where one runs.
 #pragma once
 
 #include "platform/types.h"
@@ -25,3 +26,9 @@ BOOL RegisterHotKey(HWND hWnd, int id, UINT fsModifiers, UINT vk);
 BOOL UnregisterHotKey(HWND hWnd, int id);
 
 #endif
+
+namespace platform {
+// True once a hotkey was grabbed where the desktop lets it through only while one of our
+// windows has the focus (a Wayland session without a shortcuts portal).
+bool HotkeyNeedsFocus();
+}  // namespace platform

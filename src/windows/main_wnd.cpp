@@ -174,7 +174,7 @@ void CMainWnd::OnClose() {
     if (options.firstCloseMainWnd == 0) {
         return;
     }
-    const std::wstring hint = BuildCloseHint(options, trayAvailable);
+    const std::wstring hint = BuildCloseHint(options, trayAvailable, platform::HotkeyNeedsFocus());
     if (trayAvailable) {
         m_pTrayIcon->ShowBalloon(hint, kAppTitle, kBalloonTimeoutMs, NIIF_NONE);
     } else {

@@ -16,5 +16,7 @@ UINT HotkeyModifiersToRegister(uint16_t controlModifiers);
 bool IsShowHotkeyAllowed(uint16_t vk, uint16_t controlModifiers);
 
 // The first-close hint. With a tray it is the balloon's text; without one the window was
-// minimized instead, and the hint says how to bring it back without a tray icon.
-std::wstring BuildCloseHint(const CClientOptions& options, bool trayAvailable);
+// minimized instead, and the hint says how to bring it back without a tray icon. Where the
+// hotkey needs the focus (platform::HotkeyNeedsFocus), a hint that names it says so.
+std::wstring BuildCloseHint(const CClientOptions& options, bool trayAvailable,
+                            bool hotkeyNeedsFocus = false);

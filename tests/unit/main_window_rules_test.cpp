@@ -76,6 +76,17 @@ TEST(CloseHint, WithoutATrayItNamesNoIconAndSaysHowTheWindowComesBack) {
     EXPECT_NE(noHotkey.find(L"再次启动"), std::wstring::npos);
 }
 
+TEST(CloseHint, AHotkeyThatNeedsTheFocusIsSaidSoWhereverItIsNamed) {
+    const std::wstring focusNote = L"热键仅在Quorvi窗口有焦点时有效";
+    for (bool tray : {true, false}) {
+        EXPECT_NE(BuildCloseHint(Options(2, 68), tray, true).find(focusNote), std::wstring::npos);
+        EXPECT_EQ(BuildCloseHint(Options(2, 68), tray, false).find(focusNote), std::wstring::npos);
+        // A hint that names no hotkey has nothing to qualify.
+        EXPECT_EQ(BuildCloseHint(Options(0, 0), tray, true), BuildCloseHint(Options(0, 0), tray));
+    }
+    EXPECT_NE(BuildCloseHint(Options(6, 83), false, true).find(focusNote), std::wstring::npos);
+}
+
 TEST(TrayField, TextIsCutToTheFieldWithItsTerminator) {
     wchar_t tip[128];
     CopyToTrayField(tip, std::size(tip), std::wstring(200, L'a'));

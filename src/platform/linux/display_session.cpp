@@ -3,8 +3,11 @@
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
 
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/logger.h"
 
 namespace {
 
@@ -80,6 +83,13 @@ void PrepareLaunch(GAppLaunchContext* context) {
     if (g_backendSetForWebProcess) {
         g_app_launch_context_unsetenv(context, kBackendVariable);
     }
+}
+
+void LogInfo(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Logger::instance().info(format, args);
+    va_end(args);
 }
 
 }  // namespace platform::session

@@ -24,4 +24,7 @@ gchar** ChildEnvironment();
 // The same for a program the desktop starts for us (the browser).
 void PrepareLaunch(GAppLaunchContext* context);
 
+// A line in the client's log about how the desktop serves us (the logger's wide format).
+void LogInfo(const wchar_t* format, ...);
+
 }  // namespace platform::session

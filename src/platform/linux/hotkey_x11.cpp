@@ -8,9 +8,12 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "platform/hotkey.h"
+#include "platform/linux/display_session.h"
+#include "platform/linux/global_shortcuts_portal.h"
 #include "platform/linux/virtual_key_table.h"
 #include "platform/messages.h"
 
@@ -29,6 +32,8 @@ struct Hotkey {
 // UI thread only.
 std::vector<Hotkey> g_hotkeys;
 bool g_filterInstalled = false;
+// A grab in a Wayland session sees keys only while one of our windows has the focus.
+std::atomic<bool> g_grabNeedsFocus{false};
 
 constexpr unsigned int kHotkeyModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
 
@@ -136,6 +141,14 @@ GdkFilterReturn OnRootEvent(GdkXEvent* native, GdkEvent*, gpointer) {
 }
 
 BOOL RegisterOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
+    switch (platform::portal::Bind(hWnd, id, fsModifiers, vk)) {
+        case platform::portal::BindResult::Bound:
+            return TRUE;
+        case platform::portal::BindResult::Refused:
+            return FALSE;
+        case platform::portal::BindResult::NoPortal:
+            break;
+    }
     Display* display = XDisplayOrNull();
     const unsigned long keysym = platform::x11::KeysymOfVirtualKey(vk);
     if (display == nullptr || keysym == NoSymbol || !IsWindow(hWnd)) {
@@ -158,10 +171,18 @@ BOOL RegisterOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
         g_filterInstalled = true;
     }
     g_hotkeys.push_back({hWnd, id, fsModifiers, vk, keycode, mods});
+    if (platform::session::IsWaylandSession() && !g_grabNeedsFocus.exchange(true)) {
+        platform::session::LogInfo(
+            L"hotkey: no GlobalShortcuts portal in this Wayland session; the hotkey works only "
+            L"while SongDeck has the focus");
+    }
     return TRUE;
 }
 
 BOOL UnregisterOnUiThread(HWND hWnd, int id) {
+    if (platform::portal::Unbind(hWnd, id)) {
+        return TRUE;
+    }
     auto it = std::find_if(g_hotkeys.begin(), g_hotkeys.end(),
                            [&](const Hotkey& h) { return h.hwnd == hWnd && h.id == id; });
     if (it == g_hotkeys.end()) {
@@ -188,3 +209,11 @@ BOOL UnregisterHotKey(HWND hWnd, int id) {
     platform::SendTask(platform::GetUiThreadId(), [&] { result = UnregisterOnUiThread(hWnd, id); });
     return result;
 }
+
+namespace platform {
+
+bool HotkeyNeedsFocus() {
+    return g_grabNeedsFocus;
+}
+
+}  // namespace platform
