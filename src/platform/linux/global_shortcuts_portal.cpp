@@ -170,6 +170,8 @@ std::string CreateSession(GDBusConnection* bus) {
 void CloseSession(GDBusConnection* bus, const std::string& session) {
     g_dbus_connection_call(bus, kPortalName, session.c_str(), kSessionInterface, "Close", nullptr,
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    // Sent before a client that is ending goes away.
+    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
 }
 
 // True when the portal's answer lists our shortcut; *description is the trigger it got.

@@ -1,0 +1,109 @@
+// The show hotkey of a client in a Wayland session: bound through a stand-in GlobalShortcuts
+// portal on the session bus, or grabbed on X11 where no portal runs. The client believes it
+// is in a Wayland session (WAYLAND_DISPLAY is set) and still draws on the test's X display.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "client_fixture.h"
+#include "gui_support.h"
+#include "stand_in_portal.h"
+
+namespace {
+
+constexpr char kFocusOnly[] = "the hotkey works only while SongDeck has the focus";
+
+class ShortcutsPortal : public ClientTest {
+protected:
+    void SetUp() override {
+        ClientTest::SetUp();
+        m_folder.SetEnvironment("WAYLAND_DISPLAY", "songdeck-test-compositor");
+    }
+
+    // The hotkey's warning box: a dialog of the client titled as the client.
+    bool WarningBoxShown(pid_t pid) {
+        for (const std::string& window : WindowsOfProcess(pid, true)) {
+            if (WindowName(window) == "Quorvi" &&
+                RunCommand("xprop -id " + window + " _NET_WM_WINDOW_TYPE").find("DIALOG") !=
+                    std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(ShortcutsPortal, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebindsAfterTheOptions) {
+    CStandInPortal portal;
+    ASSERT_TRUE(portal.Running()) << "the stand-in portal could not own its name";
+    // The main page opens the option window, whose page sets Ctrl+Alt+F.
+    m_folder.WritePage("main.html", std::string(kTestMainPage)
+                                        .replace(std::string(kTestMainPage).find("</body>"), 7,
+                                                 "<script>window.external.OpenOptionWnd();"
+                                                 "</script></body>"));
+    const pid_t pid = StartShown();
+    ASSERT_TRUE(PumpUntil([&] { return !portal.Triggers().empty(); }, kClientStartMs));
+    EXPECT_EQ(portal.Triggers().front(), "CTRL+D");
+    EXPECT_EQ(portal.Descriptions().front(), "显示主窗口");
+    const std::string first = portal.BoundSessions().front();
+    ASSERT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, "TestOptionsSet").empty(); },
+                          kClientStartMs));
+    // The option page may capture any combination: the binding goes while it is open.
+    EXPECT_TRUE(PumpUntil([&] { return portal.BoundSession().empty(); }, kClientEndMs));
+
+    // The user picks another trigger in the desktop's dialog than the one asked for.
+    portal.DescribeTriggerAs("Shift+F12");
+    CloseWindowTitled(pid, "TestOptionsSet");
+    ASSERT_TRUE(PumpUntil([&] { return portal.Triggers().size() == 2; }, kClientEndMs))
+        << "closing the options did not bind the hotkey again";
+    EXPECT_EQ(portal.Triggers().back(), "CTRL+ALT+F");
+    EXPECT_EQ(portal.ClosedSessions(), std::vector<std::string>{first});
+    EXPECT_TRUE(PumpUntil([&] { return LogCount("bound Shift+F12 instead of CTRL+ALT+F") == 1; },
+                          kClientEndMs));
+
+    HideMain(pid);
+    // A press reported for the closed session is no press of ours.
+    portal.Press(first);
+    PumpFor(800);
+    EXPECT_FALSE(MainVisible(pid));
+    ASSERT_EQ(portal.BoundSessions().size(), 2u);
+    portal.Press(portal.BoundSessions().back());
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
+        << "the portal's Activated did not bring the window back";
+    EXPECT_EQ(LogCount(kFocusOnly), 0);
+    ExitClient(pid);
+    EXPECT_EQ(portal.ClosedSessions().size(), 2u) << "the session outlived the client's window";
+}
+
+TEST_F(ShortcutsPortal, ARefusalWarnsAndWithoutAPortalTheGrabWorksWithTheFocusNoted) {
+    {
+        CStandInPortal portal;
+        ASSERT_TRUE(portal.Running());
+        portal.Refuse();
+        const pid_t pid = m_folder.Start({"-test"});
+        EXPECT_TRUE(PumpUntil([&] { return WarningBoxShown(pid); }, kClientStartMs))
+            << "a refused binding gave no warning";
+        EXPECT_EQ(portal.ClosedSessions().size(), 1u) << "the refused session stayed open";
+        m_folder.KillAll();
+        m_folder.WaitForExit(pid, kClientEndMs);
+    }
+
+    // No portal on the bus: the X11 grab, which the desktop feeds only to the focused window.
+    CNotificationRecorder notifications;
+    const pid_t pid = StartShown();
+    EXPECT_FALSE(WarningBoxShown(pid));
+    EXPECT_TRUE(PumpUntil([&] { return LogCount(kFocusOnly) == 1; }, kClientEndMs));
+    HideMain(pid);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return notifications.Text().find("热键仅在Quorvi窗口有焦点时有效") != std::string::npos;
+        },
+        kClientEndMs))
+        << "the one-time hint did not say the hotkey needs the focus";
+    RunCommand("xdotool key --clearmodifiers ctrl+d");
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
+    ExitClient(pid);
+}
+
+}  // namespace
