@@ -6,6 +6,8 @@
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
+#include "platform/hotkey.h"
+#include "platform/linux/global_shortcuts_portal.h"
 #include "platform/linux/virtual_key_table.h"
 #include "platform/virtual_keys.h"
 
@@ -76,4 +78,15 @@ TEST(VirtualKeyTable, ModifiersLocksAndUnknownCodesHaveNoKey) {
         EXPECT_EQ(static_cast<unsigned long>(NoSymbol), KeysymOfVirtualKey(vk))
             << "virtual key 0x" << std::hex << vk;
     }
+}
+
+TEST(VirtualKeyTable, PortalTriggersNameModifiersInOrderAndKeysAsLabelled) {
+    using platform::portal::TriggerOf;
+    EXPECT_EQ(TriggerOf(MOD_CONTROL, 'D'), "CTRL+D");
+    EXPECT_EQ(TriggerOf(MOD_SHIFT | MOD_ALT | MOD_CONTROL | MOD_WIN, '7'), "CTRL+ALT+SHIFT+LOGO+7");
+    EXPECT_EQ(TriggerOf(MOD_ALT | MOD_NOREPEAT, VK_F1 + 8), "ALT+F9");
+    EXPECT_EQ(TriggerOf(MOD_CONTROL, VK_NUMPAD0 + 5), "CTRL+KP_5");
+    EXPECT_EQ(TriggerOf(MOD_CONTROL, VK_OEM_PLUS), "CTRL+equal");
+    // No key, no trigger: the portal is never asked for a bare modifier.
+    EXPECT_EQ(TriggerOf(MOD_CONTROL, VK_CAPITAL), "");
 }
