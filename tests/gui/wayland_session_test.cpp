@@ -29,6 +29,8 @@ protected:
             GTEST_SKIP() << "runs under tests/gui/wayland_session.sh (ctest gui_wayland)";
         }
         ClientTest::SetUp();
+        // The test program's own GTK set it for its web views; the client must choose itself.
+        m_folder.SetEnvironment("GDK_BACKEND", "");
         m_folder.WritePage("main.html", kPopupMainPage);
         m_folder.WritePage("popup.html", kPopupPage);
     }
