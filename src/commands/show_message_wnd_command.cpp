@@ -10,7 +10,10 @@
 #include "windows/message_wnd.h"
 
 std::wstring ResolvePopupUrl(const std::wstring& url) {
-    return url.find(L"http") == 0 ? url : LocalPagePath(url);
+    if (url.find(L"http") == 0) {
+        return url;
+    }
+    return IsResPagePath(url) ? LocalPagePath(url) : std::wstring();
 }
 
 int ClampPopupExtent(LONG requested, LONG available) {
@@ -47,7 +50,13 @@ HRESULT CInvokeHandler_ShowMessageWnd::Invoke(REFIID, LCID, WORD wFlags, DISPPAR
     if (popup == nullptr) {
         return S_OK;
     }
-    popup->NavigateTo(ResolvePopupUrl(url));
+    const std::wstring resolved = ResolvePopupUrl(url);
+    if (resolved.empty()) {
+        WriteLog(info, L"call %s, URL:%s refused: not a page of res", m_strName.c_str(),
+                 url.c_str());
+    }
+    // A refused path is a navigation that fails at once: the popup goes again unseen.
+    popup->NavigateTo(resolved);
     if (popup->m_bNavigateFailed) {
         popup->DestroyWindow();
     }

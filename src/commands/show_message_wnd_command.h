@@ -13,7 +13,8 @@ public:
 };
 
 // An address that begins with "http" (case-sensitive) stays as it is; anything else is a page
-// path below the program's folder, with either kind of separator.
+// path inside res/ beside the executable, with either kind of separator. "" for a path that
+// would leave res/ (see IsResPagePath).
 std::wstring ResolvePopupUrl(const std::wstring& url);
 
 // A page asks for any size: it is kept between 0 and what the screen can show.

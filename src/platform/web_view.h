@@ -47,8 +47,9 @@ public:
     // The pages that get window.external; before it is set, none. Set it before the first
     // navigation.
     virtual void SetTrustedPages(const CTrustedPages& trusted) = 0;
-    // Local files are given as full paths (or file: URLs), pages as http or https addresses;
-    // anything else (javascript:, data:, relative paths ...) is ignored.
+    // Local files are given as full paths (or file: URLs), pages as http or https addresses.
+    // Anything else (javascript:, data:, "httpx:", relative paths, "") is not loaded and is
+    // reported through OnLoadFailed before this returns, so the owner knows it will show nothing.
     virtual void Navigate(const std::wstring& url) = 0;
     // Silent: the page's own dialogs (alert, confirm, prompt) are not shown.
     virtual void SetSilent(bool silent) = 0;

@@ -18,6 +18,7 @@
 #include "commands/window_commands.h"
 #include "gui_support.h"
 #include "platform/linux/web_context_gtk.h"
+#include "platform/linux/window_registry.h"
 #include "platform/logger.h"
 #include "platform/text_encoding.h"
 #include "platform/ui.h"
@@ -273,6 +274,40 @@ TEST_F(CommandPages, ShowMessageWndOpensAPopupBesideThePanelThatItsPageCloses) {
               std::string::npos)
         << log;
     EXPECT_NE(log.find("call CloseWnd, window:popup-b"), std::string::npos) << log;
+}
+
+TEST_F(CommandPages, APopupThatCannotShowItsPageIsGoneBeforeTheCallReturns) {
+    // A page beside the executable but outside res/, which ".." once reached.
+    const std::string outside = WideToUtf8(GetModuleDirectory(nullptr)) + "outside.html";
+    std::ofstream(outside) << "<html><head><title>outside</title></head><body></body></html>";
+    const std::string port = std::to_string(m_server.Port());
+    std::string calls;
+    for (const std::string& url : std::vector<std::string>{
+             "res/../outside.html", "res\\\\..\\\\outside.html", "res/%2e%2e/outside.html",
+             "res/.../outside.html", "/etc/hostname", "httpx://127.0.0.1:" + port + "/p",
+             "http//127.0.0.1:" + port + "/p", "javascript:document.title=1"}) {
+        calls += "t(()=>external.ShowMessageWnd('" + url + "',200,100)),";
+    }
+    m_server.On("/opener", [calls](const HttpTestRequest&) {
+        return Html(std::string("<html><head>") + webtest::kHarness +
+                    "</head><body><script>done([" + calls +
+                    "document.title]);</script></body></html>");
+    });
+    const size_t windowsBefore = WindowRegistry::WindowsOfThread(platform::GetUiThreadId()).size();
+    EXPECT_EQ(m_wnd.Run(m_server.WideUrl("/opener")),
+              L"undefined|undefined|undefined|undefined|undefined|undefined|undefined|undefined|");
+    // Every popup and its browser control went with the call that made it.
+    EXPECT_EQ(WindowRegistry::WindowsOfThread(platform::GetUiThreadId()).size(), windowsBefore);
+    PumpFor(1000);
+    EXPECT_EQ(RunCommand("xdotool search --onlyvisible --name '^outside$'"), "");
+    std::remove(outside.c_str());
+    const std::string log = Log();
+    EXPECT_NE(log.find("call ShowMessageWnd, URL:res/../outside.html refused: not a page of res"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("URL:res/.../outside.html refused"), std::string::npos) << log;
+    EXPECT_EQ(log.find("URL:httpx://127.0.0.1:" + port + "/p refused"), std::string::npos) << log;
+    EXPECT_TRUE(m_server.RequestsFor("/p").empty());
 }
 
 TEST_F(CommandPages, APopupCreatedWithoutASizeTakesItsPagesAndDeletesItselfWhenClosed) {

@@ -225,15 +225,20 @@ TEST_F(WebViewBridge, OnlyPagesAndFilesAreNavigatedTo) {
     m_pView->Navigate(start);
     ASSERT_TRUE(PumpUntil([&] { return m_events.Logged(L"3 " + start); }, 10000));
     m_events.m_log.clear();
+    // Each is reported as a failed load before Navigate returns, and nothing else happens.
+    std::vector<std::wstring> expected;
     for (const wchar_t* refused :
          {L"javascript:document.title='ran'", L"data:text/html,<title>data</title>", L"about:blank",
-          L"relative/page.html", L"ftp://127.0.0.1/x", L""}) {
+          L"relative/page.html", L"ftp://127.0.0.1/x", L"httpx://127.0.0.1/x", L"http//127.0.0.1/",
+          L""}) {
         m_pView->Navigate(refused);
+        expected.push_back(std::wstring(L"4 ") + refused);
+        EXPECT_EQ(m_events.m_log, expected);
     }
     PumpFor(700);
     EXPECT_EQ(m_pView->GetUrl(), start);
     EXPECT_EQ(m_events.m_strTitle, L"start");
-    EXPECT_TRUE(m_events.m_log.empty());
+    EXPECT_EQ(m_events.m_log, expected);
     // A file: URL is a local page too.
     std::wstring second = m_pages.Write("second.html", "<title>second</title>");
     m_pView->Navigate(L"file://" + second);

@@ -10,6 +10,7 @@
 #include "app/helpers.h"
 #include "app/main_app.h"
 #include "browser/iewapper_wnd.h"
+#include "browser/local_page.h"
 #include "command_test_support.h"
 #include "commands/app_commands.h"
 #include "commands/show_message_wnd_command.h"
@@ -234,8 +235,42 @@ TEST(ShowMessageWndUrl, OnlyAnAddressStartingWithLowerCaseHttpStaysAsItIs) {
     EXPECT_EQ(ResolvePopupUrl(L"https://www.example/m"), L"https://www.example/m");
     EXPECT_EQ(ResolvePopupUrl(L"http://127.0.0.1/x"), L"http://127.0.0.1/x");
     EXPECT_EQ(ResolvePopupUrl(L"res\\msg.html"), dir + L"res/msg.html");
-    EXPECT_EQ(ResolvePopupUrl(L"x/http/a.html"), dir + L"x/http/a.html");
-    EXPECT_EQ(ResolvePopupUrl(L"HTTP://host/a").rfind(dir + L"HTTP:", 0), 0u);
+    EXPECT_EQ(ResolvePopupUrl(L"res/x/http/a.html"), dir + L"res/x/http/a.html");
+    EXPECT_EQ(ResolvePopupUrl(L"./RES//sub/./100%.html"), dir + L"./RES//sub/./100%.html");
+    // Not an address, and not a page of res/ either.
+    EXPECT_EQ(ResolvePopupUrl(L"HTTP://host/a"), L"");
+}
+
+TEST(ShowMessageWndUrl, APathThatCouldLeaveResIsRefusedHoweverItIsWritten) {
+    for (const wchar_t* path : {L"..\\..\\x.html",
+                                L"res\\..\\..\\x.html",
+                                L"res/../SongDeck",
+                                L"res/sub/../../x.html",
+                                L"res/%2e%2e/x.html",
+                                L"res%2f..%2fx.html",
+                                L"res/%252E%252e/x.html",
+                                L"res/%25252e%25252e/x.html",
+                                L"res/.../x.html",
+                                L"res/.. /x.html",
+                                L"res/. ./x.html",
+                                L"/etc/passwd",
+                                L"\\\\server\\share\\x.html",
+                                L"C:\\x.html",
+                                L"res/C:x.html",
+                                L"file:///etc/passwd",
+                                L"javascript:alert(1)",
+                                L"x/http/a.html",
+                                L"icons/a.html",
+                                L"res",
+                                L"res/",
+                                L""}) {
+        EXPECT_FALSE(IsResPagePath(path)) << WideToUtf8(path);
+        EXPECT_EQ(ResolvePopupUrl(path), L"") << WideToUtf8(path);
+    }
+    EXPECT_FALSE(IsResPagePath(std::wstring(L"res/a.html\0/../../x", 19)));
+    // Dots inside a name are only a name.
+    EXPECT_TRUE(IsResPagePath(L"res/a..b/v1.2.html"));
+    EXPECT_TRUE(IsResPagePath(L"res/..a.html"));
 }
 
 TEST(ShowMessageWndSize, APageCannotAskForLessThanNothingOrMoreThanTheScreen) {

@@ -206,6 +206,9 @@ std::wstring CWebViewGtk::LocationFromUrl(const char* url) {
 
 void CWebViewGtk::Navigate(const std::wstring& url) {
     if (!IsPageLocation(url)) {
+        if (m_pEvents != nullptr) {
+            m_pEvents->OnLoadFailed(url);
+        }
         return;
     }
     ++m_nNavigations;
