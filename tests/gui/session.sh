@@ -13,6 +13,9 @@ export SONGDECK_GUI_WORKDIR="$workdir"
 export SONGDECK_LOCAL_APPDATA="$workdir/local"
 export SONGDECK_COMMON_APPDATA="$workdir/common"
 export XDG_CONFIG_HOME="$workdir/config"
+# A GTK or GLib critical ends the program that meets it (the tests and the clients they start),
+# so a new one fails the tests instead of scrolling past.
+export G_DEBUG="${G_DEBUG:+$G_DEBUG,}fatal-criticals"
 
 start_xvfb() {
     # Xvfb picks a free display itself and names it on fd 3: two sessions started at once

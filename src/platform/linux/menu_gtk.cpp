@@ -66,6 +66,23 @@ void OnMenuDeactivate(GtkMenuShell*, gpointer) {
         nullptr);
 }
 
+// GTK takes the device and time of its grab from the event that opened the menu. A menu
+// opened from a posted message (the tray's click) comes with none: one is made up for the
+// pointer, as the click would have been.
+GdkEvent* NewTriggerEvent() {
+    if (GdkEvent* current = gtk_get_current_event()) {
+        return current;
+    }
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
+    event->button.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window()));
+    event->button.time = gtk_get_current_event_time();
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    if (GdkDevice* pointer = seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr) {
+        gdk_event_set_device(event, pointer);
+    }
+    return event;
+}
+
 GtkWidget* BuildMenu(HMENU hMenu) {
     GtkWidget* menu = gtk_menu_new();
     // Items have no check marks or images: no room kept for them.
@@ -174,8 +191,10 @@ BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, cons
     g_tracking = &tracking;
     g_signal_connect(tracking.menu, "deactivate", G_CALLBACK(OnMenuDeactivate), nullptr);
     const GdkRectangle at{x, y, 1, 1};
+    GdkEvent* trigger = NewTriggerEvent();
     gtk_menu_popup_at_rect(GTK_MENU(tracking.menu), gdk_get_default_root_window(), &at,
-                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+                           GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
+    gdk_event_free(trigger);
     // A menu that could not take the pointer is not shown, and nothing would close it.
     if (gtk_widget_get_visible(tracking.menu)) {
         platform::PumpMessagesUntil([&] { return tracking.closed; });

@@ -133,8 +133,9 @@ void ShowOnDesktop(TrayEntry* entry) {
     if (entry->item != nullptr) {
         return;
     }
+    // No gtk_status_icon_set_name: its window class is the program's already, and renaming an
+    // icon the tray has docked unrealizes it under the tray's feet (a Gdk critical).
     entry->statusIcon = gtk_status_icon_new();
-    gtk_status_icon_set_name(entry->statusIcon, g_get_prgname() != nullptr ? g_get_prgname() : "");
     gtk_status_icon_set_tooltip_text(entry->statusIcon, entry->tip.c_str());
     SetStatusIconImage(entry, kFirstTraySize);
     g_signal_connect(entry->statusIcon, "size-changed", G_CALLBACK(OnSizeChanged), entry);
