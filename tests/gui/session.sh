@@ -13,6 +13,8 @@ export SONGDECK_GUI_WORKDIR="$workdir"
 export SONGDECK_LOCAL_APPDATA="$workdir/local"
 export SONGDECK_COMMON_APPDATA="$workdir/common"
 export XDG_CONFIG_HOME="$workdir/config"
+# The screen's size in device pixels (a HiDPI run sets 2560x1600 with GDK_SCALE=2).
+screen="${SONGDECK_GUI_SCREEN:-1280x800}"
 # A GTK or GLib critical ends the program that meets it (the tests and the clients they start),
 # so a new one fails the tests instead of scrolling past.
 export G_DEBUG="${G_DEBUG:+$G_DEBUG,}fatal-criticals"
@@ -21,7 +23,7 @@ start_xvfb() {
     # Xvfb picks a free display itself and names it on fd 3: two sessions started at once
     # must not share one server.
     rm -f "$workdir/display"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$workdir/display" >>"$workdir/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$workdir/display" >>"$workdir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 200); do
         [ -s "$workdir/display" ] && break
@@ -87,7 +89,7 @@ done
 pids+=(\$notifier)
 # Wait for the panel's strut to shrink the work area.
 for _ in \$(seq 1 200); do
-    ! xprop -root _NET_WORKAREA 2>/dev/null | grep -q ', 1280, 800' && break
+    ! xprop -root _NET_WORKAREA 2>/dev/null | grep -q ', ${screen%x*}, ${screen#*x}' && break
     sleep 0.05
 done
 "\$@"

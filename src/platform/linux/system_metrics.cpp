@@ -6,26 +6,61 @@
 // its bottom edge (openbox draws its resize handle there) and SM_CYCAPTION its top edge, the
 // title bar included; openbox's default theme gives 1, 5 and 20. The numbers come from the
 // window manager (_NET_REQUEST_FRAME_EXTENTS); without one, nothing is drawn and all are 0.
+//
+// Everything here is in GDK's units, the ones windows are placed and sized in: the device
+// pixels that X11 and the window manager report, divided by GDK's window scale (GDK_SCALE on a
+// HiDPI screen). Mixing the two put windows off the screen.
 #include <gtk/gtk.h>
+
+#include <atomic>
 
 #include "platform/linux/display_session.h"
 #include "platform/linux/x11_desktop.h"
 #include "platform/messages.h"
 #include "platform/wnd.h"
 
+namespace {
+
+std::atomic<bool> g_bGdkReady{false};
+// Kept for the threads that may not ask GDK; the UI thread reads it afresh.
+std::atomic<int> g_nWindowScale{1};
+
+int WindowScale() {
+    if (g_bGdkReady && platform::IsUiThread()) {
+        GdkWindow* root = gdk_get_default_root_window();
+        const int scale = root != nullptr ? gdk_window_get_scale_factor(root) : 1;
+        g_nWindowScale = scale > 0 ? scale : 1;
+    }
+    return g_nWindowScale;
+}
+
+// Edges of an area are rounded inwards, so the area in GDK units never reaches past the real one.
+LONG Inward(LONG device, int scale, bool lowEdge) {
+    const LONG floor = device >= 0 ? device / scale : -((-device + scale - 1) / scale);
+    return lowEdge && floor * scale != device ? floor + 1 : floor;
+}
+
+// Frame edges are rounded up: a frame is never counted thinner than it is drawn.
+int FrameEdge(int device) {
+    const int scale = WindowScale();
+    return (device + scale - 1) / scale;
+}
+
+}  // namespace
+
 int GetSystemMetrics(int nIndex) {
     SIZE screen{};
     switch (nIndex) {
         case SM_CXSCREEN:
-            return platform::x11::ScreenSize(&screen) ? screen.cx : 0;
+            return platform::x11::ScreenSize(&screen) ? screen.cx / WindowScale() : 0;
         case SM_CYSCREEN:
-            return platform::x11::ScreenSize(&screen) ? screen.cy : 0;
+            return platform::x11::ScreenSize(&screen) ? screen.cy / WindowScale() : 0;
         case SM_CXBORDER:
-            return platform::x11::DecoratedFrameExtents().left;
+            return FrameEdge(platform::x11::DecoratedFrameExtents().left);
         case SM_CYBORDER:
-            return platform::x11::DecoratedFrameExtents().bottom;
+            return FrameEdge(platform::x11::DecoratedFrameExtents().bottom);
         case SM_CYCAPTION:
-            return platform::x11::DecoratedFrameExtents().top;
+            return FrameEdge(platform::x11::DecoratedFrameExtents().top);
         case SM_CXICON:
         case SM_CYICON:
             return 32;
@@ -35,7 +70,14 @@ int GetSystemMetrics(int nIndex) {
 }
 
 BOOL GetWorkArea(RECT* rect) {
-    return rect != nullptr && platform::x11::WorkArea(rect) ? TRUE : FALSE;
+    RECT device{};
+    if (rect == nullptr || !platform::x11::WorkArea(&device)) {
+        return FALSE;
+    }
+    const int scale = WindowScale();
+    *rect = {Inward(device.left, scale, true), Inward(device.top, scale, true),
+             Inward(device.right, scale, false), Inward(device.bottom, scale, false)};
+    return TRUE;
 }
 
 namespace platform {
@@ -49,6 +91,8 @@ bool InitGui(int* argc, char*** argv) {
         return false;
     }
     session::AfterGtkInit();
+    g_bGdkReady = true;
+    WindowScale();
     return true;
 }
 

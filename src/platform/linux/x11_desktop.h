@@ -6,7 +6,8 @@
 
 namespace platform::x11 {
 
-// The frame the window manager draws around a decorated window, in pixels.
+// The frame the window manager draws around a decorated window, in device pixels (as is
+// everything here: GetSystemMetrics and GetWorkArea turn them into GDK's units).
 struct FrameExtents {
     int left = 0;
     int right = 0;
