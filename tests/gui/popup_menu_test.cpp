@@ -9,6 +9,8 @@
 
 #include "platform/menu.h"
 #include "platform/window_functions.h"
+#include "web_test_support.h"
+#include "windows/message_wnd.h"
 
 using guitest::kWaitMs;
 using testsupport::RecordingWnd;
@@ -102,7 +104,81 @@ private:
     std::string m_strText;
 };
 
+// The screen's pixels inside rect, as raw RGB bytes.
+std::string ScreenPixels(const RECT& rect) {
+    return RunCommand("import -window root -depth 8 -crop " +
+                      std::to_string(rect.right - rect.left) + "x" +
+                      std::to_string(rect.bottom - rect.top) + "+" + std::to_string(rect.left) +
+                      "+" + std::to_string(rect.top) + " rgb:-");
+}
+
+int DifferentPixels(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return -1;
+    }
+    int count = 0;
+    for (size_t i = 0; i + 2 < a.size(); i += 3) {
+        count += a.compare(i, 3, b, i, 3) != 0 ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
+
+TEST(PopupMenu, AMessagePopupUnderTheMenuIsWholeAgainOnceTheMenuCloses) {
+    webtest::CPageFolder pages;
+    const std::wstring page = pages.Write(
+        "update.html",
+        "<html><head><meta charset='utf-8'><title>covered</title></head>"
+        "<body style='width:300px;height:200px;margin:0;"
+        "background:linear-gradient(#2c5282,#9b2c2c)'><p style='color:white'>新版本</p>"
+        "<button style='position:absolute;right:12px;bottom:12px'>立即重启</button></body></html>");
+    CMessageWnd* popup = CMessageWnd::CreatePopup(0, 0);
+    ASSERT_NE(popup, nullptr);
+    const HWND popupHandle = popup->m_hWnd;
+    popup->NavigateTo(page);
+    RECT rect{};
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            popup->GetWindowRect(&rect);
+            return popup->IsWindowVisible() && rect.bottom - rect.top == 200;
+        },
+        10000))
+        << "the popup did not slide in";
+    PumpFor(500);
+    const std::string before = ScreenPixels(rect);
+    ASSERT_EQ(before.size(), 300u * 200u * 3u);
+
+    // The tray's menu opens at the corner and covers the popup's lower part, then closes.
+    RecordingWnd owner;
+    ASSERT_TRUE(owner.Create());
+    HMENU bar = BuildTrayMenu();
+    HMENU menu = GetSubMenu(bar, 0);
+    RECT covered{};
+    MenuDriver driver([&] {
+        covered = driver.ItemRect(3);
+        RunCommand("xdotool key Escape");
+    });
+    TrackPopupMenu(menu, TPM_RETURNCMD, rect.right - 10, rect.bottom - 10, 0, owner.m_hWnd,
+                   nullptr);
+    driver.Tracked();
+    ASSERT_TRUE(driver.Opened());
+    EXPECT_TRUE(covered.right > rect.left && covered.bottom > rect.top &&
+                covered.left < rect.right && covered.top < rect.bottom)
+        << "the menu did not cover the popup";
+
+    int different = -1;
+    for (int waited = 0; waited < 3000 && different != 0; waited += 200) {
+        PumpFor(200);
+        different = DifferentPixels(ScreenPixels(rect), before);
+    }
+    EXPECT_EQ(different, 0) << "pixels of the popup not drawn again after the menu closed";
+    TakeScreenshot("popup-after-menu");
+    DestroyMenu(bar);
+    if (CWnd::FromHandle(popupHandle) != nullptr) {
+        popup->DestroyWindow();
+    }
+}
 
 TEST(PopupMenu, ChosenItemReachesTheOwnerAsCommand) {
     GtkWarnings warnings;

@@ -160,6 +160,7 @@ void CWebViewGtk::Connect() {
     g_signal_connect(m_pView, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(m_pView, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(m_pView, "resource-load-started", G_CALLBACK(OnResourceLoadStarted), this);
+    g_signal_connect(m_pView, "draw", G_CALLBACK(OnDraw), this);
 }
 
 void CWebViewGtk::SetTrustedPages(const CTrustedPages& trusted) {
@@ -418,6 +419,25 @@ void CWebViewGtk::OnFrameLoadFailed(WebKitWebResource* resource, GError* error, 
         return;
     }
     self->m_pEvents->OnLoadFailed(LocationFromUrl(webkit_web_resource_get_uri(resource)));
+}
+
+gboolean CWebViewGtk::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    // Asked to draw only part of itself after another window uncovered it (the tray menu over
+    // a popup), the view fills only a band of that part and leaves the rest grey; drawn whole,
+    // it is right. So a partial draw is followed by one of the whole view.
+    auto* self = static_cast<CWebViewGtk*>(data);
+    GdkRectangle clip{};
+    const bool whole = !gdk_cairo_get_clip_rectangle(cr, &clip) ||
+                       (clip.x <= 0 && clip.y <= 0 &&
+                        clip.x + clip.width >= gtk_widget_get_allocated_width(widget) &&
+                        clip.y + clip.height >= gtk_widget_get_allocated_height(widget));
+    if (whole) {
+        self->m_bWholeRedrawQueued = false;
+    } else if (!self->m_bWholeRedrawQueued) {
+        self->m_bWholeRedrawQueued = true;
+        gtk_widget_queue_draw(widget);
+    }
+    return FALSE;
 }
 
 }  // namespace platform::gtk

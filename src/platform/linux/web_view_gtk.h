@@ -53,6 +53,7 @@ private:
     static void OnResourceLoadStarted(WebKitWebView* view, WebKitWebResource* resource,
                                       WebKitURIRequest* request, gpointer self);
     static void OnFrameLoadFailed(WebKitWebResource* resource, GError* error, gpointer self);
+    static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
 
     WebKitWebView* m_pView = nullptr;
     IWebViewEvents* m_pEvents = nullptr;
@@ -79,6 +80,8 @@ private:
     unsigned m_nNavigations = 0;
     // A navigation asked for while the error page is on its way (see Navigate).
     std::string m_strDeferredUrl;
+    // A redraw of the whole view is on its way (see OnDraw).
+    bool m_bWholeRedrawQueued = false;
 };
 
 }  // namespace platform::gtk
