@@ -1,7 +1,11 @@
 #include "gui_support.h"
 
+#include <glib.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include "platform/messages.h"
 
@@ -49,4 +53,40 @@ std::string TakeScreenshot(const std::string& name) {
     bool ok = false;
     RunCommand("import -window root '" + path + "'", &ok);
     return ok ? path : std::string();
+}
+
+namespace {
+
+std::mutex g_warningsMutex;
+std::string g_warnings;
+
+GLogWriterOutput RecordingWriter(GLogLevelFlags level, const GLogField* fields, gsize count,
+                                 gpointer) {
+    if ((level & G_LOG_LEVEL_WARNING) != 0) {
+        const char* domain = "";
+        const char* message = "";
+        for (gsize i = 0; i < count; ++i) {
+            if (fields[i].length == -1 && std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) {
+                domain = static_cast<const char*>(fields[i].value);
+            } else if (fields[i].length == -1 && std::strcmp(fields[i].key, "MESSAGE") == 0) {
+                message = static_cast<const char*>(fields[i].value);
+            }
+        }
+        if (std::strcmp(domain, "Gtk") == 0 || std::strcmp(domain, "Gdk") == 0) {
+            std::lock_guard lock(g_warningsMutex);
+            g_warnings += std::string(domain) + ": " + message + "\n";
+        }
+    }
+    return g_log_writer_default(level, fields, count, nullptr);
+}
+
+}  // namespace
+
+void RecordGtkWarnings() {
+    g_log_set_writer_func(RecordingWriter, nullptr, nullptr);
+}
+
+std::string GtkWarningsSoFar() {
+    std::lock_guard lock(g_warningsMutex);
+    return g_warnings;
 }

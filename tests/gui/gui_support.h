@@ -21,3 +21,9 @@ std::string TakeScreenshot(const std::string& name);
 // Runs a shell command (xdotool, xprop ...) with a deadline and returns its standard output;
 // *ok tells whether it ran and exited with 0 in time.
 std::string RunCommand(const std::string& command, bool* ok = nullptr, int timeoutMs = 10000);
+
+// Records GTK's and GDK's warnings as they are logged (and still prints them); called once, first
+// thing in main. The session makes criticals fatal; warnings are for the tests to judge.
+void RecordGtkWarnings();
+// Everything recorded so far, one "domain: message" line each.
+std::string GtkWarningsSoFar();

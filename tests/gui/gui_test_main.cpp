@@ -10,6 +10,7 @@
 #include "platform/wnd.h"
 
 int main(int argc, char** argv) {
+    RecordGtkWarnings();
     testing::InitGoogleTest(&argc, argv);
     platform::InitUiThread();
     if (!platform::InitGui(&argc, &argv)) {

@@ -2,8 +2,6 @@
 // the choice arriving as WM_COMMAND or as the result.
 #include "window_test_support.h"
 
-#include <gtk/gtk.h>
-
 #include <atomic>
 #include <thread>
 
@@ -88,22 +86,6 @@ private:
     RECT m_rects[4]{};
 };
 
-// Collects what GTK warns about while it lives (the session makes criticals fatal already).
-class GtkWarnings {
-public:
-    GtkWarnings()
-        : m_nHandler(g_log_set_handler("Gtk", G_LOG_LEVEL_WARNING, &GtkWarnings::Record, this)) {}
-    ~GtkWarnings() { g_log_remove_handler("Gtk", m_nHandler); }
-    std::string Text() const { return m_strText; }
-
-private:
-    static void Record(const gchar*, GLogLevelFlags, const gchar* message, gpointer self) {
-        static_cast<GtkWarnings*>(self)->m_strText += std::string(message) + "\n";
-    }
-    guint m_nHandler;
-    std::string m_strText;
-};
-
 // The screen's pixels inside rect, as raw RGB bytes.
 std::string ScreenPixels(const RECT& rect) {
     return RunCommand("import -window root -depth 8 -crop " +
@@ -181,7 +163,7 @@ TEST(PopupMenu, AMessagePopupUnderTheMenuIsWholeAgainOnceTheMenuCloses) {
 }
 
 TEST(PopupMenu, ChosenItemReachesTheOwnerAsCommand) {
-    GtkWarnings warnings;
+    const size_t warnedBefore = GtkWarningsSoFar().size();
     RecordingWnd owner;
     ASSERT_TRUE(owner.Create());
     HMENU menu = BuildTrayMenu();
@@ -215,7 +197,7 @@ TEST(PopupMenu, ChosenItemReachesTheOwnerAsCommand) {
     EXPECT_EQ(std::vector<WPARAM>{kOptions}, owner.ParamsOf(WM_COMMAND));
     EXPECT_TRUE(DestroyMenu(menu));
     // Opened from a posted message, as the tray opens it, with no event behind it.
-    EXPECT_EQ(warnings.Text(), "");
+    EXPECT_EQ(GtkWarningsSoFar().substr(warnedBefore), "");
 }
 
 TEST(PopupMenu, ReturnCommandAnswersWithoutPosting) {
