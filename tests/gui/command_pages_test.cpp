@@ -199,6 +199,8 @@ TEST_F(CommandPages, AnHttpOnlyCookieAtAPathIsNeitherReplacedNorShadowedThroughP
                         "external.SetCookie(u,'sid','x; Path=/acct');"
                         "external.SetCookie(u,'sid','x; Path=/acct; Max-Age=0');"
                         "external.SetCookie(u,'','sid=x; Path=/acct');"
+                        "external.SetCookie(u,'','=sid=x; Path=/acct');"
+                        "external.SetCookie(u,'SID','x; Path=/acct');"
                         "external.SetCookie(u,'sid','x; Path=/acct/deeper');"
                         "external.SetCookie(u,'sid','x; Path=/');"
                         "external.SetCookie(u,'sid','kept; Path=/other');"
@@ -223,7 +225,7 @@ TEST_F(CommandPages, AnHttpOnlyCookieAtAPathIsNeitherReplacedNorShadowedThroughP
             line.find("call SetCookie, URL=" + m_server.Url("/") + ",") != std::string::npos &&
             line.find("refused by the cookie store") != std::string::npos;
     }
-    EXPECT_EQ(refusals, 5) << Log();
+    EXPECT_EQ(refusals, 7) << Log();
     ClearAllCookies();
 }
 

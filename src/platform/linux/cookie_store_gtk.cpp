@@ -2,7 +2,6 @@
 // cookies stay out of the commands' reach, as they stay out of document.cookie.
 #include <libsoup/soup.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -72,11 +71,26 @@ std::string HostOf(SoupCookie* cookie) {
     return domain[0] == '.' ? domain + 1 : domain;
 }
 
+// The name a server reads: a cookie without one is sent as its bare value, so "=sid=x" arrives
+// as sid=x.
+std::string SentName(SoupCookie* cookie) {
+    std::string name = soup_cookie_get_name(cookie);
+    if (name.empty()) {
+        name = soup_cookie_get_value(cookie);
+        name = name.substr(0, name.find('='));
+    }
+    const size_t first = name.find_first_not_of(" \t");
+    return first == std::string::npos
+               ? std::string()
+               : name.substr(first, name.find_last_not_of(" \t") - first + 1);
+}
+
 // Whether storing added would replace, delete or shadow the HttpOnly cookie existing: the same
-// name, sent to the caller's URL or sent with added to some request (domains and paths meet).
+// name as a server may read it (some ignore case), sent to the caller's URL or sent with added
+// to some request (domains and paths meet).
 bool WouldTouchHttpOnly(SoupCookie* existing, SoupCookie* added, GUri* caller) {
     if (!soup_cookie_get_http_only(existing) ||
-        std::strcmp(soup_cookie_get_name(existing), soup_cookie_get_name(added)) != 0) {
+        g_ascii_strcasecmp(SentName(existing).c_str(), SentName(added).c_str()) != 0) {
         return false;
     }
     if (soup_cookie_applies_to_uri(existing, caller)) {
