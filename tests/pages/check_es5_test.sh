@@ -50,6 +50,13 @@ expect_failure "$scratch/arrow" "index.html, inline script 2: Unexpected token (
 page "$scratch/let" index.html "$mode" '<script>let x = 1;</script>'
 expect_failure "$scratch/let" "inline script 1: Unexpected token (8:"
 
+# An empty type or a legacy script type still runs as script.
+page "$scratch/typed" index.html "$mode" '<script type="">var a = 1;</script>
+<script type="text/jscript">let x = 1;</script>'
+expect_failure "$scratch/typed" "inline script 2: Unexpected token (9:"
+page "$scratch/untyped" index.html "$mode" '<script type="">let x = 1;</script>'
+expect_failure "$scratch/untyped" "inline script 1: Unexpected token (8:"
+
 page "$scratch/file" index.html "$mode" ''
 printf 'var a = 1;\nvar b = `text`;\n' >"$scratch/file/deep.js"
 expect_failure "$scratch/file" "file/deep.js: Unexpected character '\`' (2:"
