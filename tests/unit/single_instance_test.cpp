@@ -264,6 +264,15 @@ TEST_F(SingleInstanceTest, WithoutAPrivateRuntimeFolderOnlyAPrivateCacheFolderOf
     ASSERT_EQ(0, stat(folder.c_str(), &info));
     EXPECT_EQ(0700u, info.st_mode & 0777);
     EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
+
+    // A cache folder as deep as a long home gives still leaves room for the socket's address.
+    const std::string cache = m_cache.path().string();
+    ASSERT_LT(cache.size(), 74u);
+    const std::string deep = cache + "/" + std::string(74 - cache.size(), 'd');
+    setenv("XDG_CACHE_HOME", deep.c_str(), 1);
+    Start();
+    ASSERT_TRUE(WaitForLog("primary", 2)) << "no place below a cache folder of 75 characters";
+    EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
 }
 
 }  // namespace

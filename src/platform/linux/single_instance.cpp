@@ -1,8 +1,8 @@
 // One running client: the primary holds an open-file-description lock on "<name>.lock" for
-// its life and answers commands on the socket "<name>.socket" beside it. The system drops the
-// lock when the primary ends, however it ends, and the next primary replaces the socket it
-// left. Others test the lock without taking it, so a probe never stops a client that is
-// starting at the same moment.
+// its life and answers commands on the socket "<name>.socket" beside it (plain "lock" and
+// "socket" in a folder of the name's own). The system drops the lock when the primary ends,
+// however it ends, and the next primary replaces the socket it left. Others test the lock
+// without taking it, so a probe never stops a client that is starting at the same moment.
 #include "platform/single_instance.h"
 
 #include <fcntl.h>
@@ -65,13 +65,20 @@ std::string CacheHome() {
     return cache;
 }
 
+struct Folder {
+    std::string path;
+    // A folder for this name alone, whose files need not carry the name: the socket's path
+    // then fits in its address below a deeper cache folder too.
+    bool ofName = false;
+};
+
 // $XDG_RUNTIME_DIR when it is ours alone, else <cache home>/<name> (made private when create);
 // empty when neither can be had. A shared folder such as /tmp is never used: another user
 // could hold the place there first, and then "exit" or a second start would find no client.
-std::string RuntimeFolder(const std::string& name, bool create) {
+Folder RuntimeFolder(const std::string& name, bool create) {
     const std::string runtime = AbsoluteFromEnvironment("XDG_RUNTIME_DIR");
     if (!runtime.empty() && IsPrivateFolder(runtime)) {
-        return runtime;
+        return {runtime, false};
     }
     const std::string cache = CacheHome();
     if (cache.empty() || (create && g_mkdir_with_parents(cache.c_str(), 0700) != 0) ||
@@ -82,7 +89,7 @@ std::string RuntimeFolder(const std::string& name, bool create) {
     if (create && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         return {};
     }
-    return IsPrivateFolder(folder) ? folder : std::string();
+    return IsPrivateFolder(folder) ? Folder{folder, true} : Folder{};
 }
 
 struct Paths {
@@ -98,12 +105,13 @@ Paths PathsFor(const std::wstring& wideName, bool create) {
     if (name.empty() || name.find('/') != std::string::npos) {
         return paths;
     }
-    const std::string folder = RuntimeFolder(name, create);
-    const std::string socketPath = folder + "/" + name + ".socket";
-    if (folder.empty() || socketPath.size() >= sizeof(paths.socket.sun_path)) {
+    const Folder folder = RuntimeFolder(name, create);
+    const std::string stem = folder.path + "/" + (folder.ofName ? std::string() : name + ".");
+    const std::string socketPath = stem + "socket";
+    if (folder.path.empty() || socketPath.size() >= sizeof(paths.socket.sun_path)) {
         return paths;
     }
-    paths.lock = folder + "/" + name + ".lock";
+    paths.lock = stem + "lock";
     paths.socket.sun_family = AF_UNIX;
     std::memcpy(paths.socket.sun_path, socketPath.c_str(), socketPath.size() + 1);
     paths.ok = true;
