@@ -21,8 +21,8 @@ BindResult Bind(HWND hWnd, int id, UINT fsModifiers, UINT vk);
 // Closes the session of hWnd's id; false when the portal does not hold it.
 bool Unbind(HWND hWnd, int id);
 
-// The shortcuts specification's form of a combination ("CTRL+D", "ALT+SHIFT+F9"); empty
-// when the key has no name.
+// The portal's form of a combination ("CTRL+D", "ALT+SHIFT+F9"); empty when the key has no
+// name.
 std::string TriggerOf(UINT fsModifiers, UINT vk);
 
 }  // namespace platform::portal
