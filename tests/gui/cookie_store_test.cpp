@@ -64,6 +64,11 @@ TEST(CookieStore, CommandsAndPagesShareOneStore) {
     EXPECT_FALSE(
         platform::GetCookieText(L"http://localhost:" + std::to_wstring(port) + L"/", &text));
     EXPECT_FALSE(platform::SetCookieText(L"not a url", L"a", L"1"));
+    // Addresses without a web host keep no cookies (and make the cookie parser complain).
+    for (const wchar_t* hostless : {L"about:blank", L"mailto:a@b.example", L"file:///tmp/x"}) {
+        EXPECT_FALSE(platform::SetCookieText(hostless, L"a", L"1")) << WideToUtf8(hostless);
+        EXPECT_FALSE(platform::GetCookieText(hostless, &text)) << WideToUtf8(hostless);
+    }
 
     CTitleEvents events;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);

@@ -104,6 +104,23 @@ bool WouldTouchHttpOnly(SoupCookie* existing, SoupCookie* added, GUri* caller) {
            (PathHolds(existingPath, addedPath) || PathHolds(addedPath, existingPath));
 }
 
+// url as an http or https address with a host, else null: about:, file: and the like name no
+// host to keep cookies for (and the cookie parser complains of them). Free with g_uri_unref.
+GUri* ParseWebAddress(const std::wstring& url) {
+    GUri* parsed = g_uri_parse(WideToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (parsed == nullptr) {
+        return nullptr;
+    }
+    const char* host = g_uri_get_host(parsed);
+    const char* scheme = g_uri_get_scheme(parsed);
+    if (host == nullptr || *host == '\0' ||
+        (g_ascii_strcasecmp(scheme, "http") != 0 && g_ascii_strcasecmp(scheme, "https") != 0)) {
+        g_uri_unref(parsed);
+        return nullptr;
+    }
+    return parsed;
+}
+
 }  // namespace
 
 bool GetCookieText(const std::wstring& url, std::wstring* text) {
@@ -126,7 +143,7 @@ bool GetCookieText(const std::wstring& url, std::wstring* text) {
 }
 
 bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
-    GUri* caller = g_uri_parse(WideToUtf8(url).c_str(), G_URI_FLAGS_NONE, nullptr);
+    GUri* caller = ParseWebAddress(url);
     if (caller == nullptr) {
         return false;
     }
