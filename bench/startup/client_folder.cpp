@@ -28,10 +28,14 @@ bool WaitForProcess(pid_t pid, int timeoutMs) {
     return false;
 }
 
-CBenchClientFolder::CBenchClientFolder(const std::string& page) {
+CBenchClientFolder::CBenchClientFolder(const std::string& page, const std::string& buildDir) {
     std::string pattern = (fs::temp_directory_path() / "songdeck-bench-XXXXXX").string();
     m_root = mkdtemp(pattern.data()) != nullptr ? pattern : "/tmp";
-    const fs::path build = fs::path(BenchExecutableDir()).parent_path();
+    const fs::path build =
+        buildDir.empty() ? fs::path(BenchExecutableDir()).parent_path() : fs::path(buildDir);
+    if (!buildDir.empty()) {
+        m_unset.push_back("G_DEBUG");
+    }
     fs::create_directories(m_root + "/program/res");
     fs::copy_file(build / "SongDeck", ClientPath());
     std::error_code ignored;
@@ -60,8 +64,12 @@ CBenchClientFolder::~CBenchClientFolder() {
     fs::remove_all(m_root, ignored);
 }
 
+pid_t CBenchClientFolder::StartClient() const {
+    return StartProgram({ClientPath(), "bench"}, m_env, m_unset);
+}
+
 bool CBenchClientFolder::ExitClient(pid_t client) const {
-    const pid_t exiter = StartProgram({ClientPath(), "exit"}, m_env);
+    const pid_t exiter = StartProgram({ClientPath(), "exit"}, m_env, m_unset);
     WaitForProcess(exiter, 20000);
     return WaitForProcess(client, 20000);
 }

@@ -148,10 +148,14 @@ long ContextSwitches(pid_t pid) {
 }
 
 pid_t StartProgram(const std::vector<std::string>& argv,
-                   const std::vector<std::pair<std::string, std::string>>& extraEnv) {
+                   const std::vector<std::pair<std::string, std::string>>& extraEnv,
+                   const std::vector<std::string>& unset) {
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         env.emplace_back(*entry);
+    }
+    for (const std::string& name : unset) {
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
     }
     for (const auto& variable : extraEnv) {
         const std::string prefix = variable.first + "=";

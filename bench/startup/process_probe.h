@@ -20,7 +20,9 @@ long PeakRssKib(const std::vector<pid_t>& pids);
 // Wake-ups so far: the voluntary context switches of every thread of the process (a thread
 // that sleeps, is woken and sleeps again counts one).
 long ContextSwitches(pid_t pid);
-// Starts a program with the environment and extra variables; -1 on failure.
+// Starts a program with the environment, extra variables and without the unset ones; -1 on
+// failure.
 pid_t StartProgram(const std::vector<std::string>& argv,
-                   const std::vector<std::pair<std::string, std::string>>& extraEnv);
+                   const std::vector<std::pair<std::string, std::string>>& extraEnv,
+                   const std::vector<std::string>& unset = {});
 double Median(std::vector<double> values);

@@ -122,6 +122,9 @@ void CMainApp::OnRunningClientCommand(const std::string& command) {
 }
 
 void CMainApp::StartClient() {
+    m_pMainWnd = &m_wndMain;
+    // The start page goes first: the browser's processes start while the rest is set up.
+    m_wndMain.PreloadStartPage();
     WriteLog(info, L"启动程序");
     if (const std::wstring note = platform::DisplayNote(); !note.empty()) {
         WriteLog(info, L"%s", note.c_str());
@@ -130,7 +133,6 @@ void CMainApp::StartClient() {
                                           kMainWndClientRect.bottom - kMainWndClientRect.top);
     const RECT rect{kMainWndClientRect.left, kMainWndClientRect.top,
                     kMainWndClientRect.left + outer.cx, kMainWndClientRect.top + outer.cy};
-    m_pMainWnd = &m_wndMain;
     if (!m_wndMain.CreateEx(0, kMainWndClassName, kMainWndTitle, kMainWndStyle, rect, nullptr, 0)) {
         // Without a window the loop would run for nothing. One ended by an exit that came
         // while its creation waited on a box was created, and the client ends as asked.
@@ -141,6 +143,11 @@ void CMainApp::StartClient() {
         return;
     }
     SetUpdateMainWindow(m_wndMain.GetSafeHwnd());
+    // Read while the browser starts: the page's first show needs the window size from it.
+    GetClientOptions();
+}
+
+void CMainApp::OnMainWindowStarted() {
     if (GetClientOptions().autoUpdate != 0) {
         StartUpdateCheck(FALSE);
     }

@@ -30,6 +30,9 @@ public:
     void StopUpdateThread();
     // Ends the client and starts the launcher beside the executable.
     void RestartClient();
+    // The main window has shown its start page (or given up waiting): the work that the first
+    // page does not need starts now.
+    void OnMainWindowStarted();
 
     CUpdateThread* m_pUpdateThread = nullptr;
     CMainWnd m_wndMain;

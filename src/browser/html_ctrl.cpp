@@ -16,6 +16,22 @@ BOOL CHtmlCtrl::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwSt
     return CreateEx(0, lpszClassName, lpszWindowName, dwStyle, rect, pParentWnd, nID);
 }
 
+BOOL CHtmlCtrl::CreateBrowser() {
+    if (m_pWebView != nullptr) {
+        return TRUE;
+    }
+    // Every page of the client shares one store, in the user's data folder.
+    if (!platform::IsWebDataDirectorySet()) {
+        platform::SetWebDataDirectory(GetUserDataDir() + L"webdata/");
+    }
+    m_pWebView = platform::CreateWebView(this);
+    // Only the client's own pages and the service's get window.external.
+    if (m_pWebView != nullptr) {
+        m_pWebView->SetTrustedPages(GetTrustedPages());
+    }
+    return m_pWebView != nullptr ? TRUE : FALSE;
+}
+
 void CHtmlCtrl::Navigate2(const std::wstring& url) {
     if (m_pWebView != nullptr) {
         m_pWebView->Navigate(url);
@@ -35,14 +51,8 @@ LRESULT CHtmlCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (result == -1) {
                 return -1;
             }
-            // Every page of the client shares one store, in the user's data folder.
-            if (!platform::IsWebDataDirectorySet()) {
-                platform::SetWebDataDirectory(GetUserDataDir() + L"webdata/");
-            }
-            m_pWebView = platform::CreateWebView(m_hWnd, this);
-            // Only the client's own pages and the service's get window.external.
-            if (m_pWebView != nullptr) {
-                m_pWebView->SetTrustedPages(GetTrustedPages());
+            if (CreateBrowser() && !platform::PlaceWebView(*m_pWebView, m_hWnd)) {
+                m_pWebView.reset();
             }
             return result;
         }

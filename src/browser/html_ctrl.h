@@ -18,6 +18,9 @@ public:
     // Creates the child window and its browser.
     BOOL Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                 CWnd* pParentWnd, UINT nID);
+    // Makes the browser ahead of the control's window, so a page can start loading while the
+    // window is made; Create then shows it. TRUE when there is a browser.
+    BOOL CreateBrowser();
     // Local pages as full file paths, others by address. Nothing happens without a browser.
     void Navigate2(const std::wstring& url);
     // No page dialogs while set (for pages being torn down).

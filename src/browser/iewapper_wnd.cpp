@@ -16,6 +16,12 @@ void CIEWapperWnd::NavigateTo(std::wstring url) {
     }
 }
 
+void CIEWapperWnd::PreloadPage(std::wstring url) {
+    if (m_htmlCtrl.CreateBrowser()) {
+        m_htmlCtrl.Navigate2(url);
+    }
+}
+
 void CIEWapperWnd::OnPageTitleChange(std::wstring title) {
     SetWindowText(title.c_str());
 }

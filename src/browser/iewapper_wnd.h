@@ -18,6 +18,9 @@ public:
 
     // Local pages as full file paths, service pages by address; nothing without a window.
     void NavigateTo(std::wstring url);
+    // Starts loading url before the window is created, which then shows that page. Nothing of
+    // the page reaches the window before it exists: create it before the loop runs again.
+    void PreloadPage(std::wstring url);
 
     // Called by the browser control before any navigation; setting *pbCancel stops it.
     virtual void OnPageBeforeNavigate(LPCWSTR lpszURL, DWORD nFlags, LPCWSTR lpszTargetFrameName,

@@ -65,6 +65,12 @@ public:
 // Creates a view that fills the child window (WS_CHILD) and reports to events, which must
 // outlive the view. Null when the window is not a child window.
 std::unique_ptr<IWebView> CreateWebView(HWND childWindow, IWebViewEvents* events);
+// Creates a view in no window yet: its page may start loading (and the browser's processes
+// start) while its window is being made. PlaceWebView then shows it in a child window.
+std::unique_ptr<IWebView> CreateWebView(IWebViewEvents* events);
+// Puts a view made by CreateWebView(events) into a child window (WS_CHILD), filling it; false
+// for any other window.
+bool PlaceWebView(IWebView& view, HWND childWindow);
 
 // Where the shared browser context keeps its data (cookies, storage, caches). The first
 // folder given counts, and only before the first view is made; without one a folder below

@@ -22,6 +22,10 @@ namespace {
 
 constexpr wchar_t kAppTitle[] = L"Quorvi";
 constexpr UINT kBalloonTimeoutMs = 500;
+// The tray, the hotkey and the update check wait until the start page has been painted, and
+// never longer than the latest time after creation, so a page that never loads holds up none.
+constexpr UINT kServicesAfterPageMs = 50;
+constexpr UINT kServicesLatestMs = 5000;
 
 }  // namespace
 
@@ -65,6 +69,12 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
                     break;
             }
             break;
+        case WM_TIMER:
+            if (wParam == ID_TIMER_START_SERVICES) {
+                StartServices();
+                return 0;
+            }
+            break;
         case WM_HOTKEY:
             if (static_cast<int>(wParam) == m_nHotkeyId) {
                 RestoreMainWindow();
@@ -90,15 +100,17 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CIEWapperWnd::WindowProc(message, wParam, lParam);
 }
 
-int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
-    if (CIEWapperWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
-        return -1;
+void CMainWnd::PreloadStartPage() {
+    // The page may call window.external as soon as the window exists.
+    BuildDispatch();
+    PreloadPage(LocalPagePath(L"res\\main.html"));
+    m_bStartPagePreloaded = true;
+}
+
+void CMainWnd::BuildDispatch() {
+    if (m_pDispatch != nullptr) {
+        return;
     }
-    SetWindowIcons(*this, IDI_MAIN_BIG, IDI_MAIN_SMALL);
-
-    m_pTrayIcon = new CTrayIcon(m_hWnd, m_nTrayIconId, WM_TRAY_NOTIFY);
-    EnsureTrayIcon();
-
     m_pDispatch = new CMainDispatchImp;
     m_pDispatch->RegisterHandler(&m_isClient);
     m_pDispatch->RegisterHandler(&m_showMessageWnd);
@@ -109,14 +121,37 @@ int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
     m_pDispatch->RegisterHandler(&m_setCustomOptionData);
     m_pDispatch->RegisterHandler(&m_getCookie);
     m_pDispatch->RegisterHandler(&m_setCookie);
-    m_alert.m_hOwnerWnd = m_hWnd;
     m_pDispatch->RegisterHandler(&m_alert);
     m_pDispatch->RegisterHandler(&m_openOptionWnd);
     m_htmlCtrl.m_pExternalDispatch = m_pDispatch;
+}
 
-    NavigateTo(LocalPagePath(L"res\\main.html"));
-    RegisterShowHotkey();
+int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
+    if (CIEWapperWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) {
+        return -1;
+    }
+    SetWindowIcons(*this, IDI_MAIN_BIG, IDI_MAIN_SMALL);
+    m_pTrayIcon = new CTrayIcon(m_hWnd, m_nTrayIconId, WM_TRAY_NOTIFY);
+    m_alert.m_hOwnerWnd = m_hWnd;
+    BuildDispatch();
+    if (!m_bStartPagePreloaded) {
+        NavigateTo(LocalPagePath(L"res\\main.html"));
+    }
+    SetTimer(ID_TIMER_START_SERVICES, kServicesLatestMs);
     return 0;
+}
+
+void CMainWnd::StartServices() {
+    KillTimer(ID_TIMER_START_SERVICES);
+    if (m_services == Services::Started) {
+        return;
+    }
+    m_services = Services::Started;
+    EnsureTrayIcon();
+    RegisterShowHotkey();
+    if (CMainApp* app = AfxGetMainApp(); app != nullptr) {
+        app->OnMainWindowStarted();
+    }
 }
 
 bool CMainWnd::EnsureTrayIcon() {
@@ -278,6 +313,10 @@ void CMainWnd::OnPageTitleChange(std::wstring title) {
 void CMainWnd::OnPageDocumentComplete(std::wstring url) {
     if (IsSameLocalPage(url, LocalPagePath(L"res\\main.html"))) {
         m_pageRecovery.OnStartPageLoaded();
+        if (m_services == Services::Waiting) {
+            m_services = Services::Due;
+            SetTimer(ID_TIMER_START_SERVICES, kServicesAfterPageMs);
+        }
         const CClientOptions& options = GetClientOptions();
         int width = options.mainWndWidth;
         int height = options.mainWndHeight;

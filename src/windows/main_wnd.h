@@ -22,6 +22,9 @@ public:
     CMainWnd();
     ~CMainWnd() override;
 
+    // Starts res/main.html loading before the window is created (the browser's processes start
+    // meanwhile); CreateEx then shows it. Without it, WM_CREATE starts the load.
+    void PreloadStartPage();
     void RestoreMainWindow();
     // Registers the show hotkey from the options; a taken combination shows a warning box.
     void RegisterShowHotkey();
@@ -66,8 +69,16 @@ private:
     void OnExit();
     // Adds the tray icon when a tray runs and it is not shown yet; false when none can be.
     bool EnsureTrayIcon();
+    // window.external of the main page, made once.
+    void BuildDispatch();
+    // The tray icon, the hotkey and the application's background work: shortly after the
+    // start page has shown, or a few seconds after creation at the latest.
+    void StartServices();
 
+    static constexpr UINT_PTR ID_TIMER_START_SERVICES = 1;
     bool m_bTrayIconShown = false;
     bool m_bEnded = false;
+    bool m_bStartPagePreloaded = false;
+    enum class Services { Waiting, Due, Started } m_services = Services::Waiting;
     CMainPageRecovery m_pageRecovery;
 };

@@ -7,14 +7,26 @@
 namespace platform {
 
 std::unique_ptr<IWebView> CreateWebView(HWND childWindow, IWebViewEvents* events) {
-    CWnd* window = CWnd::FromHandle(childWindow);
-    if (window == nullptr || (window->GetStyle() & WS_CHILD) == 0) {
+    auto view = CreateWebView(events);
+    if (!PlaceWebView(*view, childWindow)) {
         return nullptr;
     }
-    auto view = std::make_unique<gtk::CWebViewGtk>(events);
-    gtk::SetChildContent(childWindow, view->GetWidget());
-    gtk_widget_show(view->GetWidget());
     return view;
+}
+
+std::unique_ptr<IWebView> CreateWebView(IWebViewEvents* events) {
+    return std::make_unique<gtk::CWebViewGtk>(events);
+}
+
+bool PlaceWebView(IWebView& view, HWND childWindow) {
+    CWnd* window = CWnd::FromHandle(childWindow);
+    auto* gtkView = dynamic_cast<gtk::CWebViewGtk*>(&view);
+    if (window == nullptr || (window->GetStyle() & WS_CHILD) == 0 || gtkView == nullptr) {
+        return false;
+    }
+    gtk::SetChildContent(childWindow, gtkView->GetWidget());
+    gtk_widget_show(gtkView->GetWidget());
+    return true;
 }
 
 }  // namespace platform
