@@ -105,6 +105,12 @@ int RunMessageLoop();
 // as a modal box runs one); true when done() became true.
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs = INFINITE);
 
+// The loop of a modal box or menu: runs the calling thread's loop until done() is true, and
+// sleeps meanwhile. done() must change only in what this loop runs (a handler, a posted task);
+// another thread that changes it posts a task to wake the loop. False when WM_QUIT came first
+// (it stays pending for the outer loop).
+bool RunModalLoop(const std::function<bool()>& done);
+
 // Thread messages (posted with no window) of the calling thread go to this handler; without
 // one they are dropped. WM_QUIT never reaches it.
 void SetThreadMessageHandler(std::function<void(UINT, WPARAM, LPARAM)> handler);

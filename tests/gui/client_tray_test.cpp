@@ -11,6 +11,7 @@
 #include "gui_support.h"
 #include "platform/hotkey.h"
 #include "platform/wnd.h"
+#include "support/test_http_server.h"
 
 namespace {
 
@@ -238,6 +239,32 @@ TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
     RunCommand("xdotool key --clearmodifiers ctrl+alt+f");
     EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
         << "the new hotkey did nothing";
+    ExitClient(pid);
+}
+
+TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheHotkey) {
+    // The page waits for an image from a server that never sends it, so it never completes
+    // and the window never shows by itself.
+    testsupport::TestHttpServer server;
+    server.On("/stalled.png", [](const testsupport::HttpTestRequest&) {
+        testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, "never sent");
+        reply.stallAfter = 0;
+        reply.stallMs = 120000;
+        return reply;
+    });
+    m_folder.WritePage("main.html",
+                       "<!DOCTYPE html><html><head><meta charset='utf-8'><title>TestMain</title>"
+                       "</head><body style='width:600px;height:400px'>stuck<img src='" +
+                           server.Url("/stalled.png") + "'></body></html>");
+    const pid_t pid = m_folder.Start({"-test"});
+    int x = 0, y = 0;
+    ASSERT_TRUE(PumpUntil([&] { return TrayIconCentre(pid, &x, &y); }, kClientStartMs))
+        << "no tray icon while the start page loads";
+    EXPECT_FALSE(MainVisible(pid));
+    RunCommand("xdotool key --clearmodifiers ctrl+d");
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
+        << "Ctrl+D did not bring the window up";
+    EXPECT_EQ(LogCount("启动程序"), 1);
     ExitClient(pid);
 }
 

@@ -3,6 +3,7 @@
 // window.external.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -147,6 +148,34 @@ TEST_F(PageWindow, CreationCentresTheWindowAndMakesTheControlAChildThatReports) 
     unopened.NavigateTo(m_pages.Write("never.html", "<title>Never</title>"));
     PumpFor(200);
     EXPECT_TRUE(unopened.m_log.empty());
+}
+
+TEST_F(PageWindow, APageLoadedBeforeItsWindowExistsIsShownThereWithItsCommands) {
+    // The page calls a command from its first script, while it may still be on its way.
+    const std::wstring page = m_pages.Write(
+        "preloaded.html", std::string("<html><head>") + kHarness +
+                              "<script>var early=t(()=>external.Ret('early'));</script></head>"
+                              "<body style='width:300px;height:200px'><script>onload=function(){"
+                              "done([early,innerWidth,innerHeight]);};</script></body></html>");
+    CTestPageWnd window;
+    window.PreloadPage(page);
+    ASSERT_TRUE(window.Create(420, 320));
+    ASSERT_TRUE(PumpUntil([&] { return window.GetWindowText().rfind(L"done:", 0) == 0; }, 15000))
+        << "the page did not finish; window text " << WideToUtf8(window.GetWindowText());
+    RECT client{};
+    window.GetClientRect(&client);
+    // The browser made ahead of the window fills it, as one made with it does.
+    EXPECT_EQ(window.GetWindowText(), L"done:early|" + std::to_wstring(client.right) + L"|" +
+                                          std::to_wstring(client.bottom));
+    EXPECT_EQ(window.m_ret.m_nCalls, 1);
+    // Every event of the load reached the window, once.
+    ASSERT_TRUE(PumpUntil([&] { return window.Logged(L"document " + page); }, 10000));
+    EXPECT_EQ(std::count(window.m_log.begin(), window.m_log.end(), L"complete " + page), 1);
+    EXPECT_EQ(std::count(window.m_log.begin(), window.m_log.end(), L"document " + page), 1);
+    int width = 0, height = 0;
+    window.Control().GetPageSize(width, height);
+    EXPECT_EQ(width, 300);
+    EXPECT_EQ(height, 200);
 }
 
 TEST_F(PageWindow, NotifyCodesOutsideOneToFourDoNothing) {

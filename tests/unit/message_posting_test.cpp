@@ -1,5 +1,6 @@
 // Posting, sending and tasks across threads.
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "message_test_support.h"
@@ -222,6 +223,61 @@ TEST(MessagePosting, NestedLoopsKeepDeliveringAndQuitReachesTheOuterLoop) {
     GetExitCodeThread(loop.Handle(), &code);
     EXPECT_EQ(9u, code);
     EXPECT_FALSE(nestedResult);
+}
+
+TEST(MessagePosting, AModalLoopSleepsUntilWhatItRunsChangesItsCondition) {
+    LoopThread loop;
+    RecordingWnd wnd;
+    loop.Run([&] { ASSERT_TRUE(wnd.Create()); });
+    std::atomic<int> checks{0};
+    std::atomic<bool> answered{false};
+    std::atomic<int> result{-1};
+    wnd.onMessage = [&](UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+        if (message == WM_SEQ && wParam == 1) {
+            result = platform::RunModalLoop([&] {
+                ++checks;
+                return answered.load();
+            })
+                         ? 1
+                         : 0;
+        } else if (message == WM_SEQ && wParam == 2) {
+            answered = true;
+        }
+        return 0;
+    };
+    wnd.PostMessage(WM_SEQ, 1);
+    ASSERT_TRUE(PumpUntil([&] { return checks > 0; }));
+    // Nothing reaches the loop meanwhile, so its condition is not looked at again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(checks.load(), 2);
+    // A handler run by the loop ends it.
+    wnd.PostMessage(WM_SEQ, 2);
+    ASSERT_TRUE(PumpUntil([&] { return result != -1; }));
+    EXPECT_EQ(result, 1);
+
+    // Changed on another thread, the condition is seen once a posted task wakes the loop.
+    answered = false;
+    result = -1;
+    wnd.PostMessage(WM_SEQ, 1);
+    ASSERT_TRUE(PumpUntil([&] { return checks > 2; }));
+    answered = true;
+    platform::PostTask(loop.Id(), [] {});
+    ASSERT_TRUE(PumpUntil([&] { return result != -1; }));
+    EXPECT_EQ(result, 1);
+
+    // WM_QUIT ends it with false and still ends the thread's loop.
+    answered = false;
+    result = -1;
+    wnd.onMessage = [&](UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == WM_SEQ) {
+            PostQuitMessage(4);
+            result = platform::RunModalLoop([&] { return answered.load(); }) ? 1 : 0;
+        }
+        return 0;
+    };
+    wnd.PostMessage(WM_SEQ, 3);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loop.Handle(), testsupport::kDeadlineMs));
+    EXPECT_EQ(result, 0);
 }
 
 }  // namespace

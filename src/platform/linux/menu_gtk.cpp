@@ -197,7 +197,7 @@ BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, cons
     gdk_event_free(trigger);
     // A menu that could not take the pointer is not shown, and nothing would close it.
     if (gtk_widget_get_visible(tracking.menu)) {
-        platform::PumpMessagesUntil([&] { return tracking.closed; });
+        platform::RunModalLoop([&] { return tracking.closed; });
     }
     g_tracking = nullptr;
     gtk_widget_destroy(tracking.menu);

@@ -149,7 +149,8 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
     if (box->dialog == nullptr) {
         return 0;
     }
-    platform::PumpMessagesUntil([&] { return box->answer != 0; });
+    // The answer wakes this loop (see Answer), so a box left open costs no wake-ups.
+    platform::RunModalLoop([&] { return box->answer != 0; });
     platform::SendTask(ui, [&] {
         gtk_widget_destroy(box->dialog);
         g_object_unref(box->dialog);

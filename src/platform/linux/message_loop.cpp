@@ -69,6 +69,17 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     return result;
 }
 
+bool RunModalLoop(const std::function<bool()>& done) {
+    auto queue = detail::EnsureCurrentQueue();
+    while (!done()) {
+        if (queue->QuitRequested()) {
+            return false;
+        }
+        g_main_context_iteration(queue->Context(), TRUE);
+    }
+    return true;
+}
+
 void SetThreadMessageHandler(std::function<void(UINT, WPARAM, LPARAM)> handler) {
     detail::EnsureCurrentQueue()->threadMessageHandler = std::move(handler);
 }
