@@ -79,10 +79,24 @@ struct Wakeups {
     long webProcesses = 0;
 };
 
-long DescendantSwitches(pid_t client) {
-    long sum = 0;
+// Voluntary switches of each thread of the client's descendants (its web processes).
+std::map<std::string, long> DescendantThreadSwitches(pid_t client) {
+    std::map<std::string, long> result;
     for (const pid_t pid : ProcessTree(client)) {
-        sum += pid != client ? ContextSwitches(pid) : 0;
+        if (pid != client) {
+            result.merge(ThreadSwitches(pid));
+        }
+    }
+    return result;
+}
+
+// What the threads alive at both readings did between them.
+long WakeupsBetween(const std::map<std::string, long>& before,
+                    const std::map<std::string, long>& after) {
+    long sum = 0;
+    for (const auto& [thread, count] : after) {
+        const auto it = before.find(thread);
+        sum += it != before.end() ? count - it->second : 0;
     }
     return sum;
 }
@@ -109,10 +123,10 @@ bool MeasureHidden(Display* display, const CBenchClientFolder& folder, int settl
     }
     std::this_thread::sleep_for(std::chrono::seconds(settleSeconds));
     const auto before = ThreadSwitches(client);
-    const long webBefore = DescendantSwitches(client);
+    const auto webBefore = DescendantThreadSwitches(client);
     std::this_thread::sleep_for(std::chrono::seconds(kMeasureSeconds));
     const auto after = ThreadSwitches(client);
-    wakeups->webProcesses = DescendantSwitches(client) - webBefore;
+    wakeups->webProcesses = WakeupsBetween(webBefore, DescendantThreadSwitches(client));
     const std::string mainThread = std::to_string(client) + " ";
     for (const auto& [thread, count] : after) {
         const auto it = before.find(thread);

@@ -12,6 +12,7 @@
 #include "platform/hotkey.h"
 #include "platform/wnd.h"
 #include "support/test_http_server.h"
+#include "web_test_support.h"
 
 namespace {
 
@@ -247,10 +248,7 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
     // and the window never shows by itself.
     testsupport::TestHttpServer server;
     server.On("/stalled.png", [](const testsupport::HttpTestRequest&) {
-        testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, "never sent");
-        reply.stallAfter = 0;
-        reply.stallMs = 120000;
-        return reply;
+        return webtest::StalledReply("never sent", 120000);
     });
     m_folder.WritePage("main.html",
                        "<!DOCTYPE html><html><head><meta charset='utf-8'><title>TestMain</title>"

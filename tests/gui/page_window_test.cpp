@@ -480,10 +480,7 @@ TEST_F(PageWindow, PageSizeFollowsTheBodyDuringCallsAndInEveryFramesHook) {
 TEST_F(PageWindow, FrameFailuresReachTheErrorHookWithTheFramesAddress) {
     testsupport::TestHttpServer server;
     server.On("/slow", [](const testsupport::HttpTestRequest&) {
-        testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, "late");
-        reply.stallAfter = 0;
-        reply.stallMs = 20000;
-        return reply;
+        return webtest::StalledReply("late", 20000);
     });
     std::wstring refused =
         L"http://127.0.0.1:" + std::to_wstring(webtest::FreeLoopbackPort()) + L"/frame";

@@ -38,6 +38,14 @@ inline testsupport::HttpTestReply HtmlReply(std::string html) {
     return reply;
 }
 
+// An answer whose body does not start for stallMs (a server that hangs).
+inline testsupport::HttpTestReply StalledReply(std::string body, unsigned stallMs) {
+    testsupport::HttpTestReply reply = testsupport::HttpTestReply::Text(200, std::move(body));
+    reply.stallAfter = 0;
+    reply.stallMs = stallMs;
+    return reply;
+}
+
 // A port on 127.0.0.1 that nothing listens on (bound once, then released).
 inline int FreeLoopbackPort() {
     GSocket* socket =
