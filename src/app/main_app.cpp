@@ -148,7 +148,8 @@ void CMainApp::StartClient() {
 }
 
 void CMainApp::OnMainWindowStarted() {
-    if (GetClientOptions().autoUpdate != 0) {
+    // A check the user asked for meanwhile is not replaced by the silent one.
+    if (m_pUpdateThread == nullptr && GetClientOptions().autoUpdate != 0) {
         StartUpdateCheck(FALSE);
     }
 }

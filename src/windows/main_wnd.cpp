@@ -148,7 +148,10 @@ void CMainWnd::StartServices() {
     }
     m_services = Services::Started;
     EnsureTrayIcon();
-    RegisterShowHotkey();
+    // An option window opened meanwhile registers the hotkey itself when it closes.
+    if (m_wndOption.GetSafeHwnd() == nullptr) {
+        RegisterShowHotkey();
+    }
     if (CMainApp* app = AfxGetMainApp(); app != nullptr) {
         app->OnMainWindowStarted();
     }

@@ -32,25 +32,28 @@ bool IsWebDataDirectorySet() {
 
 namespace gtk {
 
-WebKitWebContext* GetSharedWebContext() {
+namespace {
+
+std::string WebDataFolder() {
+    std::string folder = WebDataDirectory();
+    if (folder.empty()) {
+        gchar* fallback = g_build_filename(g_get_user_data_dir(), "SongDeck", "webdata", nullptr);
+        folder = fallback;
+        g_free(fallback);
+    }
+    return folder;
+}
+
+}  // namespace
+
+WebKitWebContext* PeekSharedWebContext() {
     static WebKitWebContext* context = [] {
-        std::string folder = WebDataDirectory();
-        if (folder.empty()) {
-            gchar* fallback =
-                g_build_filename(g_get_user_data_dir(), "SongDeck", "webdata", nullptr);
-            folder = fallback;
-            g_free(fallback);
-        }
+        const std::string folder = WebDataFolder();
         g_mkdir_with_parents(folder.c_str(), 0700);
         gchar* cache = g_build_filename(folder.c_str(), "cache", nullptr);
         WebKitWebsiteDataManager* data = webkit_website_data_manager_new(
             "base-data-directory", folder.c_str(), "base-cache-directory", cache, nullptr);
         g_free(cache);
-        gchar* cookies = g_build_filename(folder.c_str(), "cookies.sqlite", nullptr);
-        webkit_cookie_manager_set_persistent_storage(
-            webkit_website_data_manager_get_cookie_manager(data), cookies,
-            WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-        g_free(cookies);
         WebKitWebContext* shared = webkit_web_context_new_with_website_data_manager(data);
         g_object_unref(data);
         // Pages never save files on their own: a page that offers a file opens it in the
@@ -60,6 +63,20 @@ WebKitWebContext* GetSharedWebContext() {
                              webkit_download_cancel(download);
                          }),
                          nullptr);
+        return shared;
+    }();
+    return context;
+}
+
+WebKitWebContext* GetSharedWebContext() {
+    static WebKitWebContext* context = [] {
+        WebKitWebContext* shared = PeekSharedWebContext();
+        gchar* cookies = g_build_filename(WebDataFolder().c_str(), "cookies.sqlite", nullptr);
+        webkit_cookie_manager_set_persistent_storage(
+            webkit_website_data_manager_get_cookie_manager(
+                webkit_web_context_get_website_data_manager(shared)),
+            cookies, WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+        g_free(cookies);
         return shared;
     }();
     return context;

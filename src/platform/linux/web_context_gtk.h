@@ -9,7 +9,12 @@
 
 namespace platform::gtk {
 
+// With the cookie store persistent in the web data folder; the first call starts the browser's
+// network process.
 WebKitWebContext* GetSharedWebContext();
+// Without asking for the cookie store: a view is made with it, so the network process does not
+// start while the view sets itself up, and asks for the store before its first load.
+WebKitWebContext* PeekSharedWebContext();
 // A new user content manager for one view (the caller owns it).
 WebKitUserContentManager* CreateUserContent();
 

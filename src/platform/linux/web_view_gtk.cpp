@@ -123,7 +123,7 @@ CWebViewGtk::CWebViewGtk(IWebViewEvents* events)
     : m_pEvents(events), m_strMarker(MakeBridgeMarker()) {
     WebKitUserContentManager* content = CreateUserContent();
     m_pView =
-        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", GetSharedWebContext(),
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", PeekSharedWebContext(),
                                      "user-content-manager", content, nullptr));
     g_object_unref(content);
     g_object_ref_sink(m_pView);
@@ -219,6 +219,8 @@ void CWebViewGtk::Navigate(const std::wstring& url) {
         m_strDeferredUrl = UrlFromLocation(url);
         return;
     }
+    // Cookies of the first page already come from the persistent store.
+    GetSharedWebContext();
     webkit_web_view_load_uri(m_pView, UrlFromLocation(url).c_str());
 }
 
