@@ -37,16 +37,21 @@ protected:
 TEST_F(ShortcutsPortal, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebindsAfterTheOptions) {
     CStandInPortal portal;
     ASSERT_TRUE(portal.Running()) << "the stand-in portal could not own its name";
-    // The main page opens the option window, whose page sets Ctrl+Alt+F.
+    // "O" on the main page opens the option window, whose page sets Ctrl+Alt+F.
     m_folder.WritePage("main.html", std::string(kTestMainPage)
                                         .replace(std::string(kTestMainPage).find("</body>"), 7,
-                                                 "<script>window.external.OpenOptionWnd();"
+                                                 "<script>document.onkeydown = function (e) {"
+                                                 "if (e.keyCode == 79) {"
+                                                 "window.external.OpenOptionWnd(); } };"
                                                  "</script></body>"));
     const pid_t pid = StartShown();
     ASSERT_TRUE(PumpUntil([&] { return !portal.Triggers().empty(); }, kClientStartMs));
     EXPECT_EQ(portal.Triggers().front(), "CTRL+D");
     EXPECT_EQ(portal.Descriptions().front(), "显示主窗口");
     const std::string first = portal.BoundSessions().front();
+    RunCommand("xdotool windowactivate --sync " + VisibleWindowTitled(pid, "TestMain"), nullptr,
+               5000);
+    RunCommand("xdotool key o");
     ASSERT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, "TestOptionsSet").empty(); },
                           kClientStartMs));
     // The option page may capture any combination: the binding goes while it is open.
