@@ -12,8 +12,8 @@
 #include "platform/files.h"
 #include "platform/module.h"
 #include "platform/process.h"
+#include "platform/program_entry.h"
 #include "platform/single_instance.h"
-#include "platform/text_encoding.h"
 #include "staged_update.h"
 #include "update/manifest_files.h"
 #include "update/staged_update.h"
@@ -69,14 +69,14 @@ void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& clien
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int ProgramMain(std::vector<std::wstring> commandLine) {
     const std::wstring programDir = GetModuleDirectory(nullptr);
     const std::wstring client = programDir + kClientName + kExecutableSuffix;
     ApplyStagedUpdate(programDir, client);
 
     std::vector<std::wstring> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.push_back(Utf8ToWide(argv[i]));
+    if (!commandLine.empty()) {
+        arguments.assign(commandLine.begin() + 1, commandLine.end());
     }
     if (arguments.empty()) {
         arguments.push_back(kStartArgument);

@@ -19,11 +19,7 @@ public:
     }
     ~ScopedEnvironment() {
         for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second) {
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                unsetenv(it->first.c_str());
-            }
+            SetVariable(it->first, it->second ? it->second->c_str() : nullptr);
         }
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
@@ -32,7 +28,7 @@ public:
     void Set(const std::string& name, const std::string& value) {
         const char* old = std::getenv(name.c_str());
         m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        setenv(name.c_str(), value.c_str(), 1);
+        SetVariable(name, value.c_str());
     }
     const TempFolder& root() const { return m_root; }
     std::filesystem::path UserData() const { return m_root.path() / "local/Tavnel/SongDeck"; }
@@ -40,6 +36,19 @@ public:
     std::filesystem::path AutoStart() const { return m_root.path() / "config/autostart"; }
 
 private:
+    // A null value removes the variable.
+    static void SetVariable(const std::string& name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name.c_str(), value != nullptr ? value : "");
+#else
+        if (value != nullptr) {
+            setenv(name.c_str(), value, 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+#endif
+    }
+
     TempFolder m_root;
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };

@@ -3,15 +3,21 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "songdeck-XXXXXX").string();
-        char* made = mkdtemp(pattern.data());
-        if (made != nullptr) {
-            m_path = made;
+        // A new folder of a random name, as mkdtemp makes one (which Windows lacks).
+        std::random_device random;
+        std::error_code error;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            auto candidate = std::filesystem::temp_directory_path(error) /
+                             ("songdeck-" + std::to_string(random() % 100000000));
+            if (std::filesystem::create_directory(candidate, error)) {
+                m_path = candidate;
+            }
         }
     }
     ~TempFolder() {

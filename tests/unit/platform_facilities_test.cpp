@@ -1,0 +1,138 @@
+// The facilities every platform implements, checked the same way on each: atomic file
+// replacement, digests and the manifest signature, XML, known folders, one running client.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/digest.h"
+#include "platform/files.h"
+#include "platform/known_folders.h"
+#include "platform/process.h"
+#include "platform/single_instance.h"
+#include "platform/text_encoding.h"
+#include "platform/xml_document.h"
+#include "temp_folder.h"
+#include "update/manifest_trust.h"
+
+namespace {
+
+// "SongDeck signed bytes" signed with the development key (tests/support/dev_manifest_key.pem),
+// r then s.
+const char kSignedText[] = "SongDeck signed bytes";
+const char kSignatureHex[] =
+    "3416af7b36544e8a6193e54a3cbb59870295582293c3fff318f18acdbff2720d"
+    "8a21a8d7cccf29c4fb4ae0bb07fdd78e179afca13386da4b88027955318e8028";
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+std::string Digest(platform::DigestKind kind, const std::string& first, const std::string& rest) {
+    platform::CDigest digest(kind);
+    EXPECT_TRUE(digest.IsValid());
+    EXPECT_TRUE(digest.Update(first.data(), first.size()));
+    EXPECT_TRUE(digest.Update(rest.data(), rest.size()));
+    return digest.FinishHex();
+}
+
+TEST(PlatformFacilities, ReplacedFileHoldsTheNewBytesAndLeavesNothingBeside) {
+    TempFolder folder;
+    const std::filesystem::path target = folder.path() / "config.ini";
+    folder.Write("config.ini", "old");
+    ASSERT_TRUE(ReplaceFileAtomically(target, "new bytes", 9));
+    EXPECT_EQ(folder.Read("config.ini"), "new bytes");
+    ASSERT_TRUE(ReplaceFileAtomically(target, "", 0));
+    EXPECT_EQ(folder.Read("config.ini"), "");
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        EXPECT_EQ(entry.path().filename(), "config.ini");
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+    // A folder in the file's place is never replaced.
+    std::filesystem::create_directory(folder.path() / "taken");
+    EXPECT_FALSE(ReplaceFileAtomically(folder.path() / "taken", "x", 1));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "taken"));
+
+    CFolderLock lock(folder.path());
+    EXPECT_TRUE(lock.IsLocked());
+    EXPECT_FALSE(CFolderLock(folder.path() / "missing").IsLocked());
+}
+
+TEST(PlatformFacilities, DigestsFedInPiecesMatchTheKnownValues) {
+    EXPECT_EQ(Digest(platform::DigestKind::Md5, "a", "bc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Digest(platform::DigestKind::Sha256, "ab", "c"),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    platform::CDigest used(platform::DigestKind::Md5);
+    EXPECT_FALSE(used.FinishHex().empty());
+    EXPECT_TRUE(used.FinishHex().empty());  // finished once, never again
+    EXPECT_FALSE(used.Update("x", 1));
+}
+
+TEST(PlatformFacilities, SignatureOfTheDevelopmentKeyVerifiesAndOneChangedByteFails) {
+    OverrideManifestKeys(std::nullopt);
+    const std::string signature = FromHex(kSignatureHex);
+    ASSERT_EQ(signature.size(), 64u);
+    EXPECT_TRUE(VerifyManifestSignature(kSignedText, signature));
+    std::string changedText = kSignedText;
+    changedText[0] ^= 1;
+    EXPECT_FALSE(VerifyManifestSignature(changedText, signature));
+    std::string changedSignature = signature;
+    changedSignature[40] ^= 0x10;
+    EXPECT_FALSE(VerifyManifestSignature(kSignedText, changedSignature));
+    EXPECT_FALSE(VerifyManifestSignature(kSignedText, signature.substr(0, 63)));
+    EXPECT_FALSE(platform::VerifyEcdsaP256Sha256({0x30, 0x03, 0x02, 0x01, 0x01}, kSignedText,
+                                                 sizeof(kSignedText) - 1, signature.data(),
+                                                 signature.size()));
+}
+
+TEST(PlatformFacilities, XmlIsWalkedByPathAndDocumentTypesAreRefused) {
+    const std::string manifest =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><update><!-- notes -->"
+        "<file><name>a.exe</name></file><file><name> \xE4\xB8\xAD<![CDATA[x]]> </name></file>"
+        "</update>";
+    platform::CXmlDocument document;
+    ASSERT_TRUE(document.Load(manifest.data(), manifest.size()));
+    EXPECT_EQ(document.GetDepth(), 3u);
+    const auto names = document.Root().SelectAll("update/file/name");
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0].Text(), L"a.exe");
+    EXPECT_EQ(names[1].Text(), L"\u4E2Dx");
+    platform::CXmlNode top = document.Root().SelectSingle("update");
+    ASSERT_TRUE(top);
+    EXPECT_FALSE(top.FirstChild().IsElement());  // the comment comes first
+    EXPECT_EQ(top.FirstChild().NextSibling().Name(), "file");
+
+    const std::string withType =
+        "<!DOCTYPE u [<!ENTITY e \"expanded\">]><update><name>&e;</name></update>";
+    EXPECT_FALSE(document.Load(withType.data(), withType.size()));
+    EXPECT_FALSE(document.Root().SelectSingle("update"));
+    EXPECT_FALSE(document.LoadText(L"<update><open></update>"));
+    EXPECT_TRUE(document.LoadText(L"<a><b/></a>"));
+    EXPECT_EQ(document.GetDepth(), 2u);
+}
+
+TEST(PlatformFacilities, KnownFoldersFollowTheTestsOverrides) {
+    const std::wstring local = GetKnownFolderPath(CSIDL_LOCAL_APPDATA);
+    ASSERT_FALSE(local.empty());
+    EXPECT_NE(local.back(), kPathSeparator);
+    EXPECT_NE(local.find(L"local"), std::wstring::npos);  // set by the hermetic folders
+    EXPECT_TRUE(GetKnownFolderPath(0x7777).empty());
+    EXPECT_FALSE(StartDetachedProgram(WideFromPath(TempFolder().path() / "missing"), {}));
+}
+
+TEST(PlatformFacilities, OneClientIsPrimaryAndAnotherNameHasNone) {
+    const std::wstring name = L"SongDeckFacilityTest";
+    platform::SingleInstance first(name);
+    ASSERT_TRUE(first.TryBecomePrimary([](const std::string&) {}));
+    EXPECT_TRUE(first.IsPrimary());
+    EXPECT_EQ(platform::SingleInstance::SendToPrimary(L"SongDeckNobodyRuns", "restore", 500),
+              platform::SingleInstance::SendResult::NoPrimary);
+}
+
+}  // namespace
