@@ -5,12 +5,16 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/autostart.h"
 #include "platform/digest.h"
 #include "platform/files.h"
+#include "platform/folder_access.h"
 #include "platform/known_folders.h"
+#include "platform/private_profile.h"
 #include "platform/process.h"
 #include "platform/single_instance.h"
 #include "platform/text_encoding.h"
+#include "platform/write_file.h"
 #include "platform/xml_document.h"
 #include "temp_folder.h"
 #include "update/manifest_trust.h"
@@ -62,6 +66,72 @@ TEST(PlatformFacilities, ReplacedFileHoldsTheNewBytesAndLeavesNothingBeside) {
     CFolderLock lock(folder.path());
     EXPECT_TRUE(lock.IsLocked());
     EXPECT_FALSE(CFolderLock(folder.path() / "missing").IsLocked());
+}
+
+TEST(PlatformFacilities, AFileWrittenInPlaceIsOnlyEverAPlainFile) {
+    TempFolder folder;
+    const std::filesystem::path part = folder.path() / "SongDeck.exe.part";
+    platform::CWriteFile file;
+    EXPECT_EQ(file.OpenExisting(part), platform::CWriteFile::OpenResult::Missing);
+    ASSERT_TRUE(file.Create(part));
+    ASSERT_TRUE(file.Write("0123456789", 10));
+    EXPECT_EQ(file.Size(), 10u);
+    ASSERT_TRUE(file.Truncate(4));
+    ASSERT_TRUE(file.Write("xy", 2));
+    file.Close();
+    EXPECT_EQ(folder.Read("SongDeck.exe.part"), "0123xy");
+    // Reopened, writes go on at its end.
+    ASSERT_EQ(file.OpenExisting(part), platform::CWriteFile::OpenResult::Opened);
+    EXPECT_TRUE(file.Write("z", 1));
+    file.Close();
+    EXPECT_EQ(folder.Read("SongDeck.exe.part"), "0123xyz");
+    std::filesystem::create_directory(folder.path() / "folder.part");
+    EXPECT_EQ(file.OpenExisting(folder.path() / "folder.part"),
+              platform::CWriteFile::OpenResult::NotRegular);
+    EXPECT_TRUE(platform::IsFileNameTooLong(std::wstring(300, L'a')));
+    EXPECT_FALSE(platform::IsFileNameTooLong(L"SongDeck.exe.part"));
+
+    EXPECT_TRUE(ShareFileWithAllUsers(part));
+    EXPECT_FALSE(ShareFileWithAllUsers(folder.path() / "missing"));
+    EXPECT_TRUE(CanReplaceFilesIn(WideFromPath(folder.path())));
+    EXPECT_FALSE(CanReplaceFilesIn(WideFromPath(folder.path() / "missing")));
+}
+
+TEST(PlatformFacilities, ProfileKeysKeepChineseTextInCodePage936) {
+    TempFolder folder;
+    const std::wstring ini = WideFromPath(folder.path() / "config.ini");
+    const PROFILE_WRITE batch[] = {{L"CLIENT_OPTION_SHEET", L"HOTKEY", L"1"},
+                                   {L"CLIENT_OPTION_SHEET", L"TITLE", L"\u4E2D\u6587"}};
+    ASSERT_TRUE(WritePrivateProfileBatch(batch, 2, ini.c_str()));
+    EXPECT_NE(folder.Read("config.ini").find("TITLE=\xD6\xD0\xCE\xC4"), std::string::npos);
+    wchar_t value[16];
+    EXPECT_EQ(
+        GetPrivateProfileStringW(L"client_option_sheet", L"title", L"", value, 16, ini.c_str()),
+        2u);
+    EXPECT_EQ(std::wstring(value), L"\u4E2D\u6587");
+    // A key that would break the file's lines refuses the whole batch.
+    const PROFILE_WRITE refused[] = {{L"CLIENT_OPTION_SHEET", L"HOTKEY", L"2"},
+                                     {L"CLIENT_OPTION_SHEET", L"BAD\nKEY", L"x"}};
+    EXPECT_FALSE(WritePrivateProfileBatch(refused, 2, ini.c_str()));
+    EXPECT_EQ(
+        GetPrivateProfileStringW(L"CLIENT_OPTION_SHEET", L"HOTKEY", L"", value, 16, ini.c_str()),
+        1u);
+    EXPECT_EQ(std::wstring(value), L"1");
+}
+
+TEST(PlatformFacilities, StartAtLoginEntryIsWrittenReadAndDeleted) {
+    const wchar_t name[] = L"SongDeckFacilityTest";
+    const std::wstring command = L"\"C:\\Program Files\\SongDeck\\SongDeck.exe\" -hide";
+    wchar_t read[MAX_PATH];
+    DeleteAutoStartEntry(name);
+    EXPECT_FALSE(ReadAutoStartEntry(name, read, MAX_PATH));
+    ASSERT_TRUE(WriteAutoStartEntry(name, command.c_str()));
+    ASSERT_TRUE(ReadAutoStartEntry(name, read, MAX_PATH));
+    EXPECT_EQ(std::wstring(read), command);
+    EXPECT_FALSE(ReadAutoStartEntry(name, read, 4));  // does not fit
+    EXPECT_TRUE(DeleteAutoStartEntry(name));
+    EXPECT_FALSE(DeleteAutoStartEntry(name));
+    EXPECT_FALSE(ReadAutoStartEntry(name, read, MAX_PATH));
 }
 
 TEST(PlatformFacilities, DigestsFedInPiecesMatchTheKnownValues) {

@@ -1,4 +1,4 @@
-#include "ini_document.h"
+#include "platform/ini_document.h"
 
 #include "platform/text_encoding.h"
 
