@@ -31,6 +31,10 @@ using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
 
+// Calling conventions of the Windows API: nothing to say elsewhere.
+#define CALLBACK
+#define WINAPI
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

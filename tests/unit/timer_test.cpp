@@ -77,11 +77,19 @@ std::atomic<int> g_procTicks{0};
 std::atomic<HWND> g_procWindow{nullptr};
 std::atomic<DWORD> g_procThread{0};
 
-void OnProcTick(HWND hwnd, UINT message, UINT_PTR id, DWORD) {
+void CALLBACK OnProcTick(HWND hwnd, UINT message, UINT_PTR id, DWORD) {
     if (message == WM_TIMER && id == 7) {
         g_procWindow = hwnd;
         g_procThread = GetCurrentThreadId();
         ++g_procTicks;
+    }
+}
+
+std::atomic<int> g_threadTicks{0};
+
+void CALLBACK OnThreadTick(HWND hwnd, UINT, UINT_PTR, DWORD) {
+    if (hwnd == nullptr) {
+        ++g_threadTicks;
     }
 }
 
@@ -100,19 +108,15 @@ TEST(Timers, ProcedureTimersAndThreadTimers) {
     wnd.KillTimer(7);
 
     // Without a window the timer belongs to the calling thread and gets an id of its own.
-    static std::atomic<int> threadTicks;
-    threadTicks = 0;
+    g_threadTicks = 0;
     UINT_PTR id = 0;
-    loop.Run([&] {
-        id = SetTimer(nullptr, 0, 15, [](HWND hwnd, UINT, UINT_PTR, DWORD) {
-            if (hwnd == nullptr) {
-                ++threadTicks;
-            }
-        });
-    });
+    loop.Run([&] { id = SetTimer(nullptr, 0, 15, &OnThreadTick); });
     ASSERT_NE(0u, id);
-    ASSERT_TRUE(PumpUntil([] { return threadTicks >= 2; }));
-    EXPECT_TRUE(KillTimer(nullptr, id));
+    ASSERT_TRUE(PumpUntil([] { return g_threadTicks >= 2; }));
+    // A thread's timer is killed on that thread, as Windows asks.
+    BOOL killed = FALSE;
+    loop.Run([&] { killed = KillTimer(nullptr, id); });
+    EXPECT_TRUE(killed);
 }
 
 }  // namespace

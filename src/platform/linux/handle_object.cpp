@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "platform/thread.h"
+#include "platform/thread_gate.h"
 
 namespace platform::detail {
 
@@ -57,6 +58,17 @@ void EventObject::Set() {
 void EventObject::Reset() {
     std::lock_guard lock(m_mutex);
     m_bSignalled = false;
+}
+
+}  // namespace platform::detail
+
+namespace platform::detail {
+
+void OpenThreadGate(HANDLE gate) {
+    // Signalled through a reference of our own: the thread may close the event at once.
+    gate->AddRef();
+    SetEvent(gate);
+    gate->Release();
 }
 
 }  // namespace platform::detail

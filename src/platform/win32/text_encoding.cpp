@@ -3,12 +3,23 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
 namespace {
 
 constexpr UINT kCodePage936 = 936;
+constexpr wchar_t kReplacement = 0xFFFD;
+
+bool IsSurrogate(wchar_t ch) {
+    return ch >= 0xD800 && ch <= 0xDFFF;
+}
+
+// A byte that may follow a lead byte.
+bool IsTrail(unsigned char byte) {
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
 
 // Both conversions take int counts; longer texts go piece by piece would split characters, so
 // they are refused.
@@ -26,6 +37,19 @@ size_t ConvertWideTo936(const wchar_t* text, size_t count, char* out, size_t out
         errno = EINVAL;
         return 0;
     }
+    // A character beyond the Basic Multilingual Plane has no form in the code page: one '?'
+    // for it, as for any other character, not one for each half of its surrogate pair.
+    std::wstring characters;
+    if (std::any_of(text, text + count, IsSurrogate)) {
+        for (size_t i = 0; i < count; ++i) {
+            const bool pair =
+                i + 1 < count && IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1]);
+            characters += IsSurrogate(text[i]) ? L'?' : text[i];
+            i += pair ? 1 : 0;
+        }
+        text = characters.data();
+        count = characters.size();
+    }
     const int needed = WideCharToMultiByte(kCodePage936, 0, text, static_cast<int>(count), nullptr,
                                            0, nullptr, nullptr);
     if (out == nullptr || needed <= 0) {
@@ -41,24 +65,40 @@ size_t ConvertWideTo936(const wchar_t* text, size_t count, char* out, size_t out
 }
 
 size_t Convert936ToWide(const char* text, size_t count, wchar_t* out, size_t outChars) {
-    if (count == 0) {
-        return 0;
+    // Character by character, so that a lead byte without its trail never takes a byte that is
+    // text by itself (a line break, '=') along with it; the pairs are the system's.
+    size_t produced = 0;
+    size_t i = 0;
+    while (i < count) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        wchar_t ch = kReplacement;
+        size_t used = 1;
+        if (byte < 0x80) {
+            ch = byte;
+        } else if (byte == 0x80 || byte == 0xFF) {
+            MultiByteToWideChar(kCodePage936, 0, text + i, 1, &ch, 1);
+        } else if (i + 1 < count && IsTrail(static_cast<unsigned char>(text[i + 1]))) {
+            wchar_t pair = 0;
+            const bool known =
+                MultiByteToWideChar(kCodePage936, MB_ERR_INVALID_CHARS, text + i, 2, &pair, 1) == 1;
+            // A pair without a character takes its trail along, unless the trail is a character
+            // by itself.
+            if (known || static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+                ch = known ? pair : kReplacement;
+                used = 2;
+            }
+        }
+        if (out != nullptr) {
+            if (produced == outChars) {
+                errno = E2BIG;
+                return 0;
+            }
+            out[produced] = ch;
+        }
+        ++produced;
+        i += used;
     }
-    if (!FitsInt(count) || (out != nullptr && !FitsInt(outChars))) {
-        errno = EINVAL;
-        return 0;
-    }
-    const int needed =
-        MultiByteToWideChar(kCodePage936, 0, text, static_cast<int>(count), nullptr, 0);
-    if (out == nullptr || needed <= 0) {
-        return needed > 0 ? static_cast<size_t>(needed) : 0;
-    }
-    if (static_cast<size_t>(needed) > outChars) {
-        errno = E2BIG;
-        return 0;
-    }
-    return static_cast<size_t>(MultiByteToWideChar(kCodePage936, 0, text, static_cast<int>(count),
-                                                   out, static_cast<int>(outChars)));
+    return produced;
 }
 
 std::string EncodeText936(std::wstring_view text) {

@@ -1,18 +1,10 @@
 // CWinThread: a thread with its own message loop.
-#include "platform/linux/handle_object.h"
 #include "platform/thread.h"
+#include "platform/thread_gate.h"
 #include "platform/wnd.h"
 
 namespace {
 thread_local CWinThread* t_thread = nullptr;
-
-// Once the gate opens, a self-deleting thread may end and free its object (and close the
-// event) at any moment: signal through a reference of our own and touch no member after.
-void OpenGate(HANDLE gate) {
-    gate->AddRef();
-    SetEvent(gate);
-    gate->Release();
-}
 }  // namespace
 
 CWinThread* AfxGetThread() {
@@ -45,7 +37,7 @@ BOOL CWinThread::CreateThread(DWORD dwCreateFlags) {
     // Posts made as soon as this returns must find the thread's queue.
     WaitForSingleObject(m_hStarted, INFINITE);
     if (!m_bSuspended) {
-        OpenGate(m_hResume);
+        platform::detail::OpenThreadGate(m_hResume);
     }
     return TRUE;
 }
@@ -57,7 +49,7 @@ DWORD CWinThread::ResumeThread() {
     const bool wasSuspended = m_bSuspended;
     m_bSuspended = false;
     if (wasSuspended) {
-        OpenGate(m_hResume);
+        platform::detail::OpenThreadGate(m_hResume);
     }
     return wasSuspended ? 1 : 0;
 }
