@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/xml_walk.h"
+
 namespace platform {
 
 namespace {
@@ -16,62 +18,14 @@ pugi::xml_node NodeOf(void* node) {
     return pugi::xml_node(static_cast<pugi::xml_node_struct*>(node));
 }
 
-bool IsXmlSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
-// The next element of the path's step below parent, starting after previous (or from the
-// first child when previous is empty).
-pugi::xml_node NextNamed(pugi::xml_node from, std::string_view name) {
-    for (; from; from = from.next_sibling()) {
-        if (from.type() == pugi::node_element && name == from.name()) {
-            return from;
-        }
+// The tree as the shared walks see it.
+struct PugiTree {
+    static pugi::xml_node FirstChild(pugi::xml_node node) { return node.first_child(); }
+    static pugi::xml_node NextSibling(pugi::xml_node node) { return node.next_sibling(); }
+    static bool IsElementNamed(pugi::xml_node node, std::string_view name) {
+        return node.type() == pugi::node_element && name == node.name();
     }
-    return {};
-}
-
-std::vector<std::string_view> Steps(std::string_view path) {
-    std::vector<std::string_view> steps;
-    while (!path.empty()) {
-        const size_t slash = path.find('/');
-        steps.push_back(path.substr(0, slash));
-        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-    }
-    return steps;
-}
-
-// Every element at the end of the steps, in document order; stops after the first when
-// firstOnly. Depth-first over the steps with an explicit stack of positions.
-std::vector<pugi::xml_node> Select(pugi::xml_node start, std::string_view path, bool firstOnly) {
-    std::vector<pugi::xml_node> found;
-    const std::vector<std::string_view> steps = Steps(path);
-    if (steps.empty()) {
-        return found;
-    }
-    std::vector<pugi::xml_node> positions{NextNamed(start.first_child(), steps[0])};
-    while (!positions.empty()) {
-        pugi::xml_node& current = positions.back();
-        if (!current) {
-            positions.pop_back();
-            if (!positions.empty()) {
-                positions.back() =
-                    NextNamed(positions.back().next_sibling(), steps[positions.size() - 1]);
-            }
-            continue;
-        }
-        if (positions.size() == steps.size()) {
-            found.push_back(current);
-            if (firstOnly) {
-                break;
-            }
-            current = NextNamed(current.next_sibling(), steps[positions.size() - 1]);
-            continue;
-        }
-        positions.push_back(NextNamed(current.first_child(), steps[positions.size()]));
-    }
-    return found;
-}
+};
 
 }  // namespace
 
@@ -92,13 +46,15 @@ CXmlNode CXmlNode::NextSibling() const {
 }
 
 CXmlNode CXmlNode::SelectSingle(std::string_view path) const {
-    const std::vector<pugi::xml_node> found = Select(NodeOf(m_pNode), path, true);
+    const std::vector<pugi::xml_node> found =
+        detail::SelectXmlPath(NodeOf(m_pNode), path, true, PugiTree());
     return found.empty() ? CXmlNode() : CXmlNode(found.front().internal_object());
 }
 
 std::vector<CXmlNode> CXmlNode::SelectAll(std::string_view path) const {
     std::vector<CXmlNode> nodes;
-    for (const pugi::xml_node& node : Select(NodeOf(m_pNode), path, false)) {
+    for (const pugi::xml_node& node :
+         detail::SelectXmlPath(NodeOf(m_pNode), path, false, PugiTree())) {
         nodes.push_back(CXmlNode(node.internal_object()));
     }
     return nodes;
@@ -124,16 +80,7 @@ std::wstring CXmlNode::Text() const {
         }
         node = (node && node != top) ? node.next_sibling() : pugi::xml_node();
     }
-    std::wstring text = pugi::as_wide(utf8);
-    size_t first = 0;
-    while (first < text.size() && IsXmlSpace(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsXmlSpace(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
+    return detail::TrimXmlSpace(pugi::as_wide(utf8));
 }
 
 struct CXmlDocument::State {

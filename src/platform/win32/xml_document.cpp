@@ -11,6 +11,7 @@
 #include <deque>
 
 #include "platform/text_encoding.h"
+#include "platform/xml_walk.h"
 
 namespace platform {
 
@@ -34,10 +35,6 @@ struct Node {
 
 Node* NodeOf(void* node) {
     return static_cast<Node*>(node);
-}
-
-bool IsXmlSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
 // COM for the calling thread while a document loads.
@@ -66,55 +63,14 @@ void SetBoolProperty(IXMLDOMDocument2* document, const wchar_t* name, bool value
     SysFreeString(property);
 }
 
-Node* NextNamed(Node* from, std::string_view name) {
-    for (; from != nullptr; from = from->nextSibling) {
-        if (from->type == NODE_ELEMENT && from->name == name) {
-            return from;
-        }
+// The tree as the shared walks see it.
+struct NodeTree {
+    static Node* FirstChild(Node* node) { return node->firstChild; }
+    static Node* NextSibling(Node* node) { return node->nextSibling; }
+    static bool IsElementNamed(Node* node, std::string_view name) {
+        return node->type == NODE_ELEMENT && node->name == name;
     }
-    return nullptr;
-}
-
-std::vector<std::string_view> Steps(std::string_view path) {
-    std::vector<std::string_view> steps;
-    while (!path.empty()) {
-        const size_t slash = path.find('/');
-        steps.push_back(path.substr(0, slash));
-        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-    }
-    return steps;
-}
-
-// Every element at the end of the steps in document order, with an explicit stack.
-std::vector<Node*> Select(Node* start, std::string_view path, bool firstOnly) {
-    std::vector<Node*> found;
-    const std::vector<std::string_view> steps = Steps(path);
-    if (steps.empty() || start == nullptr) {
-        return found;
-    }
-    std::vector<Node*> positions{NextNamed(start->firstChild, steps[0])};
-    while (!positions.empty()) {
-        Node*& current = positions.back();
-        if (current == nullptr) {
-            positions.pop_back();
-            if (!positions.empty()) {
-                positions.back() =
-                    NextNamed(positions.back()->nextSibling, steps[positions.size() - 1]);
-            }
-            continue;
-        }
-        if (positions.size() == steps.size()) {
-            found.push_back(current);
-            if (firstOnly) {
-                break;
-            }
-            current = NextNamed(current->nextSibling, steps[positions.size() - 1]);
-            continue;
-        }
-        positions.push_back(NextNamed(current->firstChild, steps[positions.size()]));
-    }
-    return found;
-}
+};
 
 }  // namespace
 
@@ -135,13 +91,13 @@ CXmlNode CXmlNode::NextSibling() const {
 }
 
 CXmlNode CXmlNode::SelectSingle(std::string_view path) const {
-    const std::vector<Node*> found = Select(NodeOf(m_pNode), path, true);
+    const std::vector<Node*> found = detail::SelectXmlPath(NodeOf(m_pNode), path, true, NodeTree());
     return found.empty() ? CXmlNode() : CXmlNode(found.front());
 }
 
 std::vector<CXmlNode> CXmlNode::SelectAll(std::string_view path) const {
     std::vector<CXmlNode> nodes;
-    for (Node* node : Select(NodeOf(m_pNode), path, false)) {
+    for (Node* node : detail::SelectXmlPath(NodeOf(m_pNode), path, false, NodeTree())) {
         nodes.push_back(CXmlNode(node));
     }
     return nodes;
@@ -164,15 +120,7 @@ std::wstring CXmlNode::Text() const {
         }
         node = (node != nullptr && node != top) ? node->nextSibling : nullptr;
     }
-    size_t first = 0;
-    while (first < text.size() && IsXmlSpace(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsXmlSpace(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
+    return detail::TrimXmlSpace(text);
 }
 
 struct CXmlDocument::State {
