@@ -9,6 +9,7 @@ include(GoogleTest)
 set(SONGDECK_WINDOWS_UNIT_TESTS
     tests/unit/hermetic_folders.cpp
     tests/unit/job_thread_test.cpp
+    tests/unit/md5_and_module_test.cpp
     tests/unit/message_posting_test.cpp
     tests/unit/n_thread_test.cpp
     tests/unit/notify_proxy_test.cpp
@@ -22,7 +23,9 @@ set(SONGDECK_WINDOWS_UNIT_TESTS
     tests/unit/xml_document_test.cpp
 )
 
-add_executable(songdeck_windows_unit_tests ${SONGDECK_WINDOWS_UNIT_TESTS})
+# The test program carries the project version in its version resource, as the client does.
+add_executable(songdeck_windows_unit_tests ${SONGDECK_WINDOWS_UNIT_TESTS}
+    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(songdeck_windows_unit_tests PRIVATE songdeck_launcher gtest gmock gtest_main)
 # Not matched on Windows: wine's MSXML (libxml2) refuses a hundred thousand nested levels, so

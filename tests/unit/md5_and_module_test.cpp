@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -7,6 +11,7 @@
 
 #include "app/helpers.h"
 #include "build_config.h"
+#include "platform/files.h"
 #include "temp_folder.h"
 
 namespace {
@@ -50,17 +55,23 @@ TEST(MD5OfFile, MatchesTheBufferDigestAndIsEmptyForEmptyOrMissingFiles) {
 
 TEST(ModuleFile, NamesThisExecutableAndItsFolder) {
     std::wstring path = GetModuleFileName(nullptr);
+#ifdef _WIN32
+    wchar_t real[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, real, MAX_PATH), 0u);
+    EXPECT_EQ(path, real);
+#else
     char real[4096];
     ssize_t n = readlink("/proc/self/exe", real, sizeof(real) - 1);
     ASSERT_GT(n, 0);
     real[n] = '\0';
     EXPECT_EQ(path, std::filesystem::path(real).wstring());
+#endif
     // An address inside this program names the same file.
     EXPECT_EQ(GetModuleFileName(reinterpret_cast<HMODULE>(&MD5OfFile)), path);
 
     std::wstring folder = GetModuleDirectory(nullptr);
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), L'/');
+    EXPECT_EQ(folder.back(), kPathSeparator);
     EXPECT_EQ(path.substr(0, folder.size()), folder);
 }
 
@@ -92,12 +103,15 @@ TEST(ModuleFile, VersionWithABufferOneTooShortReportsTheNeededLength) {
 }
 
 TEST(ModuleFile, AModuleWithoutAStampHasNoVersion) {
-    // The C library is a module of this process that the build never stamped.
     wchar_t buffer[32];
     DWORD length = 32;
+#ifndef _WIN32
+    // The C library is a module of this process that the build never stamped (on Windows every
+    // system module carries a version resource).
     HMODULE libc = reinterpret_cast<HMODULE>(&std::fopen);
     EXPECT_NE(GetModuleFileName(libc), GetModuleFileName(nullptr));
     EXPECT_FALSE(GetModuleFileVersion(libc, buffer, &length));
+#endif
     EXPECT_FALSE(GetModuleFileVersion(nullptr, nullptr, &length));
 }
 

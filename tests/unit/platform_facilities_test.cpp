@@ -2,14 +2,18 @@
 // replacement, digests and the manifest signature, XML, known folders, one running client.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/autostart.h"
 #include "platform/digest.h"
 #include "platform/files.h"
 #include "platform/folder_access.h"
 #include "platform/known_folders.h"
+#include "platform/messages.h"
 #include "platform/private_profile.h"
 #include "platform/process.h"
 #include "platform/single_instance.h"
@@ -202,11 +206,27 @@ TEST(PlatformFacilities, KnownFoldersFollowTheTestsOverrides) {
     EXPECT_FALSE(StartDetachedProgram(WideFromPath(TempFolder().path() / "missing"), {}));
 }
 
-TEST(PlatformFacilities, OneClientIsPrimaryAndAnotherNameHasNone) {
+TEST(PlatformFacilities, ACommandReachesThePrimaryAndASecondPlaceIsRefused) {
+    platform::InitUiThread();
     const std::wstring name = L"SongDeckFacilityTest";
+    std::vector<std::string> received;
     platform::SingleInstance first(name);
-    ASSERT_TRUE(first.TryBecomePrimary([](const std::string&) {}));
+    ASSERT_TRUE(
+        first.TryBecomePrimary([&](const std::string& command) { received.push_back(command); }));
     EXPECT_TRUE(first.IsPrimary());
+    platform::SingleInstance second(name);
+    EXPECT_FALSE(second.TryBecomePrimary([](const std::string&) {}));
+    EXPECT_FALSE(second.IsPrimary());
+
+    // The sender waits until the primary's loop has run the handler.
+    std::atomic<int> result{-1};
+    std::thread sender([&] {
+        result = static_cast<int>(platform::SingleInstance::SendToPrimary(name, "restore", 5000));
+    });
+    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return result >= 0; }, 10000));
+    sender.join();
+    EXPECT_EQ(result, static_cast<int>(platform::SingleInstance::SendResult::Handled));
+    EXPECT_EQ(received, std::vector<std::string>{"restore"});
     EXPECT_EQ(platform::SingleInstance::SendToPrimary(L"SongDeckNobodyRuns", "restore", 500),
               platform::SingleInstance::SendResult::NoPrimary);
 }
