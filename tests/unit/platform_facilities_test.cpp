@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdarg>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/folder_access.h"
 #include "platform/known_folders.h"
+#include "platform/logger.h"
 #include "platform/messages.h"
 #include "platform/private_profile.h"
 #include "platform/process.h"
@@ -136,6 +138,31 @@ TEST(PlatformFacilities, StartAtLoginEntryIsWrittenReadAndDeleted) {
     EXPECT_TRUE(DeleteAutoStartEntry(name));
     EXPECT_FALSE(DeleteAutoStartEntry(name));
     EXPECT_FALSE(ReadAutoStartEntry(name, read, MAX_PATH));
+}
+
+void Log(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Logger::instance().info(format, args);
+    va_end(args);
+}
+
+TEST(PlatformFacilities, LogLinesReadWideFormatsAsTheSystemDoesAndRotate) {
+    TempFolder folder;
+    const std::filesystem::path log = folder.path() / "SongDeck.log";
+    Logger::instance().SetFile(WideFromPath(log), 200);
+    Log(L"wide %s, narrow %hs, %I64d, %d", L"\u4E2D", "abc", 1LL << 40, 7);
+    Log(L"two\nlines");
+    std::string text = folder.Read("SongDeck.log");
+    EXPECT_NE(text.find(" INFO wide \xE4\xB8\xAD, narrow abc, 1099511627776, 7\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" INFO two lines\n"), std::string::npos);
+    // Past the bound the file moves aside and a new one starts.
+    Log(L"%s", std::wstring(150, L'x').c_str());
+    EXPECT_NE(folder.Read("SongDeck.log.1").find("two lines"), std::string::npos);
+    EXPECT_EQ(folder.Read("SongDeck.log").find("two lines"), std::string::npos);
+    Logger::instance().SetFile(L"");
 }
 
 TEST(PlatformFacilities, DigestsFedInPiecesMatchTheKnownValues) {

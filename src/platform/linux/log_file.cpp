@@ -1,7 +1,7 @@
 // The log file, shared by every process of the user: each line is written under an flock of
 // the file, after checking that the path still names the file (another process may have
 // rotated it) and by the file's real size, so rotation is decided once and no line is lost.
-#include "platform/logger.h"
+#include "platform/log_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,14 +12,13 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 
 #include "platform/text_encoding.h"
 #include "wide_format.h"
 
-namespace {
+namespace platform::detail {
 
-std::string TimeStamp() {
+std::string LogTimeStamp() {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     auto millis =
@@ -32,6 +31,12 @@ std::string TimeStamp() {
                   static_cast<int>(millis.count()));
     return text;
 }
+
+std::wstring FormatLogText(const wchar_t* format, va_list args) {
+    return FormatWideText(format, args);
+}
+
+namespace {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -53,12 +58,13 @@ void WriteAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-struct Logger::State {
-    std::mutex mutex;
+struct CLogFile::Impl {
     std::string path;
-    size_t maxBytes = kDefaultMaxBytes;
+    size_t maxBytes = 0;
     int fd = -1;
     pid_t owner = 0;  // a forked child opens its own file description, or flock would not part it
+
+    ~Impl() { Close(); }
 
     void Close() {
         if (fd >= 0) {
@@ -129,52 +135,21 @@ struct Logger::State {
     }
 };
 
-Logger::Logger() : m_pState(std::make_unique<State>()) {}
+CLogFile::CLogFile() : m_pImpl(std::make_unique<Impl>()) {}
+CLogFile::~CLogFile() = default;
 
-Logger::~Logger() = default;
-
-Logger& Logger::instance() {
-    // Never destroyed: threads may still log while the process ends.
-    static Logger* logger = new Logger();
-    return *logger;
+void CLogFile::SetPath(const std::wstring& path, size_t maxBytes) {
+    m_pImpl->Close();
+    m_pImpl->path = WideToUtf8(path);
+    m_pImpl->maxBytes = maxBytes;
 }
 
-void Logger::fatal(const wchar_t* format, va_list args) {
-    Write("FATAL", format, args);
+bool CLogFile::HasPath() const {
+    return !m_pImpl->path.empty();
 }
 
-void Logger::warning(const wchar_t* format, va_list args) {
-    Write("WARNING", format, args);
+void CLogFile::WriteLine(const std::string& line) {
+    m_pImpl->WriteLine(line);
 }
 
-void Logger::info(const wchar_t* format, va_list args) {
-    Write("INFO", format, args);
-}
-
-void Logger::SetFile(const std::wstring& path, size_t maxBytes) {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    m_pState->Close();
-    m_pState->path = WideToUtf8(path);
-    m_pState->maxBytes = maxBytes;
-}
-
-bool Logger::HasFile() {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    return !m_pState->path.empty();
-}
-
-void Logger::Write(const char* level, const wchar_t* format, va_list args) {
-    std::wstring text = FormatWideText(format, args);
-    // One call, one line: line breaks inside the text would let it forge further lines.
-    for (wchar_t& ch : text) {
-        if (ch == L'\n' || ch == L'\r') {
-            ch = L' ';
-        }
-    }
-    std::string line = TimeStamp() + " " + level + " " + WideToUtf8(text) + "\n";
-
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    if (!m_pState->path.empty()) {
-        m_pState->WriteLine(line);
-    }
-}
+}  // namespace platform::detail

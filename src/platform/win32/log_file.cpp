@@ -1,19 +1,16 @@
 // The log file, shared by every process of the user: each line is written with the file opened
 // without write sharing, which keeps other writers out while the size is read, the file is
 // rotated and the line appended.
-#include "platform/logger.h"
+#include "platform/log_file.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
-#include "platform/text_encoding.h"
+namespace platform::detail {
 
-namespace {
-
-std::string TimeStamp() {
+std::string LogTimeStamp() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char text[64];
@@ -24,7 +21,7 @@ std::string TimeStamp() {
 
 // The system's own wide printf reads "%s" as wide text, "%hs" and "%S" as narrow, and knows
 // "%I64d", as the system's formats expect.
-std::wstring FormatWideText(const wchar_t* format, va_list args) {
+std::wstring FormatLogText(const wchar_t* format, va_list args) {
     std::vector<wchar_t> buffer(256);
     for (;;) {
         va_list copy;
@@ -40,6 +37,8 @@ std::wstring FormatWideText(const wchar_t* format, va_list args) {
         buffer.resize(buffer.size() * 4);
     }
 }
+
+namespace {
 
 HANDLE OpenShut(const std::wstring& path) {
     for (int attempt = 0; attempt < 500; ++attempt) {
@@ -68,10 +67,9 @@ bool EndsWithLineBreak(HANDLE file, LONGLONG size) {
 
 }  // namespace
 
-struct Logger::State {
-    std::mutex mutex;
+struct CLogFile::Impl {
     std::wstring path;
-    size_t maxBytes = kDefaultMaxBytes;
+    size_t maxBytes = 0;
 
     void WriteLine(const std::string& line) {
         for (int attempt = 0; attempt < 4; ++attempt) {
@@ -103,49 +101,20 @@ struct Logger::State {
     }
 };
 
-Logger::Logger() : m_pState(std::make_unique<State>()) {}
-Logger::~Logger() = default;
+CLogFile::CLogFile() : m_pImpl(std::make_unique<Impl>()) {}
+CLogFile::~CLogFile() = default;
 
-Logger& Logger::instance() {
-    // Never destroyed: threads may still log while the process ends.
-    static Logger* logger = new Logger();
-    return *logger;
+void CLogFile::SetPath(const std::wstring& path, size_t maxBytes) {
+    m_pImpl->path = path;
+    m_pImpl->maxBytes = maxBytes;
 }
 
-void Logger::fatal(const wchar_t* format, va_list args) {
-    Write("FATAL", format, args);
+bool CLogFile::HasPath() const {
+    return !m_pImpl->path.empty();
 }
 
-void Logger::warning(const wchar_t* format, va_list args) {
-    Write("WARNING", format, args);
+void CLogFile::WriteLine(const std::string& line) {
+    m_pImpl->WriteLine(line);
 }
 
-void Logger::info(const wchar_t* format, va_list args) {
-    Write("INFO", format, args);
-}
-
-void Logger::SetFile(const std::wstring& path, size_t maxBytes) {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    m_pState->path = path;
-    m_pState->maxBytes = maxBytes;
-}
-
-bool Logger::HasFile() {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    return !m_pState->path.empty();
-}
-
-void Logger::Write(const char* level, const wchar_t* format, va_list args) {
-    std::wstring text = FormatWideText(format, args);
-    // One call, one line: line breaks inside the text would let it forge further lines.
-    for (wchar_t& ch : text) {
-        if (ch == L'\n' || ch == L'\r') {
-            ch = L' ';
-        }
-    }
-    const std::string line = TimeStamp() + " " + level + " " + WideToUtf8(text) + "\n";
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    if (!m_pState->path.empty()) {
-        m_pState->WriteLine(line);
-    }
-}
+}  // namespace platform::detail
