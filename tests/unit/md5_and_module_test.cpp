@@ -103,9 +103,9 @@ TEST(ModuleFile, VersionWithABufferOneTooShortReportsTheNeededLength) {
 }
 
 TEST(ModuleFile, AModuleWithoutAStampHasNoVersion) {
-    wchar_t buffer[32];
     DWORD length = 32;
 #ifndef _WIN32
+    wchar_t buffer[32];
     // The C library is a module of this process that the build never stamped (on Windows every
     // system module carries a version resource).
     HMODULE libc = reinterpret_cast<HMODULE>(&std::fopen);

@@ -16,7 +16,7 @@ bool Succeeded(NTSTATUS status) {
 }
 
 // One hash of the algorithm over the whole of data.
-bool HashOnce(LPCWSTR algorithm, const void* data, size_t size, std::vector<UCHAR>& digest);
+bool HashOnce(DigestKind kind, const void* data, size_t size, std::vector<UCHAR>& digest);
 
 }  // namespace
 
@@ -88,8 +88,8 @@ std::string CDigest::FinishHex() {
 
 namespace {
 
-bool HashOnce(LPCWSTR algorithm, const void* data, size_t size, std::vector<UCHAR>& digest) {
-    CDigest hash(algorithm == BCRYPT_MD5_ALGORITHM ? DigestKind::Md5 : DigestKind::Sha256);
+bool HashOnce(DigestKind kind, const void* data, size_t size, std::vector<UCHAR>& digest) {
+    CDigest hash(kind);
     const std::string hex = hash.Update(data, size) ? hash.FinishHex() : std::string();
     if (hex.empty()) {
         return false;
@@ -145,7 +145,7 @@ bool VerifyEcdsaP256Sha256(const std::vector<uint8_t>& publicKey, const void* da
         return false;
     }
     std::vector<UCHAR> digest;
-    if (!HashOnce(BCRYPT_SHA256_ALGORITHM, data, size, digest)) {
+    if (!HashOnce(DigestKind::Sha256, data, size, digest)) {
         return false;
     }
     BCRYPT_ALG_HANDLE algorithm = nullptr;
