@@ -1,12 +1,9 @@
-// The UI thread and the message loops of every thread.
-#include <atomic>
+// The message loops of every thread.
 #include <chrono>
 
 #include "platform/linux/message_queue.h"
 
 namespace {
-
-std::atomic<DWORD> g_uiThreadId{0};
 
 // How often a pumping loop looks at its condition when nothing else wakes it, so conditions
 // changed by other threads are seen.
@@ -15,20 +12,6 @@ constexpr guint kPumpPollMs = 10;
 }  // namespace
 
 namespace platform {
-
-void InitUiThread() {
-    g_uiThreadId = GetCurrentThreadId();
-    detail::EnsureCurrentQueue();
-}
-
-bool IsUiThread() {
-    const DWORD ui = g_uiThreadId;
-    return ui != 0 && ui == GetCurrentThreadId();
-}
-
-DWORD GetUiThreadId() {
-    return g_uiThreadId;
-}
 
 void EnsureMessageQueue() {
     detail::EnsureCurrentQueue();

@@ -1,7 +1,6 @@
-// The UI thread and the message loops of every thread, over the threads' own Windows queues.
+// The message loops of every thread, over the threads' own Windows queues.
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <utility>
 
@@ -11,7 +10,6 @@
 
 namespace {
 
-std::atomic<DWORD> g_uiThreadId{0};
 thread_local std::function<void(UINT, WPARAM, LPARAM)> t_threadMessageHandler;
 
 // A thread message (no window) goes to the thread's handler; window messages to their window.
@@ -31,20 +29,6 @@ void Dispatch(const MSG& message) {
 }  // namespace
 
 namespace platform {
-
-void InitUiThread() {
-    g_uiThreadId = GetCurrentThreadId();
-    detail::EnsureTaskWindow();
-}
-
-bool IsUiThread() {
-    const DWORD ui = g_uiThreadId;
-    return ui != 0 && ui == GetCurrentThreadId();
-}
-
-DWORD GetUiThreadId() {
-    return g_uiThreadId;
-}
 
 void EnsureMessageQueue() {
     // The task window gives the thread its queue, so thread messages posted now are kept.
