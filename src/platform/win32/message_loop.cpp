@@ -81,6 +81,22 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
 }
 
+bool RunModalLoop(const std::function<bool()>& done) {
+    detail::EnsureTaskWindow();
+    MSG message;
+    while (!done()) {
+        // GetMessage sleeps until something arrives for this thread.
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            // WM_QUIT stays pending, so the outer loop ends as well.
+            PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 0);
+            return false;
+        }
+        Dispatch(message);
+    }
+    return true;
+}
+
 void SetThreadMessageHandler(std::function<void(UINT, WPARAM, LPARAM)> handler) {
     t_threadMessageHandler = std::move(handler);
 }

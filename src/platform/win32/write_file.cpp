@@ -96,6 +96,10 @@ bool CWriteFile::Write(const void* data, size_t size) {
     return m_nHandle >= 0;
 }
 
+bool CWriteFile::Flush() {
+    return m_nHandle >= 0 && FlushFileBuffers(HandleOf(m_nHandle)) != FALSE;
+}
+
 bool CWriteFile::Truncate(uint64_t size) {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(size);
