@@ -57,3 +57,31 @@ list(JOIN SONGDECK_WINDOWS_PENDING ":" pending)
 gtest_discover_tests(songdeck_windows_unit_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     TEST_FILTER "-${pending}"
     PROPERTIES TIMEOUT 120 LABELS windows)
+
+# The download tests against WinINet, with the plain-HTTP test server inside the test program
+# (winsock on 127.0.0.1).
+add_library(songdeck_windows_test_support STATIC
+    tests/support/test_http_server.cpp tests/support/notification_receiver.cpp)
+target_include_directories(songdeck_windows_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(songdeck_windows_test_support PUBLIC songdeck_system ws2_32)
+add_executable(songdeck_windows_integration_tests
+    tests/integration/http_get_task_test.cpp
+    tests/integration/http_get_task_hostile_test.cpp
+    tests/integration/http_get_task_interruption_test.cpp
+    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
+target_link_libraries(songdeck_windows_integration_tests PRIVATE
+    songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
+# Not run on Windows:
+# - the https cases: the test server speaks TLS through OpenSSL, which the Windows test
+#   program does not carry (and wine's relay stalls on a second TLS connection);
+# - a chunked body cut before its last chunk: wine's WinINet reads it as a clean end, and the
+#   chunk framing is not visible through WinINet to count against;
+# - the proxy with credentials: wine's WinINet does not ask the named proxy here (open).
+set(SONGDECK_WINDOWS_INTEGRATION_PENDING
+    HttpsDowngradeTest.*
+    HttpGetTaskTest.ChunkedBodyCutShortIsIncomplete
+    HttpGetTaskTest.ProxyIsAskedWithTheCredentials)
+list(JOIN SONGDECK_WINDOWS_INTEGRATION_PENDING ":" integration_pending)
+gtest_discover_tests(songdeck_windows_integration_tests DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120 TEST_FILTER "-${integration_pending}"
+    PROPERTIES TIMEOUT 180 LABELS "windows;integration")

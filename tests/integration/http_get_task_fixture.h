@@ -17,6 +17,7 @@
 #include "platform/text_encoding.h"
 #include "support/notification_receiver.h"
 #include "support/test_http_server.h"
+#include "unit/temp_folder.h"
 #include "update/http_get_task_md5.h"
 
 namespace testsupport {
@@ -62,11 +63,9 @@ protected:
     static constexpr unsigned kDeadlineMs = 15000;
 
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "songdeck_download_XXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-        m_dir = pattern;
-        m_wideDir = Utf8ToWide(pattern + "/");
+        ASSERT_FALSE(m_folder.path().empty());
+        m_dir = m_folder.path();
+        m_wideDir = m_folder.wide();
         ASSERT_TRUE(
             task.Init(receiver.Window(), kMessageId, L"SongDeck test", nullptr, nullptr, nullptr));
     }
@@ -74,7 +73,6 @@ protected:
     void TearDown() override {
         task.Stop();
         CHttpGetTask::SetStallTimeoutMs(60000);
-        std::filesystem::remove_all(m_dir);
     }
 
     // Starts the download and waits for its final notification and the end of its thread.
@@ -139,6 +137,7 @@ protected:
     CHttpGetTaskMD5 task;
 
 private:
+    TempFolder m_folder;
     std::filesystem::path m_dir;
     std::wstring m_wideDir;
 };

@@ -1,9 +1,4 @@
 // Downloads that are stopped, cut off, stalled or cannot be written.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <thread>
 
@@ -74,25 +69,6 @@ TEST_F(HttpGetTaskTest, DroppedConnectionIsIncompleteAndResumable) {
     EXPECT_EQ(content, ReadFile("a.bin"));
 }
 
-TEST_F(HttpGetTaskTest, APartLeftBehindIsSharedWithEveryLocalUser) {
-    // Whoever runs the client next resumes the download, whatever the umask of the first.
-    std::string content = MakeContent(50000);
-    auto shared = std::make_shared<const std::string>(content);
-    server.On("/s.bin", [shared](const HttpTestRequest& request) {
-        HttpTestReply reply = HttpTestReply::File(request, shared);
-        reply.dropAfter = 10000;
-        return reply;
-    });
-    const mode_t previous = ::umask(077);
-    Sequence milestones = Download("/s.bin");
-    ::umask(previous);
-    EXPECT_EQ(AcceptedThenFailed(50000, HTTPGET_ERR_INCOMPLETE), milestones);
-    const auto rw = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                    std::filesystem::perms::group_read | std::filesystem::perms::group_write |
-                    std::filesystem::perms::others_read | std::filesystem::perms::others_write;
-    EXPECT_EQ(rw, std::filesystem::status(PathOf("s.bin.part")).permissions());
-}
-
 TEST_F(HttpGetTaskTest, StalledServerEndsTheAttemptAsIncomplete) {
     CHttpGetTask::SetStallTimeoutMs(300);
     std::string content = MakeContent(10000);
@@ -111,32 +87,6 @@ TEST_F(HttpGetTaskTest, ServerSilentBeforeItsAnswerIsARequestError) {
 
     EXPECT_EQ(HTTPGET_ERR_REQUEST, Download("/mute.bin").back().first);
     EXPECT_FALSE(Exists("mute.bin.part"));
-}
-
-TEST_F(HttpGetTaskTest, FailedWriteEndsTheDownloadAsAFileError) {
-    // A file-size limit on the process makes every write past 50,000 bytes fail as a full disk
-    // does, without filling a disk (a ".part" that is a link to /dev/full is no longer
-    // followed).
-    server.ServeFile("/a.bin", MakeContent(100000));
-    rlimit saved{};
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
-    rlimit limited = saved;
-    limited.rlim_cur = 50000;
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
-
-    Sequence posted = Download("/a.bin");
-
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &previous, nullptr);
-    EXPECT_EQ(AcceptedThenFailed(100000, HTTPGET_ERR_FILE), posted);
-    for (LPARAM value : ProgressValues()) {
-        EXPECT_LE(value, 50000);
-    }
-    EXPECT_FALSE(Exists("a.bin"));
 }
 
 TEST_F(HttpGetTaskTest, PartThatCannotBeCreatedIsAFileError) {

@@ -285,31 +285,5 @@ TEST_F(HttpGetTaskTest, ProxyIsAskedWithTheCredentials) {
     EXPECT_EQ("Basic dXNlcjpzZWNyZXQ=", requests[0].Header("Proxy-Authorization"));
 }
 
-TEST_F(HttpGetTaskTest, WithoutAProxyTheSystemSettingsApplyUnlessAProxyWasUsedBefore) {
-    // The same server is the origin (asked for a path) and the proxy (asked for the whole URL).
-    server.ServeFile("/a.bin", "direct");
-    server.ServeFile(server.Url("/a.bin"), "through the proxy");
-    std::string proxy = server.Url("");
-    const char* previous = std::getenv("http_proxy");
-    std::string saved = previous != nullptr ? previous : "";
-    setenv("http_proxy", proxy.c_str(), 1);
-
-    EXPECT_EQ(HTTPGET_DONE, Download("/a.bin").back().first);
-    std::string systemSetting = ReadFile("a.bin");
-    std::wstring wideProxy = Utf8ToWide(proxy);
-    task.Init(receiver.Window(), kMessageId, L"SongDeck test", wideProxy.c_str(), nullptr, nullptr);
-    task.Init(receiver.Window(), kMessageId, L"SongDeck test", nullptr, nullptr, nullptr);
-    EXPECT_EQ(HTTPGET_DONE, Download("/a.bin").back().first);
-    std::string afterProxy = ReadFile("a.bin");
-
-    if (previous != nullptr) {
-        setenv("http_proxy", saved.c_str(), 1);
-    } else {
-        unsetenv("http_proxy");
-    }
-    EXPECT_EQ("through the proxy", systemSetting);
-    EXPECT_EQ("direct", afterProxy);
-}
-
 }  // namespace
 }  // namespace testsupport

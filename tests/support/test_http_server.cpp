@@ -1,5 +1,10 @@
 #include "test_http_server.h"
 
+#ifdef _WIN32
+// Plain HTTP only on Windows: its tests run against WinINet without a TLS library of ours.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,6 +15,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -23,6 +29,52 @@ namespace testsupport {
 namespace {
 
 constexpr size_t kSendPiece = 1024 * 1024;
+
+#ifdef _WIN32
+// Socket handles are kept as int: on 32-bit Windows a SOCKET is a small 32-bit value.
+constexpr int SHUT_RDWR = SD_BOTH;
+constexpr int SOCK_CLOEXEC = 0;
+
+int strcasecmp(const char* a, const char* b) {
+    return _stricmp(a, b);
+}
+
+void CloseSocket(int fd) {
+    closesocket(static_cast<SOCKET>(fd));
+}
+
+int poll(pollfd* fds, unsigned long count, int timeoutMs) {
+    return WSAPoll(fds, count, timeoutMs);
+}
+
+int accept4(int fd, sockaddr* address, int* length, int) {
+    SOCKET accepted = accept(static_cast<SOCKET>(fd), address, length);
+    return accepted == INVALID_SOCKET ? -1 : static_cast<int>(accepted);
+}
+
+void StartSockets() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started) {
+        throw std::runtime_error("test server: no sockets");
+    }
+}
+
+ssize_t Receive(int fd, char* buffer, size_t size) {
+    return recv(static_cast<SOCKET>(fd), buffer, static_cast<int>(size), 0);
+}
+
+ssize_t Send(int fd, const char* data, size_t size) {
+    return send(static_cast<SOCKET>(fd), data, static_cast<int>(size), 0);
+}
+#else
+void CloseSocket(int fd) {
+    close(fd);
+}
+
+void StartSockets() {}
 
 // The TLS session of the connection this thread serves (every connection has its thread).
 thread_local SSL* t_pTls = nullptr;
@@ -40,6 +92,7 @@ ssize_t Send(int fd, const char* data, size_t size) {
     }
     return send(fd, data, size, MSG_NOSIGNAL);
 }
+#endif
 
 const char* ReasonPhrase(int status) {
     switch (status) {
@@ -160,15 +213,17 @@ size_t HttpTestReply::BodySize() const {
 }
 
 TestHttpServer::TestHttpServer(bool tls) {
+    StartSockets();
     if (tls) {
         SetUpTls();
     }
-    m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listenFd = static_cast<int>(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (m_listenFd < 0) {
         throw std::runtime_error("test server: socket failed");
     }
     int yes = 1;
-    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes),
+               sizeof(yes));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -177,7 +232,7 @@ TestHttpServer::TestHttpServer(bool tls) {
     if (bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         listen(m_listenFd, 64) != 0 ||
         getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(m_listenFd);
+        CloseSocket(m_listenFd);
         throw std::runtime_error("test server: cannot listen on 127.0.0.1");
     }
     m_port = ntohs(address.sin_port);
@@ -202,8 +257,10 @@ TestHttpServer::~TestHttpServer() {
     for (std::thread& thread : threads) {
         thread.join();
     }
-    close(m_listenFd);
+    CloseSocket(m_listenFd);
+#ifndef _WIN32
     SSL_CTX_free(static_cast<SSL_CTX*>(m_pTlsContext));
+#endif
     if (!m_certificateDir.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(m_certificateDir, ignored);
@@ -211,6 +268,9 @@ TestHttpServer::~TestHttpServer() {
 }
 
 void TestHttpServer::SetUpTls() {
+#ifdef _WIN32
+    throw std::runtime_error("test server: TLS is served on Linux only");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "songdeck_tls_XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("test server: no certificate folder");
@@ -229,6 +289,7 @@ void TestHttpServer::SetUpTls() {
         SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
         throw std::runtime_error("test server: no TLS certificate");
     }
+#endif
 }
 
 std::string TestHttpServer::Url(const std::string& path) const {
@@ -278,7 +339,9 @@ void TestHttpServer::ClearRequests() {
 
 void TestHttpServer::AcceptLoop() {
     while (!m_bStopping.load()) {
-        pollfd waiting{m_listenFd, POLLIN, 0};
+        pollfd waiting{};
+        waiting.fd = m_listenFd;
+        waiting.events = POLLIN;
         if (poll(&waiting, 1, 50) <= 0) {
             continue;
         }
@@ -287,7 +350,7 @@ void TestHttpServer::AcceptLoop() {
             continue;
         }
         int yes = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes), sizeof(yes));
         m_nConnections.fetch_add(1);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_openFds.push_back(fd);
@@ -296,6 +359,7 @@ void TestHttpServer::AcceptLoop() {
 }
 
 void TestHttpServer::ServeConnection(int fd) {
+#ifndef _WIN32
     SSL* tls = nullptr;
     if (m_pTlsContext != nullptr) {
         tls = SSL_new(static_cast<SSL_CTX*>(m_pTlsContext));
@@ -307,13 +371,14 @@ void TestHttpServer::ServeConnection(int fd) {
         }
         t_pTls = tls;
     }
+#endif
     std::string buffer;
     char chunk[16384];
     bool keepOpen = true;
     while (keepOpen && !m_bStopping.load()) {
         size_t end;
         while ((end = buffer.find("\r\n\r\n")) == std::string::npos) {
-            ssize_t got = Receive(fd, chunk, sizeof(chunk));
+            ssize_t got = WaitReadable(fd) ? Receive(fd, chunk, sizeof(chunk)) : 0;
             if (got <= 0) {
                 keepOpen = false;
                 break;
@@ -361,14 +426,34 @@ void TestHttpServer::ServeConnection(int fd) {
         keepOpen = SendReply(fd, request, reply) &&
                    strcasecmp(request.Header("Connection").c_str(), "close") != 0;
     }
+#ifndef _WIN32
     if (tls != nullptr) {
         SSL_free(tls);
         t_pTls = nullptr;
     }
+#endif
     shutdown(fd, SHUT_RDWR);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_openFds.erase(std::remove(m_openFds.begin(), m_openFds.end(), fd), m_openFds.end());
-    close(fd);
+    CloseSocket(fd);
+}
+
+bool TestHttpServer::WaitReadable(int fd) {
+#ifndef _WIN32
+    if (t_pTls != nullptr) {
+        return true;
+    }
+#endif
+    while (!m_bStopping.load()) {
+        pollfd waiting{};
+        waiting.fd = fd;
+        waiting.events = POLLIN;
+        const int ready = poll(&waiting, 1, 50);
+        if (ready != 0) {
+            return ready > 0;
+        }
+    }
+    return false;
 }
 
 bool TestHttpServer::SendReply(int fd, const HttpTestRequest& request, const HttpTestReply& reply) {
@@ -380,7 +465,7 @@ bool TestHttpServer::SendReply(int fd, const HttpTestRequest& request, const Htt
     }
     switch (reply.framing) {
         case HttpTestReply::Framing::Length: {
-            size_t announced =
+            uint64_t announced =
                 reply.announcedLength != HttpTestReply::kNever ? reply.announcedLength : size;
             head += "Content-Length: " + std::to_string(announced) + "\r\n";
             break;

@@ -46,7 +46,7 @@ struct HttpTestReply {
     size_t length = kNever;
     Framing framing = Framing::Length;
     // Sent as Content-Length instead of the body's real size (a server that sends too much).
-    size_t announcedLength = kNever;
+    uint64_t announcedLength = kNever;
     // After this many body bytes the connection is closed (a dropped transfer).
     size_t dropAfter = kNever;
     // After this many body bytes nothing is sent for stallMs (a stalled server).
@@ -106,6 +106,9 @@ public:
 private:
     void AcceptLoop();
     void ServeConnection(int fd);
+    // Waits until fd has something to read; false once the server stops (wine's shutdown does
+    // not wake a blocked receive).
+    bool WaitReadable(int fd);
     // False when the connection must be closed after this answer.
     bool SendReply(int fd, const HttpTestRequest& request, const HttpTestReply& reply);
     bool SendAll(int fd, const char* data, size_t size);

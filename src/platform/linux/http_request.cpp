@@ -10,6 +10,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/http_head_fields.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -18,30 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // How often the transfer loop looks at the keep-going flag and the time limits.
 constexpr int kPollMs = 50;
-
-std::string Trim(std::string text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-// Digits only, and nothing that would not fit 64 bits.
-std::optional<uint64_t> ParseNumber(const std::string& text) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') {
-        return std::nullopt;
-    }
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-    if (errno == ERANGE) {
-        return std::nullopt;
-    }
-    return static_cast<uint64_t>(value);
-}
 
 long long MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -79,7 +57,6 @@ struct CHttpRequest::Exchange {
         lastActivity = Clock::now();
         bytesInWindow += bytes;
     }
-    void ReadHeaderField(const std::string& name, const std::string& value);
     size_t OnHeaderLine(const char* data, size_t length);
     size_t OnBodyChunk(const char* data, size_t length);
     // The outcome once libcurl reports the transfer over with code.
@@ -87,23 +64,6 @@ struct CHttpRequest::Exchange {
     // Stopped, Stalled or TooSlow when the transfer must end now; Completed otherwise.
     HttpRequestResult CheckLimits(const HttpTransferLimits& limits);
 };
-
-void CHttpRequest::Exchange::ReadHeaderField(const std::string& name, const std::string& value) {
-    if (strcasecmp(name.c_str(), "Content-Length") == 0) {
-        head.contentLength = ParseNumber(value);
-    } else if (strcasecmp(name.c_str(), "Location") == 0) {
-        head.location = value;
-    } else if (strcasecmp(name.c_str(), "Transfer-Encoding") == 0) {
-        // Several fields form one list.
-        head.transferEncoding =
-            head.transferEncoding ? *head.transferEncoding + ", " + value : value;
-    } else if (strcasecmp(name.c_str(), "Content-Range") == 0) {
-        // "bytes first-last/size"; "bytes */size" names no first byte.
-        if (strncasecmp(value.c_str(), "bytes ", 6) == 0) {
-            head.rangeStart = ParseNumber(Trim(value.substr(6)));
-        }
-    }
-}
 
 size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
     Arrived(length);
@@ -117,7 +77,7 @@ size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
         }
         return length;
     }
-    std::string trimmed = Trim(line);
+    std::string trimmed = TrimHttpBlanks(line);
     if (trimmed.empty()) {
         // End of a head. Interim answers carry no decision; curl goes on to the final one.
         // Trailers after a chunked body end with a blank line too: the head is long decided.
@@ -137,7 +97,8 @@ size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
     }
     size_t colon = trimmed.find(':');
     if (colon != std::string::npos) {
-        ReadHeaderField(trimmed.substr(0, colon), Trim(trimmed.substr(colon + 1)));
+        ReadHttpHeaderField(trimmed.substr(0, colon), TrimHttpBlanks(trimmed.substr(colon + 1)),
+                            &head);
     }
     return length;
 }
