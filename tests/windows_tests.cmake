@@ -68,6 +68,7 @@ add_executable(songdeck_windows_integration_tests
     tests/integration/http_get_task_test.cpp
     tests/integration/http_get_task_hostile_test.cpp
     tests/integration/http_get_task_interruption_test.cpp
+    tests/integration/http_request_test.cpp
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_link_libraries(songdeck_windows_integration_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)

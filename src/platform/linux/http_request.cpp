@@ -45,6 +45,10 @@ struct CHttpRequest::Exchange {
     const BodyCallback* onBody = nullptr;
     const std::atomic<int>* keepGoing = nullptr;
     HttpResponseHead head;
+    // Last byte of a "Content-Range: bytes first-last/size" answer, and the body bytes so far:
+    // a range answer without a length still promises its span.
+    std::optional<uint64_t> rangeEnd;
+    uint64_t received = 0;
     bool headDelivered = false;
     bool declined = false;
     bool bodyRefused = false;
@@ -71,6 +75,7 @@ size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
     if (line.rfind("HTTP/", 0) == 0) {
         // A new response begins (an interim 1xx is followed by the final one).
         head = HttpResponseHead{};
+        rangeEnd.reset();
         size_t space = line.find(' ');
         if (space != std::string::npos) {
             head.status = std::strtol(line.c_str() + space + 1, nullptr, 10);
@@ -98,7 +103,7 @@ size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
     size_t colon = trimmed.find(':');
     if (colon != std::string::npos) {
         ReadHttpHeaderField(trimmed.substr(0, colon), TrimHttpBlanks(trimmed.substr(colon + 1)),
-                            &head);
+                            &head, &rangeEnd);
     }
     return length;
 }
@@ -121,6 +126,7 @@ size_t CHttpRequest::Exchange::OnBodyChunk(const char* data, size_t length) {
         bodyRefused = true;
         return CURL_WRITEFUNC_ERROR;
     }
+    received += length;
     return length;
 }
 
@@ -134,8 +140,11 @@ HttpRequestResult CHttpRequest::Exchange::Outcome(CURLcode code) const {
     if (bodyRefused) {
         return HttpRequestResult::BodyFailed;
     }
-    return code == CURLE_OK && headDelivered ? HttpRequestResult::Completed
-                                             : HttpRequestResult::Failed;
+    const bool spanShort = !head.contentLength && head.status == 206 && head.rangeStart &&
+                           rangeEnd && *rangeEnd >= *head.rangeStart &&
+                           received != *rangeEnd - *head.rangeStart + 1;
+    return code == CURLE_OK && headDelivered && !spanShort ? HttpRequestResult::Completed
+                                                           : HttpRequestResult::Failed;
 }
 
 HttpRequestResult CHttpRequest::Exchange::CheckLimits(const HttpTransferLimits& limits) {
