@@ -11,19 +11,14 @@
 #include <mutex>
 
 #include "platform/http_head_fields.h"
+#include "platform/http_transfer_watch.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Large chunks keep the number of writes and progress notifications per file small.
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // How often the transfer loop looks at the keep-going flag and the time limits.
 constexpr int kPollMs = 50;
-
-long long MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 }  // namespace
 
@@ -53,20 +48,13 @@ struct CHttpRequest::Exchange {
     bool declined = false;
     bool bodyRefused = false;
     bool stopRequested = false;
-    Clock::time_point lastActivity = Clock::now();
-    Clock::time_point windowStart = Clock::now();
-    uint64_t bytesInWindow = 0;
+    CHttpTransferWatch watch;
 
-    void Arrived(size_t bytes) {
-        lastActivity = Clock::now();
-        bytesInWindow += bytes;
-    }
+    void Arrived(size_t bytes) { watch.Arrived(bytes); }
     size_t OnHeaderLine(const char* data, size_t length);
     size_t OnBodyChunk(const char* data, size_t length);
     // The outcome once libcurl reports the transfer over with code.
     HttpRequestResult Outcome(CURLcode code) const;
-    // Stopped, Stalled or TooSlow when the transfer must end now; Completed otherwise.
-    HttpRequestResult CheckLimits(const HttpTransferLimits& limits);
 };
 
 size_t CHttpRequest::Exchange::OnHeaderLine(const char* data, size_t length) {
@@ -147,27 +135,7 @@ HttpRequestResult CHttpRequest::Exchange::Outcome(CURLcode code) const {
                                                            : HttpRequestResult::Failed;
 }
 
-HttpRequestResult CHttpRequest::Exchange::CheckLimits(const HttpTransferLimits& limits) {
-    if (keepGoing->load() == 0) {
-        return HttpRequestResult::Stopped;
-    }
-    if (MillisecondsSince(lastActivity) >= static_cast<long long>(limits.stallMs)) {
-        return HttpRequestResult::Stalled;
-    }
-    const long long window = MillisecondsSince(windowStart);
-    if (limits.minimumBytesPerSecond != 0 && window >= limits.speedWindowMs) {
-        if (bytesInWindow * 1000 <
-            static_cast<uint64_t>(limits.minimumBytesPerSecond) * static_cast<uint64_t>(window)) {
-            return HttpRequestResult::TooSlow;
-        }
-        windowStart = Clock::now();
-        bytesInWindow = 0;
-    }
-    return HttpRequestResult::Completed;
-}
-
 namespace {
-
 size_t HeaderLineThunk(char* data, size_t size, size_t count, void* exchange) {
     return static_cast<CHttpRequest::Exchange*>(exchange)->OnHeaderLine(data, size * count);
 }
@@ -315,7 +283,7 @@ HttpRequestResult CHttpRequest::RunExchange(Exchange& exchange, const HttpTransf
             result = exchange.Outcome(done.value_or(CURLE_OK));
             break;
         }
-        result = exchange.CheckLimits(limits);
+        result = exchange.watch.Check(limits, *exchange.keepGoing);
         if (result != HttpRequestResult::Completed) {
             break;
         }

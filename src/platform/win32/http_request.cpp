@@ -18,11 +18,12 @@
 #include <thread>
 
 #include "platform/http_head_fields.h"
+#include "platform/http_transfer_watch.h"
 #include "platform/text_encoding.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = CHttpTransferWatch::Clock;
 
 constexpr DWORD kReceiveBufferBytes = 512 * 1024;
 // Chunks read ahead of the caller; the wire thread waits while this many are queued.
@@ -30,10 +31,6 @@ constexpr size_t kQueuedChunks = 4;
 constexpr int kPollMs = 50;
 // How long a stopped exchange waits for its wire thread before leaving it to end alone.
 constexpr int kWireEndWaitMs = 1000;
-
-long long MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 // What the wire thread and the download thread share; the wire thread keeps it alive for as
 // long as it runs.
@@ -128,14 +125,11 @@ struct CHttpRequest::Exchange {
     // The body bytes the head promises (Content-Length, else the Content-Range span).
     std::optional<uint64_t> expected;
     uint64_t received = 0;
-    Clock::time_point windowStart = Clock::now();
-    uint64_t bytesInWindow = 0;
+    CHttpTransferWatch watch;
 
     // Runs on the download thread until the exchange has its outcome.
     HttpRequestResult Drive(const HttpTransferLimits& limits);
     HttpRequestResult DeliverHead(const std::string& rawHead);
-    // Stopped, Stalled or TooSlow when the transfer must end now; Completed otherwise.
-    HttpRequestResult CheckLimits(const HttpTransferLimits& limits, Clock::time_point lastActivity);
 };
 
 HttpRequestResult CHttpRequest::Exchange::DeliverHead(const std::string& rawHead) {
@@ -152,26 +146,6 @@ HttpRequestResult CHttpRequest::Exchange::DeliverHead(const std::string& rawHead
     return (*onHead)(head) ? HttpRequestResult::Completed : HttpRequestResult::Declined;
 }
 
-HttpRequestResult CHttpRequest::Exchange::CheckLimits(const HttpTransferLimits& limits,
-                                                      Clock::time_point lastActivity) {
-    if (keepGoing->load() == 0) {
-        return HttpRequestResult::Stopped;
-    }
-    if (MillisecondsSince(lastActivity) >= static_cast<long long>(limits.stallMs)) {
-        return HttpRequestResult::Stalled;
-    }
-    const long long window = MillisecondsSince(windowStart);
-    if (limits.minimumBytesPerSecond != 0 && window >= limits.speedWindowMs) {
-        if (bytesInWindow * 1000 <
-            static_cast<uint64_t>(limits.minimumBytesPerSecond) * static_cast<uint64_t>(window)) {
-            return HttpRequestResult::TooSlow;
-        }
-        windowStart = Clock::now();
-        bytesInWindow = 0;
-    }
-    return HttpRequestResult::Completed;
-}
-
 HttpRequestResult CHttpRequest::Exchange::Drive(const HttpTransferLimits& limits) {
     bool headDelivered = false;
     while (true) {
@@ -182,7 +156,7 @@ HttpRequestResult CHttpRequest::Exchange::Drive(const HttpTransferLimits& limits
         if (wire.headReady && !headDelivered) {
             headDelivered = true;
             std::string rawHead = wire.rawHead;
-            bytesInWindow += rawHead.size();
+            watch.Counted(rawHead.size());
             lock.unlock();
             HttpRequestResult decided = DeliverHead(rawHead);
             if (decided != HttpRequestResult::Completed) {
@@ -200,7 +174,7 @@ HttpRequestResult CHttpRequest::Exchange::Drive(const HttpTransferLimits& limits
             if (keepGoing->load() == 0) {
                 return HttpRequestResult::Stopped;
             }
-            bytesInWindow += chunk.size();
+            watch.Counted(chunk.size());
             // Bytes past the promised length are not part of this answer.
             size_t take = chunk.size();
             if (expected && received + take > *expected) {
@@ -224,7 +198,7 @@ HttpRequestResult CHttpRequest::Exchange::Drive(const HttpTransferLimits& limits
         }
         Clock::time_point lastActivity = wire.lastActivity;
         lock.unlock();
-        HttpRequestResult limit = CheckLimits(limits, lastActivity);
+        HttpRequestResult limit = watch.Check(limits, *keepGoing, lastActivity);
         if (limit != HttpRequestResult::Completed) {
             return limit;
         }
