@@ -149,6 +149,19 @@ bool ParseRangeStart(const std::string& value, size_t* start) {
 
 }  // namespace
 
+std::string HttpTestRequest::Path() const {
+    std::string path = target.substr(0, target.find('?'));
+    const std::string scheme = "http://";
+    if (path.rfind(scheme, 0) == 0) {
+        const size_t slash = path.find('/', scheme.size());
+        const size_t end = slash == std::string::npos ? path.size() : slash;
+        if (end >= scheme.size() + 3 && path.compare(end - 3, 3, ":80") == 0) {
+            path.erase(end - 3, 3);
+        }
+    }
+    return path;
+}
+
 bool HttpTestRequest::HasHeader(const std::string& name) const {
     return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
         return strcasecmp(header.first.c_str(), name.c_str()) == 0;

@@ -24,7 +24,9 @@ struct HttpTestRequest {
     std::string target;  // path and query as sent
     std::vector<std::pair<std::string, std::string>> headers;
 
-    std::string Path() const { return target.substr(0, target.find('?')); }
+    // Without the query; an absolute target (asked of a proxy) without its scheme's default
+    // port, which some clients name ("http://host:80/x" is "http://host/x").
+    std::string Path() const;
     bool HasHeader(const std::string& name) const;
     // The value of the first header of that name (any case), "" when absent.
     std::string Header(const std::string& name) const;
