@@ -70,6 +70,9 @@ void ReadHttpHeaderField(const std::string& name, const std::string& value, Http
 bool ParseHttpHead(const std::string& text, HttpResponseHead* head,
                    std::optional<uint64_t>* rangeEnd) {
     *head = HttpResponseHead{};
+    if (rangeEnd != nullptr) {
+        rangeEnd->reset();
+    }
     size_t lineEnd = text.find("\r\n");
     const std::string statusLine = text.substr(0, lineEnd);
     const size_t space = statusLine.find(' ');

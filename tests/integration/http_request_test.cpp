@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/http_head_fields.h"
 #include "platform/http_request.h"
 #include "support/test_http_server.h"
 
@@ -111,6 +112,40 @@ TEST(HttpRequest, LocationsResolveAgainstTheirBaseOnlyForHttp) {
     EXPECT_EQ("http://host/y", CHttpRequest::ResolveLocation("http://host/a/b", "/y"));
     EXPECT_EQ("", CHttpRequest::ResolveLocation("http://host/a", "ftp://other/x"));
     EXPECT_EQ("", CHttpRequest::ResolveLocation("file:///a", "b"));
+}
+
+TEST(HttpRequest, HeadsAreReadAsSentWithLengthsPast32BitsAndRangeSpans) {
+    HttpResponseHead head;
+    std::optional<uint64_t> rangeEnd;
+    ASSERT_TRUE(
+        ParseHttpHead("HTTP/1.1 206 Partial Content\r\ncontent-length: 4294967396\r\n"
+                      "CONTENT-RANGE: bytes 100-4294967495/4294967496\r\n"
+                      "Location:  /next \r\n\r\n",
+                      &head, &rangeEnd));
+    EXPECT_EQ(206, head.status);
+    EXPECT_EQ(4294967396u, head.contentLength.value_or(0));
+    EXPECT_EQ(100u, head.rangeStart.value_or(0));
+    EXPECT_EQ(4294967495u, rangeEnd.value_or(0));
+    EXPECT_EQ("/next", head.location.value_or(""));
+
+    // A coding frames the body, so the length beside it is dropped; odd numbers frame nothing.
+    ASSERT_TRUE(
+        ParseHttpHead("HTTP/1.1 200 OK\r\nContent-Length: 10\r\nTransfer-Encoding: "
+                      "gzip\r\nTransfer-Encoding: chunked\r\n\r\n",
+                      &head, &rangeEnd));
+    EXPECT_FALSE(head.contentLength);
+    EXPECT_EQ("gzip, chunked", head.transferEncoding.value_or(""));
+    ASSERT_TRUE(
+        ParseHttpHead("HTTP/1.1 206 x\r\nContent-Length: -5\r\nContent-Range: bytes "
+                      "*/300\r\n\r\n",
+                      &head, &rangeEnd));
+    EXPECT_FALSE(head.contentLength);
+    EXPECT_FALSE(head.rangeStart);
+    EXPECT_FALSE(rangeEnd);
+    ASSERT_TRUE(ParseHttpHead("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n",
+                              &head, &rangeEnd));
+    EXPECT_FALSE(head.contentLength);
+    EXPECT_FALSE(ParseHttpHead("SSH-2.0 hello\r\n\r\n", &head, &rangeEnd));
 }
 
 }  // namespace
