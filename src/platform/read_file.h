@@ -18,7 +18,6 @@ public:
 
     // False when nothing is there, it is a link, a folder, a device or a pipe, or unreadable.
     bool Open(const std::filesystem::path& path);
-    bool IsOpen() const { return m_nHandle >= 0; }
     // The bytes read into buffer (at most size), 0 at the end of the file, -1 on a failure.
     int64_t Read(void* buffer, size_t size);
     void Close();
