@@ -84,3 +84,14 @@ list(JOIN SONGDECK_WINDOWS_INTEGRATION_PENDING ":" integration_pending)
 gtest_discover_tests(songdeck_windows_integration_tests DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120 TEST_FILTER "-${integration_pending}"
     PROPERTIES TIMEOUT 180 LABELS "windows;integration")
+
+# The setup program under wine: installed, installed again and uninstalled in the prepared
+# prefix. Alone, since it runs the client's modes, which reach any client of the session, and
+# writes the client's own registry values. Skipped while the build makes no SongDeck.exe.
+if(TARGET SongDeckSetup)
+    set(windows_installer_arguments ${CMAKE_BINARY_DIR}/SongDeckSetup.exe ${PROJECT_VERSION})
+endif()
+add_test(NAME windows_installer
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/package/windows_installer_test.sh ${windows_installer_arguments})
+set_tests_properties(windows_installer PROPERTIES
+    TIMEOUT 300 LABELS "windows;package" SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
