@@ -30,6 +30,27 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 
+; A client asked to end may still be ending (its update check takes up to 3 s to stop) and
+; holds its program file until then: wait for it, at most 10 s.
+!macro WAIT_FOR_CLIENT_END un
+Function ${un}WaitForClientEnd
+    ${For} $R0 1 40
+        ${IfNot} ${FileExists} "$INSTDIR\SongDeck.exe"
+            ${Break}
+        ${EndIf}
+        ClearErrors
+        FileOpen $R1 "$INSTDIR\SongDeck.exe" a
+        ${IfNot} ${Errors}
+            FileClose $R1
+            ${Break}
+        ${EndIf}
+        Sleep 250
+    ${Next}
+FunctionEnd
+!macroend
+!insertmacro WAIT_FOR_CLIENT_END ""
+!insertmacro WAIT_FOR_CLIENT_END "un."
+
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -40,6 +61,7 @@ Section
     ; A client of an earlier installation ends first, so its files can be replaced.
     ${If} ${FileExists} "$INSTDIR\SongDeck.exe"
         ExecWait '"$INSTDIR\SongDeck.exe" exit'
+        Call WaitForClientEnd
     ${EndIf}
     File "${SONGDECK_EXE}"
     File "${RUNSONGDECK_EXE}"
@@ -72,6 +94,7 @@ SectionEnd
 Section Uninstall
     ; The client ends and removes what it keeps (options, start at login) while it is still here.
     ExecWait '"$INSTDIR\SongDeck.exe" uninstall'
+    Call un.WaitForClientEnd
     ; Only what setup or an update put here: the folder may have been chosen by the user.
     Delete "$INSTDIR\SongDeck.exe"
     Delete "$INSTDIR\RunSongDeck.exe"

@@ -89,7 +89,11 @@ gtest_discover_tests(songdeck_windows_integration_tests DISCOVERY_MODE PRE_TEST
 # prefix. Alone, since it runs the client's modes, which reach any client of the session, and
 # writes the client's own registry values. Skipped while the build makes no SongDeck.exe.
 if(TARGET SongDeckSetup)
-    set(windows_installer_arguments ${CMAKE_BINARY_DIR}/SongDeckSetup.exe ${PROJECT_VERSION})
+    # Stands in for a client that is still ending while the uninstaller removes its files.
+    add_executable(songdeck_hold_file tests/package/hold_file.cpp)
+    target_link_options(songdeck_hold_file PRIVATE -municode)
+    set(windows_installer_arguments ${CMAKE_BINARY_DIR}/SongDeckSetup.exe ${PROJECT_VERSION}
+        $<TARGET_FILE:songdeck_hold_file>)
 endif()
 add_test(NAME windows_installer
     COMMAND ${CMAKE_SOURCE_DIR}/tests/package/windows_installer_test.sh ${windows_installer_arguments})

@@ -2,7 +2,7 @@
 # Installs SongDeck with its setup program under wine as a user would and removes it again:
 # the silent install and the client's install mode, a second install over the first that keeps
 # the user's settings, and the silent uninstall with the client's uninstall mode.
-#   tests/package/windows_installer_test.sh [SongDeckSetup.exe VERSION]
+#   tests/package/windows_installer_test.sh [SongDeckSetup.exe VERSION hold_file.exe]
 # Without arguments (a Windows build that makes no SongDeck.exe yet) it is skipped (77).
 set -euo pipefail
 if [ $# -eq 0 ]; then
@@ -11,6 +11,7 @@ if [ $# -eq 0 ]; then
 fi
 setup=$1
 version=$2
+hold_file=$3
 fail() {
     echo "windows installer: $*" >&2
     exit 1
@@ -77,11 +78,16 @@ cmp -s "$guid" "$scratch/guid.dat" || fail "installing again changed the client 
 [ ! -e "$stage/update.xml" ] || fail "installing again kept the old version's staged update"
 expect "the Run value after installing again" "$(run_value)" "\"$program_win\\SongDeck.exe\" -hide"
 
+# The uninstall while a client is still ending (its update check may take 3 s to stop): its
+# program file stays held for a while after the uninstall mode has returned.
+mkdir -p "$stage" && echo '<update/>' >"$stage/update.xml"
+exec {holder}< <(bounded_wine "$hold_file" "$program_win\\SongDeck.exe" 2000)
+read -r -t 60 -u "$holder" held && [ "${held%$'\r'}" = held ] || fail "SongDeck.exe could not be held"
 # The uninstaller copies itself away and returns at once; a copy run with _?= works in place
 # and returns when it is done, so its end is the end of the uninstall.
-mkdir -p "$stage" && echo '<update/>' >"$stage/update.xml"
 cp "$program/Uninstall.exe" "$scratch/"
 bounded_wine "$scratch/Uninstall.exe" /S "_?=$program_win" || fail "the silent uninstall failed"
+exec {holder}<&-
 [ ! -e "$program" ] || fail "the program folder is left: $(ls -A "$program")"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left"
 ! bounded_wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstall entry is left"
