@@ -32,6 +32,10 @@ expect() { [ "$2" = "$3" ] || fail "$1 is '$2', not '$3'"; }
 
 mapfile -t win_folders < <(bounded_wine cmd /c 'echo %LOCALAPPDATA%&echo %APPDATA%&echo %ProgramData%' | tr -d '\r')
 mapfile -t folders < <(timeout 60 winepath -u "${win_folders[@]}")
+[ ${#folders[@]} -eq 3 ] || fail "the prefix's folders are unknown: ${win_folders[*]}"
+for folder in "${folders[@]}"; do
+    [[ $folder == "$WINEPREFIX"/* ]] || fail "$folder is not inside the prefix"
+done
 local_data=${folders[0]} common_data=${folders[2]}
 shortcut="${folders[1]}/Microsoft/Windows/Start Menu/Programs/SongDeck.lnk"
 program="$local_data/Tavnel/SongDeck"
