@@ -99,3 +99,23 @@ add_test(NAME windows_installer
     COMMAND ${CMAKE_SOURCE_DIR}/tests/package/windows_installer_test.sh ${windows_installer_arguments})
 set_tests_properties(windows_installer PROPERTIES
     TIMEOUT 300 LABELS "windows;package" SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
+
+# The browser control's script bridge and the cookie jar, without a display: window.external
+# driven by the JScript engine (no page renders under wine), cookies in WinINet's jar with
+# the test server setting an HttpOnly one.
+add_executable(songdeck_windows_browser_tests
+    tests/unit/hermetic_folders.cpp
+    tests/windows/script_host.cpp
+    tests/windows/external_script_test.cpp
+    tests/windows/cookie_jar_test.cpp
+    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
+target_include_directories(songdeck_windows_browser_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+# The option and window commands need the windows of the platform, built with the client.
+if(TARGET SongDeck)
+    target_sources(songdeck_windows_browser_tests PRIVATE
+        tests/windows/external_window_commands_test.cpp)
+endif()
+target_link_libraries(songdeck_windows_browser_tests PRIVATE
+    songdeck_launcher songdeck_windows_test_support gtest gtest_main wininet ole32 oleaut32 uuid)
+gtest_discover_tests(songdeck_windows_browser_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT 120 LABELS windows)
