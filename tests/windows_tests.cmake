@@ -119,3 +119,15 @@ target_link_libraries(songdeck_windows_browser_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gtest_main wininet ole32 oleaut32 uuid)
 gtest_discover_tests(songdeck_windows_browser_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 120 LABELS windows)
+
+# The browser control in windows: they need a display, so scripts/test-windows runs these
+# (label windows_gui) inside the test desktop.
+add_executable(songdeck_windows_browser_gui_tests
+    tests/unit/hermetic_folders.cpp
+    tests/windows/web_browser_host_test.cpp
+    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
+target_include_directories(songdeck_windows_browser_gui_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(songdeck_windows_browser_gui_tests PRIVATE
+    songdeck_launcher songdeck_windows_test_support gtest gtest_main ole32 oleaut32 uuid)
+gtest_discover_tests(songdeck_windows_browser_gui_tests DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120 LABELS windows_gui)
