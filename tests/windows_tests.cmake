@@ -108,6 +108,7 @@ add_executable(songdeck_windows_browser_tests
     tests/windows/script_host.cpp
     tests/windows/external_script_test.cpp
     tests/windows/cookie_jar_test.cpp
+    tests/windows/browser_host_parts_test.cpp
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_browser_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # The option and window commands need the windows of the platform, built with the client.
