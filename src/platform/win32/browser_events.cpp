@@ -4,12 +4,8 @@
 #include <exdispid.h>
 #include <shobjidl.h>
 
-#include <atomic>
-
 namespace platform::win32 {
 namespace {
-
-std::atomic<LONG> g_nLiveSinks{0};
 
 // Argument i in the event's own order (the automation array holds them last first).
 const VARIANT* Arg(const DISPPARAMS& params, UINT i) {
@@ -63,17 +59,7 @@ void SetCancel(const DISPPARAMS& params, UINT i, bool cancel) {
 
 }  // namespace
 
-CBrowserEvents::CBrowserEvents(IBrowserEventOwner* owner) : m_pOwner(owner) {
-    ++g_nLiveSinks;
-}
-
-CBrowserEvents::~CBrowserEvents() {
-    --g_nLiveSinks;
-}
-
-LONG CBrowserEvents::LiveObjects() {
-    return g_nLiveSinks.load();
-}
+CBrowserEvents::CBrowserEvents(IBrowserEventOwner* owner) : m_pOwner(owner) {}
 
 HRESULT CBrowserEvents::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
@@ -87,18 +73,6 @@ HRESULT CBrowserEvents::QueryInterface(REFIID riid, void** ppv) {
         return S_OK;
     }
     return E_NOINTERFACE;
-}
-
-ULONG CBrowserEvents::AddRef() {
-    return static_cast<ULONG>(++m_nRefs);
-}
-
-ULONG CBrowserEvents::Release() {
-    const LONG left = --m_nRefs;
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
 }
 
 HRESULT CBrowserEvents::GetTypeInfoCount(UINT* pctinfo) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/win32/ref_counted.h"
+
 namespace platform::win32 {
 
 class IBrowserEventOwner {
@@ -24,19 +26,16 @@ public:
     virtual void OnBrowserNewWindow(const std::wstring& url, bool userClicked) = 0;
 };
 
-class CBrowserEvents final : public IDispatch {
+class CBrowserEvents final : public IDispatch, public CRefCounted<CBrowserEvents> {
 public:
     // Starts with one reference, the owner's.
     explicit CBrowserEvents(IBrowserEventOwner* owner);
-    CBrowserEvents(const CBrowserEvents&) = delete;
-    CBrowserEvents& operator=(const CBrowserEvents&) = delete;
 
     void Detach() { m_pOwner = nullptr; }
-    static LONG LiveObjects();
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DropReference(); }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
@@ -45,10 +44,10 @@ public:
                                      EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
 private:
-    ~CBrowserEvents();
+    friend class CRefCounted<CBrowserEvents>;
+    ~CBrowserEvents() = default;
     void Dispatch(DISPID id, const DISPPARAMS& params);
 
-    LONG m_nRefs = 1;
     IBrowserEventOwner* m_pOwner;
 };
 

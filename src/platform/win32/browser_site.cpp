@@ -1,13 +1,9 @@
 #include "platform/win32/browser_site.h"
 
-#include <atomic>
-
 #include "platform/win32/com_ids.h"
 
 namespace platform::win32 {
 namespace {
-
-std::atomic<LONG> g_nLiveSites{0};
 
 template <typename T>
 HRESULT NoObject(T** out) {
@@ -19,17 +15,7 @@ HRESULT NoObject(T** out) {
 
 }  // namespace
 
-CBrowserSite::CBrowserSite(IBrowserSiteOwner* owner) : m_pOwner(owner) {
-    ++g_nLiveSites;
-}
-
-CBrowserSite::~CBrowserSite() {
-    --g_nLiveSites;
-}
-
-LONG CBrowserSite::LiveObjects() {
-    return g_nLiveSites.load();
-}
+CBrowserSite::CBrowserSite(IBrowserSiteOwner* owner) : m_pOwner(owner) {}
 
 HRESULT CBrowserSite::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
@@ -54,18 +40,6 @@ HRESULT CBrowserSite::QueryInterface(REFIID riid, void** ppv) {
     }
     AddRef();
     return S_OK;
-}
-
-ULONG CBrowserSite::AddRef() {
-    return static_cast<ULONG>(++m_nRefs);
-}
-
-ULONG CBrowserSite::Release() {
-    const LONG left = --m_nRefs;
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
 }
 
 HRESULT CBrowserSite::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {

@@ -10,6 +10,8 @@
 #include <oleidl.h>
 #include <servprov.h>
 
+#include "platform/win32/ref_counted.h"
+
 namespace platform::win32 {
 
 // What the site asks of the view that owns it.
@@ -27,22 +29,19 @@ class CBrowserSite final : public IOleClientSite,
                            public IOleInPlaceFrame,
                            public IDocHostUIHandler,
                            public IServiceProvider,
-                           public IDownloadManager {
+                           public IDownloadManager,
+                           public CRefCounted<CBrowserSite> {
 public:
     // Starts with one reference, the owner's.
     explicit CBrowserSite(IBrowserSiteOwner* owner);
-    CBrowserSite(const CBrowserSite&) = delete;
-    CBrowserSite& operator=(const CBrowserSite&) = delete;
 
     // The owner is going; the browser may still hold the site a while.
     void Detach() { m_pOwner = nullptr; }
-    // Objects not yet freed, for the tests of the host's teardown.
-    static LONG LiveObjects();
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DropReference(); }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
@@ -124,9 +123,9 @@ public:
     }
 
 private:
-    ~CBrowserSite();
+    friend class CRefCounted<CBrowserSite>;
+    ~CBrowserSite() = default;
 
-    LONG m_nRefs = 1;
     IBrowserSiteOwner* m_pOwner;
 };
 

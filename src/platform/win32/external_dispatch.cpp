@@ -4,14 +4,10 @@
 #include <mshtml.h>
 #include <servprov.h>
 
-#include <atomic>
-
 #include "platform/win32/com_ids.h"
 
 namespace platform::win32 {
 namespace {
-
-std::atomic<LONG> g_nLiveObjects{0};
 
 constexpr WORD kCallKinds = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
@@ -82,21 +78,11 @@ bool GetCallerUrl(IServiceProvider* caller, std::wstring* url) {
 }
 
 CExternalDispatch::CExternalDispatch(IWebViewEvents* events, TrustCheck check)
-    : m_pEvents(events), m_check(std::move(check)) {
-    ++g_nLiveObjects;
-}
-
-CExternalDispatch::~CExternalDispatch() {
-    --g_nLiveObjects;
-}
+    : m_pEvents(events), m_check(std::move(check)) {}
 
 void CExternalDispatch::Detach() {
     m_pEvents = nullptr;
     m_check = nullptr;
-}
-
-LONG CExternalDispatch::LiveObjects() {
-    return g_nLiveObjects.load();
 }
 
 HRESULT CExternalDispatch::QueryInterface(REFIID riid, void** ppv) {
@@ -111,18 +97,6 @@ HRESULT CExternalDispatch::QueryInterface(REFIID riid, void** ppv) {
         return S_OK;
     }
     return E_NOINTERFACE;
-}
-
-ULONG CExternalDispatch::AddRef() {
-    return static_cast<ULONG>(++m_nRefs);
-}
-
-ULONG CExternalDispatch::Release() {
-    const LONG left = --m_nRefs;
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
 }
 
 HRESULT CExternalDispatch::GetTypeInfoCount(UINT* pctinfo) {

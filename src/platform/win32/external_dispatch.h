@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "platform/web_view.h"
+#include "platform/win32/ref_counted.h"
 
 namespace platform::win32 {
 
-class CExternalDispatch final : public IDispatchEx {
+class CExternalDispatch final : public IDispatchEx, public CRefCounted<CExternalDispatch> {
 public:
     // Whether a page may reach the members now: the top document is trusted and, where the
     // engine names the calling document, so is that one (callerUrl null when it does not).
@@ -22,19 +23,14 @@ public:
 
     // Starts with one reference, the creator's.
     CExternalDispatch(IWebViewEvents* events, TrustCheck check);
-    CExternalDispatch(const CExternalDispatch&) = delete;
-    CExternalDispatch& operator=(const CExternalDispatch&) = delete;
 
     // The view is going: a page that still holds the object reaches nothing any more.
     void Detach();
 
-    // Objects not yet freed, for the tests of the host's teardown.
-    static LONG LiveObjects();
-
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
+    ULONG STDMETHODCALLTYPE Release() override { return DropReference(); }
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
@@ -57,14 +53,14 @@ public:
     HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** ppunk) override;
 
 private:
-    ~CExternalDispatch();
+    friend class CRefCounted<CExternalDispatch>;
+    ~CExternalDispatch() = default;
 
     // The member's id, handed out on its first successful look-up; DISPID_UNKNOWN otherwise.
     DISPID LookUp(const std::wstring& name);
     HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                  const std::wstring* callerUrl);
 
-    LONG m_nRefs = 1;
     IWebViewEvents* m_pEvents;
     TrustCheck m_check;
     // Member names by id - 1.
