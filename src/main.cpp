@@ -6,21 +6,18 @@
 
 #include "app/main_app.h"
 #include "platform/messages.h"
-#include "platform/text_encoding.h"
+#include "platform/program_entry.h"
+#include "platform/wnd.h"
 
-int main(int argc, char** argv) {
-    std::vector<std::wstring> arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments.push_back(Utf8ToWide(argv[i]));
-    }
+int ProgramMain(std::vector<std::wstring> commandLine) {
     platform::InitUiThread();
     // The installer's modes run from package scripts, where there may be no display.
-    const bool gui = platform::InitGui(&argc, &argv);
-    if (!gui && !IsCommandMode(arguments)) {
+    const bool gui = platform::InitGui(commandLine);
+    if (!gui && !IsCommandMode(commandLine)) {
         std::fprintf(stderr, "SongDeck: no display could be opened\n");
         return 1;
     }
-    CMainApp app(std::move(arguments));
+    CMainApp app(std::move(commandLine));
     app.InitInstance();
     if (app.m_pMainWnd == nullptr) {
         // A mode, a hand-over or the hint: nothing to run.

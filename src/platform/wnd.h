@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/messages.h"
 #include "platform/thread.h"
@@ -213,8 +214,12 @@ private:
 CWinThread* AfxGetThread();
 
 namespace platform {
-// Initialises the window framework on the UI thread; false when no display can be opened.
-bool InitGui(int* argc, char*** argv);
+// Initialises the window framework on the UI thread with the program's command line (the
+// program's path first); false when no display can be opened.
+bool InitGui(const std::vector<std::wstring>& commandLine);
 // What InitGui chose that the log should say (the display of a Wayland session); often empty.
 std::wstring DisplayNote();
+// The outer size of a top-level window with a caption and a fixed frame (the client's page
+// windows) whose client area is width x height: the frame the platform really draws.
+SIZE CaptionedWindowSize(int width, int height);
 }  // namespace platform

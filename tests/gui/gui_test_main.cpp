@@ -4,16 +4,23 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "gui_support.h"
 #include "platform/messages.h"
+#include "platform/text_encoding.h"
 #include "platform/wnd.h"
 
 int main(int argc, char** argv) {
     RecordGtkWarnings();
     testing::InitGoogleTest(&argc, argv);
     platform::InitUiThread();
-    if (!platform::InitGui(&argc, &argv)) {
+    std::vector<std::wstring> commandLine;
+    for (int i = 0; i < argc; ++i) {
+        commandLine.push_back(Utf8ToWide(argv[i]));
+    }
+    if (!platform::InitGui(commandLine)) {
         std::fprintf(stderr,
                      "GUI tests need an X display: run them through tests/gui/session.sh "
                      "(ctest -L gui does)\n");

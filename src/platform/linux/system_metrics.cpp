@@ -13,10 +13,13 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "platform/linux/display_session.h"
 #include "platform/linux/x11_desktop.h"
 #include "platform/messages.h"
+#include "platform/text_encoding.h"
 #include "platform/wnd.h"
 
 namespace {
@@ -82,12 +85,24 @@ BOOL GetWorkArea(RECT* rect) {
 
 namespace platform {
 
-bool InitGui(int* argc, char*** argv) {
+bool InitGui(const std::vector<std::wstring>& commandLine) {
     if (!IsUiThread()) {
         InitUiThread();
     }
     session::BeforeGtkInit();
-    if (gtk_init_check(argc, argv) == FALSE) {
+    // GTK reads its own options (--display ...) from the command line.
+    std::vector<std::string> words;
+    for (const std::wstring& word : commandLine) {
+        words.push_back(WideToUtf8(word));
+    }
+    std::vector<char*> pointers;
+    for (std::string& word : words) {
+        pointers.push_back(word.data());
+    }
+    pointers.push_back(nullptr);
+    int argc = static_cast<int>(words.size());
+    char** argv = pointers.data();
+    if (gtk_init_check(&argc, &argv) == FALSE) {
         return false;
     }
     session::AfterGtkInit();
@@ -98,6 +113,12 @@ bool InitGui(int* argc, char*** argv) {
 
 std::wstring DisplayNote() {
     return session::BackendNote();
+}
+
+SIZE CaptionedWindowSize(int width, int height) {
+    // The metrics are the window manager's frame, so the rule is exact here.
+    return SIZE{width + 2 * GetSystemMetrics(SM_CXBORDER),
+                height + GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYCAPTION)};
 }
 
 }  // namespace platform
