@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/types.h"
@@ -59,6 +60,20 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, TPMPARA
 BOOL DestroyMenu(HMENU hMenu);
 
 #endif
+
+// A menu resource as the program describes it: a menu bar holding one submenu of command
+// items (id and text), in order.
+struct MenuTemplate {
+    UINT id;
+    std::vector<std::pair<UINT, std::wstring>> items;
+};
+
+namespace platform {
+// The menu bar of the menu resource: on Windows the module's own resource of that id (its
+// resource script holds the same items), elsewhere built from the description. Null when it
+// cannot be had; free it with DestroyMenu.
+HMENU LoadMenuResource(const MenuTemplate& menu);
+}  // namespace platform
 
 namespace platform::testing {
 // The open menu's item texts, in order; empty when no menu is shown. The default item's

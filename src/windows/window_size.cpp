@@ -3,8 +3,7 @@
 #include "browser/html_ctrl_ex.h"
 
 SIZE OuterSizeForClient(int width, int height) {
-    return SIZE{width + 2 * GetSystemMetrics(SM_CXBORDER),
-                height + GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYCAPTION)};
+    return platform::CaptionedWindowSize(width, height);
 }
 
 void SetClientSizeAtCorner(CWnd& window, int width, int height, HWND insertAfter, UINT flags) {

@@ -1,10 +1,12 @@
-// Page windows take the size their page declares: the client size plus the frame, counted
-// with one vertical border only, as the original windows were sized.
+// Page windows take the size their page declares: the client size plus the frame the platform
+// draws around it.
 #pragma once
 
 #include "platform/wnd.h"
 
-// w + 2 x SM_CXBORDER by h + SM_CYBORDER + SM_CYCAPTION.
+// The outer size whose client area is w x h: on Linux w + 2 x SM_CXBORDER by h + SM_CYBORDER +
+// SM_CYCAPTION, whose metrics are the window manager's frame; on Windows the frame
+// AdjustWindowRectEx gives (that rule would cut the page by the fixed frame's edges there).
 SIZE OuterSizeForClient(int width, int height);
 
 // Gives the window a client area of width x height (by the rule above), its top-left corner

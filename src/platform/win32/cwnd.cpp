@@ -1,9 +1,13 @@
-// CWnd over real windows: one window class whose procedure finds the object through a window
-// property and calls its WindowProc. A window with style 0, no extended style and no parent is
-// message-only (HWND_MESSAGE).
+// CWnd over real windows: every window class registered here has one procedure, which finds
+// the object through a window property and calls its WindowProc. A window created with a class
+// name gets that class (others find the main window by it); without one, the generic class. A
+// window with style 0, no extended style and no parent is message-only (HWND_MESSAGE).
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "platform/wnd.h"
 
@@ -44,19 +48,29 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return result;
 }
 
-void RegisterWindowClass() {
-    static const ATOM registered = [] {
+// The class for a window: the one named (registered on first use), or the generic one. Names
+// of the system's classes ("#32770") are never registered over.
+LPCWSTR RegisterWindowClass(LPCWSTR requested) {
+    static std::mutex mutex;
+    static std::map<std::wstring, ATOM> classes;
+    const std::wstring name = requested != nullptr && requested[0] != L'\0' && requested[0] != L'#'
+                                  ? requested
+                                  : kClassName;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = classes.find(name);
+    if (found == classes.end()) {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof(windowClass);
         windowClass.style = CS_DBLCLKS;
         windowClass.lpfnWndProc = WndProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        windowClass.lpszClassName = kClassName;
-        return RegisterClassExW(&windowClass);
-    }();
-    static_cast<void>(registered);
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        windowClass.lpszClassName = name.c_str();
+        found = classes.emplace(name, RegisterClassExW(&windowClass)).first;
+    }
+    // The atom stands for the name; 0 (a failed registration) lets the creation fail.
+    return MAKEINTATOM(found->second);
 }
 
 }  // namespace
@@ -79,7 +93,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
     if (m_hWnd != nullptr) {
         return FALSE;
     }
-    RegisterWindowClass();
+    LPCWSTR windowClass = RegisterWindowClass(lpszClassName);
     platform::EnsureMessageQueue();
     const bool messageOnly = dwStyle == 0 && dwExStyle == 0 && pParentWnd == nullptr;
     HWND parent = messageOnly ? HWND_MESSAGE : (pParentWnd ? pParentWnd->m_hWnd : nullptr);
@@ -87,7 +101,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowNa
         (dwStyle & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)) : nullptr;
     t_creating = this;
     HWND hwnd =
-        CreateWindowExW(dwExStyle, kClassName, lpszWindowName ? lpszWindowName : L"", dwStyle,
+        CreateWindowExW(dwExStyle, windowClass, lpszWindowName ? lpszWindowName : L"", dwStyle,
                         rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                         menuOrId, GetModuleHandleW(nullptr), lpParam);
     t_creating = nullptr;
@@ -244,3 +258,14 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner) {
 BOOL GetWorkArea(RECT* rect) {
     return SystemParametersInfoW(SPI_GETWORKAREA, 0, rect, 0);
 }
+
+namespace platform {
+
+SIZE CaptionedWindowSize(int width, int height) {
+    // The frame of the client's captioned windows: caption, system menu, no sizing border.
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, 0);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+}  // namespace platform
