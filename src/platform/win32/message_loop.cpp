@@ -11,6 +11,8 @@
 namespace {
 
 thread_local std::function<void(UINT, WPARAM, LPARAM)> t_threadMessageHandler;
+// The system's dialog class, "#32770".
+constexpr ULONG_PTR kDialogClassAtom = 32770;
 
 // A thread message (no window) goes to the thread's handler; window messages to their window.
 void Dispatch(const MSG& message) {
@@ -20,6 +22,12 @@ void Dispatch(const MSG& message) {
             auto handler = t_threadMessageHandler;  // the handler may replace itself
             handler(message.message, message.wParam, message.lParam);
         }
+        return;
+    }
+    // Keys in a dialog move its focus and press its buttons (Tab, Enter, Escape).
+    HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root != nullptr && GetClassLongPtrW(root, GCW_ATOM) == kDialogClassAtom &&
+        IsDialogMessageW(root, const_cast<MSG*>(&message))) {
         return;
     }
     TranslateMessage(&message);
