@@ -1,0 +1,234 @@
+// The client's windows on Windows: classes, titles, styles and sizes of the main window, the
+// option window and the message popup; the tray icon, its menu and the show hotkey.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/app_messages.h"
+#include "app/running_client.h"
+#include "browser/iewapper_wnd.h"
+#include "browser/local_page.h"
+#include "config/client_options.h"
+#include "windows/main_wnd.h"
+#include "windows/message_wnd.h"
+#include "windows/message_wnd_geometry.h"
+#include "windows/option_wnd.h"
+#include "windows/tray_menu.h"
+#include "windows/window_icons.h"
+#include "windows/window_size.h"
+#include "win32_test_support.h"
+
+namespace {
+
+using wingui::ClassOf;
+using wingui::ClientSize;
+using wingui::IconSize;
+using wingui::PumpUntil;
+using wingui::TextOf;
+
+constexpr DWORD kMainWndStyle = 0x86CAC000;
+constexpr DWORD kPageDialogStyle = 0x86C8C000;
+constexpr DWORD kPopupStyle = 0x8600C000;
+constexpr UINT kTrayIconId = 1;
+
+DWORD StyleOf(HWND hwnd) {
+    return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+}
+// Windows adds the raised edge to every captioned window itself.
+DWORD ExStyleOf(HWND hwnd) {
+    return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)) & ~DWORD{WS_EX_WINDOWEDGE};
+}
+
+// The shell knows the icon (hwnd, id): it accepts a change of nothing for it.
+bool TrayIconExists(HWND hwnd) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd;
+    data.uID = kTrayIconId;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+// A window of the test that holds hotkeys, as another program would.
+class HotkeyHolder : public CWnd {
+public:
+    HotkeyHolder() { CreateEx(0, nullptr, L"holder", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0); }
+};
+
+HICON WindowIcon(HWND hwnd, WPARAM which) {
+    return reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, which, 0));
+}
+
+// The main window ends the loop when destroyed; the next test's waits must not meet its quit.
+void DropQuit() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+}  // namespace
+
+// A start as the application makes it: the frame, then the page's load starts the tray icon and
+// the hotkey; a taken combination gives the warning box; the exit takes both away.
+TEST(ClientWindows, MainWindowTrayIconAndHotkey) {
+    CMainWnd main;
+    const SIZE outer = OuterSizeForClient(782, 558);
+    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
+                              RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
+    // Others find the running client by its class.
+    EXPECT_EQ(FindWindowW(L"tavnelSongDeckWndClass", nullptr), main.m_hWnd);
+    EXPECT_EQ(TextOf(main.m_hWnd), L"Quorvi");
+    EXPECT_EQ(StyleOf(main.m_hWnd), kMainWndStyle);
+    EXPECT_EQ(ExStyleOf(main.m_hWnd), 0u);
+    EXPECT_EQ(ClientSize(main.m_hWnd).cx, 782);
+    EXPECT_EQ(ClientSize(main.m_hWnd).cy, 558);
+    // Icon 128 at 32 x 32 and icon 133 at 16 x 16.
+    EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_BIG)).cx, 32);
+    EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_SMALL)).cx, 16);
+    EXPECT_FALSE(TrayIconExists(main.m_hWnd));
+
+    const std::wstring startPage = LocalPagePath(L"res\\main.html");
+    main.SendMessage(WM_PAGE_NOTIFY, 3, reinterpret_cast<LPARAM>(startPage.c_str()));
+    EXPECT_TRUE(IsWindowVisible(main.m_hWnd));
+    ASSERT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }));
+    HotkeyHolder holder;
+    EXPECT_FALSE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "Ctrl+D is the client's";
+
+    // The page's title is the window's text and the icon's tip.
+    const std::wstring title = L"Quorvi 音乐";
+    main.SendMessage(WM_PAGE_NOTIFY, 1, reinterpret_cast<LPARAM>(title.c_str()));
+    EXPECT_EQ(TextOf(main.m_hWnd), title);
+
+    // Another program holds Ctrl+Alt+S: the options ask for it, and the box says so.
+    ASSERT_TRUE(RegisterHotKey(holder.m_hWnd, 2, MOD_CONTROL | MOD_ALT, 'S'));
+    CClientOptions& options = GetClientOptions();
+    const CClientOptions saved = options;
+    options.modifiers = 6;
+    options.vk = 'S';
+    std::wstring boxText;
+    {
+        wingui::WindowWatcher box(L"#32770", L"Quorvi", [&](HWND found) {
+            boxText = wingui::MessageBoxText(found);
+            wingui::PressButton(found, IDOK);
+        });
+        main.RegisterShowHotkey();
+        PumpUntil([&] { return box.Done(); });
+    }
+    EXPECT_EQ(boxText, L"系统热键注册失败，请在选项对话框中重新设置。");
+    options = saved;
+    main.RegisterShowHotkey();
+    EXPECT_FALSE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D'));
+
+    const HWND mainHwnd = main.m_hWnd;
+    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
+    DropQuit();
+    EXPECT_EQ(main.m_hWnd, nullptr);
+    EXPECT_FALSE(TrayIconExists(mainHwnd));
+    EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
+}
+
+// The tray menu comes from menu resource 129: one submenu of the four items, 打开 the default.
+TEST(ClientWindows, TrayMenuFromItsResource) {
+    HMENU bar = LoadTrayMenu();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(GetMenuItemCount(bar), 1);
+    HMENU items = GetSubMenu(bar, 0);
+    const auto& expected = TrayMenuTemplate().items;
+    ASSERT_EQ(GetMenuItemCount(items), static_cast<int>(expected.size()));
+    for (int i = 0; i < GetMenuItemCount(items); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(items, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemID(items, i), expected[static_cast<size_t>(i)].first);
+        EXPECT_EQ(std::wstring(text), expected[static_cast<size_t>(i)].second);
+    }
+    DestroyMenu(bar);
+
+    // Shown from the tray: the menu on screen holds them, with the open item as its default.
+    CMainWnd main;
+    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle, RECT{0, 0, 400, 300},
+                              nullptr, 0));
+    int shownItems = 0;
+    UINT defaultItem = 0;
+    {
+        wingui::WindowWatcher menu(L"#32768", L"", [&](HWND found) {
+            auto shown = reinterpret_cast<HMENU>(SendMessageW(found, MN_GETHMENU, 0, 0));
+            shownItems = GetMenuItemCount(shown);
+            defaultItem = GetMenuDefaultItem(shown, FALSE, 0);
+            Sleep(wingui::ScreenshotHoldMs());
+            PostMessageW(found, WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        main.SendMessage(WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+        PumpUntil([&] { return menu.Done(); });
+        EXPECT_TRUE(menu.Seen());
+    }
+    EXPECT_EQ(shownItems, 4);
+    EXPECT_EQ(defaultItem, ID_TRAY_OPEN);
+    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
+    DropQuit();
+}
+
+// The option window's frame as created, and the client area a page's size gives it.
+TEST(ClientWindows, OptionWindowFrameAndPageSize) {
+    COptionWnd option;
+    ASSERT_TRUE(option.CreateWnd());
+    const HWND hwnd = option.m_hWnd;
+    EXPECT_EQ(ClassOf(hwnd), L"SongDeckPageDialog");
+    EXPECT_EQ(TextOf(hwnd), L"");
+    EXPECT_EQ(StyleOf(hwnd), kPageDialogStyle);
+    EXPECT_EQ(ExStyleOf(hwnd), 0u);
+    RECT frame{};
+    GetWindowRect(hwnd, &frame);
+    EXPECT_EQ(frame.right - frame.left, 400);
+    EXPECT_EQ(frame.bottom - frame.top, 500);
+    // Both icons from resource 128 (a shared icon keeps the size it was first loaded at; the
+    // caption draws it small), never the main window's 133.
+    EXPECT_EQ(IconSize(WindowIcon(hwnd, ICON_BIG)).cx, 32);
+    EXPECT_NE(WindowIcon(hwnd, ICON_SMALL), nullptr);
+    EXPECT_NE(WindowIcon(hwnd, ICON_SMALL), LoadSharedIcon(IDI_MAIN_SMALL, 16));
+
+    SetClientSizeAtCorner(option, 320, 180, HWND_TOP, SWP_SHOWWINDOW);
+    EXPECT_EQ(ClientSize(hwnd).cx, 320);
+    EXPECT_EQ(ClientSize(hwnd).cy, 180);
+    option.CenterWindow();
+    Sleep(wingui::ScreenshotHoldMs());
+    option.SendMessage(WM_CLOSE);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// A popup is placed beside the panel the work area leaves out, slides up to its full height
+// when its page has loaded, and slides down and goes when closed.
+TEST(ClientWindows, PopupBesideTheWorkAreaSlidesInAndOut) {
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    RECT taskbar{};
+    ASSERT_TRUE(TaskbarRectFromWorkArea(screen, work, &taskbar)) << "the test desktop's panel";
+    const POINT at = PlaceBesideTaskbar(taskbar, 250, 153);
+
+    CMessageWnd* popup = CMessageWnd::CreatePopup(250, 153);
+    ASSERT_NE(popup, nullptr);
+    const HWND hwnd = popup->m_hWnd;
+    EXPECT_EQ(ClassOf(hwnd), L"SongDeckMessageWnd");
+    EXPECT_EQ(StyleOf(hwnd), kPopupStyle);
+    EXPECT_EQ(ExStyleOf(hwnd), DWORD{WS_EX_TOOLWINDOW | WS_EX_TOPMOST});
+    RECT placed{};
+    GetWindowRect(hwnd, &placed);
+    EXPECT_EQ(placed.left, at.x);
+    EXPECT_EQ(placed.top, at.y);
+    EXPECT_EQ(placed.bottom - placed.top, 153);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+
+    const std::wstring page = L"http://127.0.0.1/message";
+    popup->SendMessage(WM_PAGE_NOTIFY, 3, reinterpret_cast<LPARAM>(page.c_str()));
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    RECT shown{};
+    ASSERT_TRUE(PumpUntil([&] {
+        GetWindowRect(hwnd, &shown);
+        return shown.top == at.y;
+    })) << "top stopped at "
+        << shown.top;
+    EXPECT_EQ(shown.bottom, at.y + 153);
+    EXPECT_EQ(shown.right, at.x + 250);
+
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); })) << "the popup slid out and went";
+}
