@@ -189,7 +189,7 @@ TEST(ClientWindows, OptionWindowFrameAndPageSize) {
     EXPECT_EQ(ClientSize(hwnd).cx, 320);
     EXPECT_EQ(ClientSize(hwnd).cy, 180);
     option.CenterWindow();
-    Sleep(wingui::ScreenshotHoldMs());
+    wingui::HoldForScreenshot();
     option.SendMessage(WM_CLOSE);
     EXPECT_FALSE(IsWindow(hwnd));
 }

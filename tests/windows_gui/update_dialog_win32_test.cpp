@@ -114,7 +114,7 @@ TEST(UpdateDialogWin32, TemplateStepsAndKeys) {
     EXPECT_TRUE(IsWindowVisible(box));
 
     dialog.SetProgress(100);
-    Sleep(wingui::ScreenshotHoldMs());
+    wingui::HoldForScreenshot();
     EXPECT_EQ(dialog.m_nStep, CUpdateProgressDlg::kDownloaded);
     EXPECT_TRUE(IsWindowEnabled(continueButton));
     EXPECT_EQ(TextOf(continueButton), L"重启程序");

@@ -110,4 +110,11 @@ inline DWORD ScreenshotHoldMs() {
                : 0;
 }
 
+// A screenshot run keeps the UI thread's windows up (and painted) for its hold.
+inline void HoldForScreenshot() {
+    if (const DWORD hold = ScreenshotHoldMs(); hold > 0) {
+        PumpUntil([] { return false; }, hold);
+    }
+}
+
 }  // namespace wingui
