@@ -21,6 +21,8 @@ if [ "${1:-}" = "--inside" ]; then
     timeout 300 wine "$@"
     rc=$?
     wineserver -k 2>/dev/null
+    # A prefix is large; a failed run keeps it for a look.
+    [ $rc -eq 0 ] && rm -rf "$prefix"
     exit $rc
 fi
 here=$(cd "$(dirname "$0")" && pwd)
