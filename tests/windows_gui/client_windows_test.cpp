@@ -97,6 +97,7 @@ TEST(ClientWindows, MainWindowTrayIconAndHotkey) {
     const std::wstring title = L"Quorvi 音乐";
     main.SendMessage(WM_PAGE_NOTIFY, 1, reinterpret_cast<LPARAM>(title.c_str()));
     EXPECT_EQ(TextOf(main.m_hWnd), title);
+    wingui::HoldForScreenshot();
 
     // Another program holds Ctrl+Alt+S: the options ask for it, and the box says so.
     ASSERT_TRUE(RegisterHotKey(holder.m_hWnd, 2, MOD_CONTROL | MOD_ALT, 'S'));
