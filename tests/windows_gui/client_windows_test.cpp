@@ -127,6 +127,60 @@ TEST(ClientWindows, MainWindowTrayIconAndHotkey) {
     EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
 }
 
+// The tray icon as a user uses it: on the test desktop it sits alone at the panel's right end.
+// A single click leaves the hidden window hidden, a double click brings it back, a right click
+// opens the menu.
+TEST(ClientWindows, TrayIconClicksReachTheWindow) {
+    CMainWnd main;
+    const SIZE outer = OuterSizeForClient(400, 300);
+    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
+                              RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
+    const std::wstring startPage = LocalPagePath(L"res\\main.html");
+    main.SendMessage(WM_PAGE_NOTIFY, 3, reinterpret_cast<LPARAM>(startPage.c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }));
+    // No first-close balloon: it would stand over the icon.
+    GetClientOptions().firstCloseMainWnd = 0;
+    main.SendMessage(WM_CLOSE);
+    EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "closing hides to the tray";
+
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT panel{};
+    ASSERT_TRUE(TaskbarRectFromWorkArea(screen, work, &panel));
+    // The panel docks the icon a little after the shell took it, at its right end or, while
+    // the slot of an icon just removed lingers, beside it: the icon is where its tip shows.
+    POINT icon{};
+    bool docked = false;
+    for (int attempt = 0; attempt < 8 && !docked; ++attempt) {
+        icon = POINT{panel.right - 11 - (attempt % 4) * 24, (panel.top + panel.bottom) / 2};
+        SetCursorPos(icon.x, panel.top - 40);
+        PumpUntil([] { return false; }, 100);
+        SetCursorPos(icon.x, icon.y);
+        docked = PumpUntil([] { return wingui::TooltipShown(); }, 1500);
+    }
+    ASSERT_TRUE(docked) << "no tip over the tray icon";
+    wingui::Click(icon, false);
+    PumpUntil([] { return false; }, 700);
+    EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "a single click shows nothing";
+    wingui::Click(icon, false);
+    wingui::Click(icon, false);
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main.m_hWnd) != FALSE; }))
+        << "a double click restores the window";
+
+    bool menuSeen = false;
+    {
+        wingui::WindowWatcher menu(
+            L"#32768", L"", [&](HWND found) { PostMessageW(found, WM_KEYDOWN, VK_ESCAPE, 0); });
+        wingui::Click(icon, true);
+        PumpUntil([&] { return menu.Done(); });
+        menuSeen = menu.Seen();
+    }
+    EXPECT_TRUE(menuSeen) << "a right click opens the menu";
+    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
+    DropQuit();
+}
+
 // The tray menu comes from menu resource 129: one submenu of the four items, 打开 the default.
 TEST(ClientWindows, TrayMenuFromItsResource) {
     HMENU bar = LoadTrayMenu();

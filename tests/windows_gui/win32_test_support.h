@@ -102,6 +102,31 @@ inline void PressButton(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+// A click of the left or right button at a screen point, as the hardware sends it.
+inline void Click(POINT at, bool right) {
+    SetCursorPos(at.x, at.y);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+inline BOOL CALLBACK FindShownTooltip(HWND hwnd, LPARAM found) {
+    if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"tooltips_class32") {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Whether a tooltip shows anywhere on the desktop (the tray shows the icon's tip on hover).
+inline bool TooltipShown() {
+    bool shown = false;
+    EnumWindows(FindShownTooltip, reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
+
 // How long a screenshot run keeps a menu or box open (SONGDECK_SCREENSHOT_HOLD_MS); 0 in tests.
 inline DWORD ScreenshotHoldMs() {
     wchar_t value[32] = {};
