@@ -103,7 +103,8 @@ public:
 
     // Creates the window on the calling thread (which must run a message loop), sends
     // WM_CREATE (a result of -1 fails the creation, after WM_DESTROY and WM_NCDESTROY), then
-    // WM_SIZE with the client size; WS_VISIBLE shows it. The class name is not used.
+    // WM_SIZE with the client size; WS_VISIBLE shows it. On Windows the window gets the class
+    // named (others find it by that); Linux does not use it.
     virtual BOOL CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName,
                           DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID,
                           LPVOID lpParam = nullptr);
