@@ -87,7 +87,7 @@ gtest_discover_tests(songdeck_windows_integration_tests DISCOVERY_MODE PRE_TEST
 
 # The setup program under wine: installed, installed again and uninstalled in the prepared
 # prefix. Alone, since it runs the client's modes, which reach any client of the session, and
-# writes the client's own registry values. Skipped while the build makes no SongDeck.exe.
+# writes the client's own registry values. Skipped where makensis is missing.
 if(TARGET SongDeckSetup)
     # Stands in for a client that is still ending while the uninstaller removes its files.
     add_executable(songdeck_hold_file tests/package/hold_file.cpp)
@@ -109,13 +109,9 @@ add_executable(songdeck_windows_browser_tests
     tests/windows/external_script_test.cpp
     tests/windows/cookie_jar_test.cpp
     tests/windows/browser_host_parts_test.cpp
+    tests/windows/external_window_commands_test.cpp
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_browser_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-# The option and window commands need the windows of the platform, built with the client.
-if(TARGET SongDeck)
-    target_sources(songdeck_windows_browser_tests PRIVATE
-        tests/windows/external_window_commands_test.cpp)
-endif()
 target_link_libraries(songdeck_windows_browser_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gtest_main wininet ole32 oleaut32 uuid)
 gtest_discover_tests(songdeck_windows_browser_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120

@@ -12,6 +12,7 @@
 
 #include "browser/iewapper_wnd.h"
 #include "platform/web_view.h"
+#include "platform/wnd.h"
 #include "platform/win32/browser_events.h"
 #include "platform/win32/browser_site.h"
 #include "platform/win32/external_dispatch.h"
@@ -107,6 +108,8 @@ TEST(WebBrowserHost, ActivatesInAChildWindowReportsNavigationsAndLetsTheControlG
     server.On("/page", [](const testsupport::HttpTestRequest&) {
         return testsupport::HttpTestReply::Text(200, "<html><body>page</body></html>");
     });
+    // The program's start grants the pages' newest document mode to the program by its name.
+    ASSERT_TRUE(platform::InitGui({L"songdeck_windows_browser_gui_tests.exe"}));
     CHostWindows windows;
     ASSERT_NE(windows.m_hChild, nullptr);
     CRecordedEvents events;
@@ -115,7 +118,6 @@ TEST(WebBrowserHost, ActivatesInAChildWindowReportsNavigationsAndLetsTheControlG
 
     std::unique_ptr<platform::IWebView> view = platform::CreateWebView(windows.m_hChild, &events);
     ASSERT_NE(view, nullptr);
-    // The pages' newest document mode is granted to this program by its name.
     DWORD mode = 0;
     DWORD size = sizeof(mode);
     EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER,

@@ -31,34 +31,6 @@ std::wstring TakeText(BSTR text) {
     return result;
 }
 
-// The pages ask for the browser's newest document mode in their heads; the control grants
-// it only to programs named in the user's browser-emulation list, read when it is first made.
-constexpr DWORD kNewestDocumentMode = 11001;
-
-void AskForNewestDocumentMode() {
-    static const bool asked = [] {
-        wchar_t path[MAX_PATH] = L"";
-        if (GetModuleFileNameW(nullptr, path, MAX_PATH) == 0) {
-            return false;
-        }
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\"
-                            L"FEATURE_BROWSER_EMULATION",
-                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS) {
-            return false;
-        }
-        const DWORD mode = kNewestDocumentMode;
-        const bool written =
-            RegSetValueExW(key, PathFindFileNameW(path), 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&mode), sizeof(mode)) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return written;
-    }();
-    static_cast<void>(asked);
-}
-
 // A style length as text ("400px", "auto"); "" when the style has none.
 std::wstring StyleText(VARIANT* value) {
     if (value->vt != VT_BSTR && value->vt != VT_EMPTY && value->vt != VT_NULL) {
@@ -77,7 +49,6 @@ CWebBrowserView::CWebBrowserView(IWebViewEvents* events) : m_pEvents(events) {
     if (!m_bOleInitialized) {
         return;
     }
-    AskForNewestDocumentMode();
     m_pSite = new CBrowserSite(this);
     m_pSink = new CBrowserEvents(this);
     m_pExternal = new CExternalDispatch(events, [this](const std::wstring* callerUrl) {
