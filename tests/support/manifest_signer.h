@@ -31,8 +31,9 @@ private:
     std::unique_ptr<Key> m_pKey;
 };
 
-// The development private key file (for the sign-manifest tool).
+// The development private key file (for the sign-manifest tool), and its PEM text.
 std::string DevelopmentKeyPath();
+std::string DevelopmentKeyPem();
 
 // Serves manifest at path, and its signature by key at path + ".sig".
 void ServeSignedManifest(TestHttpServer& server, const std::string& path,

@@ -10,9 +10,6 @@
 #include "temp_folder.h"
 #include "update/manifest_trust.h"
 
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-
 namespace {
 
 using testsupport::CScopedManifestKeys;
@@ -72,20 +69,19 @@ TEST_F(Signature, OnlyTheExactBytesWithTheRightKeyVerify) {
 }
 
 TEST_F(Signature, KeysThatAreNotP256AreRefusedAndDoNotHideTheGoodOne) {
-    // A P-384 key in the list, garbage, and the right key last.
-    EVP_PKEY* other = EVP_EC_gen("P-384");
-    ASSERT_NE(other, nullptr);
-    unsigned char* der = nullptr;
-    const int length = i2d_PUBKEY(other, &der);
-    std::vector<uint8_t> otherKey(der, der + length);
-    OPENSSL_free(der);
-    EVP_PKEY_free(other);
-    EXPECT_FALSE(platform::VerifyEcdsaP256Sha256(otherKey, manifest.data(), manifest.size(),
-                                                 signature.data(), signature.size()));
+    // A P-384 public key (base64 DER), garbage, and the right key last.
+    const std::string p384 =
+        "MHYwEAYHKoZIzj0CAQYFK4EEACIDYgAEhDWSFsj987bWbOmAuz/6RAO+YPBCwKVmEon1GJYI3xK1Cg32b85MEKLd"
+        "sXvyEyhLtJO6tktzxz9HtxKEHpeTgHyKzoiasTNWT7dXF65UxK9KmEYvNr8SzIyu0KnD1a+L";
+    {
+        CScopedManifestKeys other(p384);
+        EXPECT_TRUE(HasManifestKeys());
+        EXPECT_FALSE(VerifyManifestSignature(manifest, signature));
+    }
     EXPECT_FALSE(platform::VerifyEcdsaP256Sha256({1, 2, 3}, manifest.data(), manifest.size(),
                                                  signature.data(), signature.size()));
 
-    CScopedManifestKeys list("not*base64; AAAA ;" + key.PublicKeyBase64());
+    CScopedManifestKeys list("not*base64; AAAA ;" + p384 + ";" + key.PublicKeyBase64());
     EXPECT_TRUE(HasManifestKeys());
     // A build with its own keys only has nothing to warn about.
     EXPECT_EQ(DescribeManifestTrust(), L"");

@@ -172,11 +172,15 @@ struct CXmlDocument::State {
                     child->AddRef();
                     pending.emplace_back(child, copy);
                 } else if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
-                    BSTR text = nullptr;
-                    if (child->get_text(&text) == S_OK && text != nullptr) {
-                        copy->value.assign(text, SysStringLen(text));
+                    // The node's value as written: its text property trims each piece, which
+                    // would join "six <b>b</b>" into "sixb".
+                    VARIANT value;
+                    VariantInit(&value);
+                    if (child->get_nodeValue(&value) == S_OK && value.vt == VT_BSTR &&
+                        value.bstrVal != nullptr) {
+                        copy->value.assign(value.bstrVal, SysStringLen(value.bstrVal));
                     }
-                    SysFreeString(text);
+                    VariantClear(&value);
                 }
                 IXMLDOMNode* next = nullptr;
                 hr = child->get_nextSibling(&next);
