@@ -52,6 +52,9 @@ BOOL CIniSection::WriteInt(const std::wstring& strKey, int nValue) const {
 }
 
 BOOL CIniSection::WriteString(const std::wstring& strKey, const wchar_t* pszValue) const {
-    return WritePrivateProfileStringW(m_strSection.c_str(), strKey.c_str(), pszValue,
-                                      m_strFile.c_str());
+    // Our writer on every platform: the system's own on Windows writes line breaks into the
+    // file, drops bytes of other lines that form no character and takes no lock across
+    // processes.
+    const PROFILE_WRITE write{m_strSection.c_str(), strKey.c_str(), pszValue};
+    return WritePrivateProfileBatch(&write, 1, m_strFile.c_str());
 }

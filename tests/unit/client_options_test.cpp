@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,6 +8,7 @@
 #include <vector>
 
 #include "app/environment.h"
+#include "child_processes.h"
 #include "config/client_options.h"
 #include "config/ini_section.h"
 #include "scoped_environment.h"
@@ -199,6 +197,13 @@ TEST_F(CustomOptions, ARefusedValueChangesNeitherTheValueNorItsKind) {
     EXPECT_EQ(read.intVal, 5);
 }
 
+// The folder's lock file, which stays on Windows (Linux locks the folder itself).
+constexpr char kFolderLock[] = ".lock";
+
+bool IsKept(const fs::path& name) {
+    return name == "config.ini" || name == kFolderLock;
+}
+
 TEST_F(ClientOptions, AKilledSaveNeverTearsTheFileNorMixesTwoRecords) {
     CClientOptions options = GetClientOptions();
     options.vk = options.modifiers = 0;
@@ -206,21 +211,24 @@ TEST_F(ClientOptions, AKilledSaveNeverTearsTheFileNorMixesTwoRecords) {
     SaveClientOptions(options);
     std::mt19937 random(12345);
     int temporariesLeft = 0;
+    // The child saves into this test's folders (its own copy of the test has others).
+    const std::string folders = (m_env.root().path() / "local").string();
     for (int kill = 0; kill < 40; ++kill) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        ChildProcesses saver(folders, [](int, const std::string& local) {
+            ScopedEnvironment::SetVariable("SONGDECK_LOCAL_APPDATA", local.c_str());
             // Saves records whose VK and MODIFIERS always match, until it is killed.
-            CClientOptions record = options;
+            CClientOptions record = GetClientOptions();
             for (uint16_t n = 1;; ++n) {
                 record.vk = record.modifiers = n;
                 record.mainWndWidth = record.mainWndHeight = n;
                 SaveClientOptions(record);
             }
-        }
+            return 0;
+        });
+        ASSERT_TRUE(saver.Start(1));
+        saver.Go();
         std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 15000));
-        ::kill(child, SIGKILL);
-        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        saver.KillAll();
 
         CIniSection ini(GetConfigIniPath(), L"TAVNELDESKTOPCLIENT");
         int vk = ini.ReadInt(L"VK", -1);
@@ -230,14 +238,16 @@ TEST_F(ClientOptions, AKilledSaveNeverTearsTheFileNorMixesTwoRecords) {
         EXPECT_EQ(ini.ReadInt(L"MAINWNDHEIGHT", -1), vk);
         EXPECT_EQ(ini.ReadInt(L"FIRSTCLOSEMAINWND", -1), 1);
         for (const auto& entry : fs::directory_iterator(m_env.UserData())) {
-            temporariesLeft += entry.path().filename() != "config.ini";
+            temporariesLeft += !IsKept(entry.path().filename());
         }
     }
     // The next save clears what the killed writers left behind.
     SaveClientOptions(options);
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_env.UserData())) {
-        names.push_back(entry.path().filename().string());
+        if (entry.path().filename() != kFolderLock) {
+            names.push_back(entry.path().filename().string());
+        }
     }
     EXPECT_EQ(names, std::vector<std::string>{"config.ini"})
         << temporariesLeft << " temporary files were seen after kills";

@@ -6,6 +6,7 @@
 #include "config/ini_section.h"
 #include "child_processes.h"
 #include "platform/private_profile.h"
+#include "platform/text_encoding.h"
 #include "temp_folder.h"
 
 namespace {
@@ -21,6 +22,12 @@ protected:
         }
         EXPECT_EQ(buffer[n], L'\0');
         return buffer.substr(0, n);
+    }
+    // The client's writer: on Windows the system's own function writes line breaks into the
+    // file and keeps no lock across processes, so the client never calls it.
+    static BOOL Write(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR path) {
+        const PROFILE_WRITE write{section, key, value};
+        return WritePrivateProfileBatch(&write, 1, path);
     }
     void WriteFile(const std::string& bytes) { m_dir.Write("test.ini", bytes); }
     std::string FileText() const { return m_dir.Read("test.ini"); }
@@ -70,32 +77,32 @@ TEST_F(PrivateProfile, ReadsAreCutToTheBufferAndReportTheCount) {
 }
 
 TEST_F(PrivateProfile, WritesCreateTheFileAndSectionAndKeepOtherLines) {
-    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K1", L"v1", m_path.c_str()));
+    ASSERT_TRUE(Write(L"A", L"K1", L"v1", m_path.c_str()));
     EXPECT_EQ(FileText(), "[A]\nK1=v1\n");
 
     WriteFile("; keep me\r\n[A]\r\nK1=old\r\n\r\n[B]\r\nX=1\r\n");
-    ASSERT_TRUE(WritePrivateProfileStringW(L"a", L"k1", L"new", m_path.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K2", L"two", m_path.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"Y", L"3", m_path.c_str()));
+    ASSERT_TRUE(Write(L"a", L"k1", L"new", m_path.c_str()));
+    ASSERT_TRUE(Write(L"A", L"K2", L"two", m_path.c_str()));
+    ASSERT_TRUE(Write(L"C", L"Y", L"3", m_path.c_str()));
     EXPECT_EQ(FileText(),
               "; keep me\r\n[A]\r\nk1=new\r\nK2=two\r\n\r\n[B]\r\nX=1\r\n[C]\r\nY=3\r\n");
 }
 
 TEST_F(PrivateProfile, NullValueDeletesTheKeyAndNullKeyTheSection) {
     WriteFile("[A]\nK=1\nL=2\n[B]\nM=3\n");
-    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"K", nullptr, m_path.c_str()));
+    ASSERT_TRUE(Write(L"A", L"K", nullptr, m_path.c_str()));
     EXPECT_EQ(FileText(), "[A]\nL=2\n[B]\nM=3\n");
-    ASSERT_TRUE(WritePrivateProfileStringW(L"B", nullptr, nullptr, m_path.c_str()));
+    ASSERT_TRUE(Write(L"B", nullptr, nullptr, m_path.c_str()));
     EXPECT_EQ(FileText(), "[A]\nL=2\n");
 
     // Deleting from a file that does not exist creates none.
     std::wstring other = m_dir.wide(L"other.ini");
-    EXPECT_TRUE(WritePrivateProfileStringW(L"A", L"K", nullptr, other.c_str()));
+    EXPECT_TRUE(Write(L"A", L"K", nullptr, other.c_str()));
     EXPECT_FALSE(std::filesystem::exists(m_dir.path() / "other.ini"));
 }
 
 TEST_F(PrivateProfile, TextIsCodePage936OnDisk) {
-    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"\u6B4C", L"\u4E2D\u6587", m_path.c_str()));
+    ASSERT_TRUE(Write(L"S", L"\u6B4C", L"\u4E2D\u6587", m_path.c_str()));
     EXPECT_EQ(FileText(), "[S]\n\xB8\xE8=\xD6\xD0\xCE\xC4\n");
     EXPECT_EQ(Read(L"S", L"\u6B4C"), L"\u4E2D\u6587");
 }
@@ -103,16 +110,16 @@ TEST_F(PrivateProfile, TextIsCodePage936OnDisk) {
 TEST_F(PrivateProfile, TextThatWouldBreakTheFileIsRefused) {
     WriteFile("[S]\nK=1\n");
     // A value with a line break would plant a section of its own.
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"x\n[S]\nK=evil", m_path.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"A=B", L"1", m_path.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"[T]", L"1", m_path.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S]x", L"K", L"1", m_path.c_str()));
+    EXPECT_FALSE(Write(L"S", L"K", L"x\n[S]\nK=evil", m_path.c_str()));
+    EXPECT_FALSE(Write(L"S", L"A=B", L"1", m_path.c_str()));
+    EXPECT_FALSE(Write(L"S", L"[T]", L"1", m_path.c_str()));
+    EXPECT_FALSE(Write(L"S]x", L"K", L"1", m_path.c_str()));
     EXPECT_EQ(FileText(), "[S]\nK=1\n");
 }
 
 TEST_F(PrivateProfile, WriteIntoAMissingFolderFails) {
     std::wstring path = m_dir.wide(L"missing/test.ini");
-    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"1", path.c_str()));
+    EXPECT_FALSE(Write(L"S", L"K", L"1", path.c_str()));
 }
 
 TEST_F(PrivateProfile, IniSectionReadsIntegersAsWtoiDoes) {
@@ -158,8 +165,13 @@ TEST_F(PrivateProfile, OtherLinesSurviveAWriteByteForByte) {
         "[T]\r\n"
         "last=\xF8\xF8\x80";
     WriteFile(other);
+#ifdef _WIN32
+    // The system's table of code page 936 reads bytes that form no character its own way.
+    EXPECT_EQ(Read(L"S", L"keep"), L"\u4E2D\uE765\uE7E4\uF8F5?");
+#else
     EXPECT_EQ(Read(L"S", L"keep"), L"\u4E2D\uE765\uFFFD]\uF8F5\uFFFD");
-    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"new", L"\uE000\u20AC", m_path.c_str()));
+#endif
+    ASSERT_TRUE(Write(L"S", L"new", L"\uE000\u20AC", m_path.c_str()));
     EXPECT_EQ(FileText(),
               "; \xAA\xA1\xFE\xFE\xA1\x40 \x80\xFF \xA2\xAB|\xA9\x5D \x81\r\n"
               "[S]\r\n"
@@ -183,12 +195,11 @@ TEST_F(PrivateProfile, WritersInSeveralProcessesKeepEachOthersKeys) {
     // Every process writes keys of its own, each in its own read-modify-write.
     constexpr int kWriters = 4;
     constexpr int kKeys = 25;
-    std::wstring path = m_path;
-    ASSERT_TRUE(RunChildren(kWriters, [path](int writer) {
+    ASSERT_TRUE(RunChildren(kWriters, WideToUtf8(m_path), [](int writer, const std::string& file) {
+        const std::wstring path = Utf8ToWide(file);
         for (int i = 0; i < kKeys; ++i) {
             std::wstring key = L"w" + std::to_wstring(writer) + L"k" + std::to_wstring(i);
-            if (!WritePrivateProfileStringW(L"S", key.c_str(), std::to_wstring(i).c_str(),
-                                            path.c_str())) {
+            if (!Write(L"S", key.c_str(), std::to_wstring(i).c_str(), path.c_str())) {
                 return 1;
             }
         }

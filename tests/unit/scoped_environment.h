@@ -35,8 +35,7 @@ public:
     std::filesystem::path SharedData() const { return m_root.path() / "local/Tavnel/common"; }
     std::filesystem::path AutoStart() const { return m_root.path() / "config/autostart"; }
 
-private:
-    // A null value removes the variable.
+    // Sets the variable for good (a null value removes it).
     static void SetVariable(const std::string& name, const char* value) {
 #ifdef _WIN32
         _putenv_s(name.c_str(), value != nullptr ? value : "");
@@ -49,6 +48,7 @@ private:
 #endif
     }
 
+private:
     TempFolder m_root;
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
