@@ -30,12 +30,28 @@ set(SONGDECK_WINDOWS_UNIT_TESTS
     tests/unit/window_lifecycle_test.cpp
     tests/unit/xml_document_test.cpp
 )
+# The digests and the manifest's signature (signed by the test support over CNG), the staged
+# update's check and the manifest stage.
+set(SONGDECK_WINDOWS_UPDATE_UNIT_TESTS
+    tests/unit/digest_test.cpp
+    tests/unit/manifest_test.cpp
+    tests/unit/staged_update_test.cpp
+)
+# The options, the private-profile functions and the logger, with writers in several processes
+# (the test program started again as the child: tests/unit/child_processes.h).
+set(SONGDECK_WINDOWS_STORE_UNIT_TESTS
+    tests/unit/client_options_test.cpp
+    tests/unit/logger_test.cpp
+    tests/unit/private_profile_test.cpp
+)
 
 # The test program carries the project version in its version resource, as the client does.
 add_executable(songdeck_windows_unit_tests ${SONGDECK_WINDOWS_UNIT_TESTS}
+    ${SONGDECK_WINDOWS_UPDATE_UNIT_TESTS} ${SONGDECK_WINDOWS_STORE_UNIT_TESTS}
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(songdeck_windows_unit_tests PRIVATE songdeck_launcher gtest gmock gtest_main)
+target_link_libraries(songdeck_windows_unit_tests PRIVATE
+    songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
 # Not matched on Windows yet:
 # - wine's MSXML (libxml2) refuses a hundred thousand nested levels, so only the manifest's
 #   nesting bound is checked there;
@@ -64,11 +80,25 @@ add_library(songdeck_windows_test_support STATIC
     tests/support/test_http_server.cpp tests/support/notification_receiver.cpp)
 target_include_directories(songdeck_windows_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(songdeck_windows_test_support PUBLIC songdeck_system ws2_32)
+# Manifests signed with the development key (or fresh keys) over CNG.
+target_sources(songdeck_windows_test_support PRIVATE
+    tests/support/manifest_signer.cpp tests/support/win32/signing_key_cng.cpp)
+target_link_libraries(songdeck_windows_test_support PUBLIC bcrypt crypt32)
+target_compile_definitions(songdeck_windows_test_support PUBLIC
+    SONGDECK_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support")
+# The updater against WinINet and MSXML: manifests signed over CNG, the hostile servers, the
+# staged update.
+set(SONGDECK_WINDOWS_UPDATE_INTEGRATION_TESTS
+    tests/integration/staged_update_test.cpp
+    tests/integration/update_trust_test.cpp
+    tests/integration/updater_engine_test.cpp
+)
 add_executable(songdeck_windows_integration_tests
     tests/integration/http_get_task_test.cpp
     tests/integration/http_get_task_hostile_test.cpp
     tests/integration/http_get_task_interruption_test.cpp
     tests/integration/http_request_test.cpp
+    ${SONGDECK_WINDOWS_UPDATE_INTEGRATION_TESTS}
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_link_libraries(songdeck_windows_integration_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
@@ -80,6 +110,9 @@ target_link_libraries(songdeck_windows_integration_tests PRIVATE
 set(SONGDECK_WINDOWS_INTEGRATION_PENDING
     HttpsDowngradeTest.*
     HttpGetTaskTest.ChunkedBodyCutShortIsIncomplete)
+# - a symbolic link needs a privilege on Windows that the tests do not hold (wine makes none);
+list(APPEND SONGDECK_WINDOWS_INTEGRATION_PENDING
+    StagedUpdateTest.StagedLinkIsNeverFollowedIntoTheProgramFolder)
 list(JOIN SONGDECK_WINDOWS_INTEGRATION_PENDING ":" integration_pending)
 gtest_discover_tests(songdeck_windows_integration_tests DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120 TEST_FILTER "-${integration_pending}"

@@ -1,6 +1,8 @@
 // Putting a staged update in place on the real file system: all files or none, the stage
 // untouched unless everything went in, links and unsafe names refused.
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "app/helpers.h"
+#include "platform/executable_suffix.h"
+#include "platform/text_encoding.h"
 #include "staged_update.h"
 #include "unit/temp_folder.h"
 #include "update/update_files.h"
@@ -32,6 +36,10 @@ StageVerifier Trusting(std::vector<ManifestFile> files) {
         return true;
     };
 }
+// The launcher's file names as the platform writes them (RunSongDeck.exe on Windows).
+const std::string kLauncher = "RunSongDeck" + WideToUtf8(kExecutableSuffix);
+const std::string kDeliveredLauncher = "RunSongDeck2" + WideToUtf8(kExecutableSuffix);
+
 const StageVerifier kDistrusted = [](const std::wstring&, std::vector<ManifestFile>&) {
     return false;
 };
@@ -43,8 +51,11 @@ protected:
         fs::create_directories(m_root.path() / "stage");
         WriteProgram("SongDeck", "old client");
         fs::permissions(m_root.path() / "program" / "SongDeck", fs::perms(0755));
-        WriteProgram("RunSongDeck", "old launcher");
-        fs::permissions(m_root.path() / "program" / "RunSongDeck", fs::perms(0755));
+        WriteProgram(kLauncher, "old launcher");
+        fs::permissions(m_root.path() / "program" / kLauncher, fs::perms(0755));
+        // As the system keeps it: Windows has no execute bit to keep.
+        m_programMode = fs::status(m_root.path() / "program" / "SongDeck").permissions();
+        m_launcherMode = fs::status(m_root.path() / "program" / kLauncher).permissions();
     }
 
     void WriteProgram(const std::string& name, const std::string& bytes) {
@@ -77,6 +88,8 @@ protected:
 
     TempFolder m_root;
     std::vector<ManifestFile> m_staged;
+    fs::perms m_programMode = fs::perms::none;
+    fs::perms m_launcherMode = fs::perms::none;
 };
 
 TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheStage) {
@@ -89,8 +102,8 @@ TEST_F(StagedUpdateTest, VerifiedStageReplacesFilesKeepsTheirModeAndEmptiesTheSt
     EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
     EXPECT_EQ(Program("SongDeck"), "new client");
     EXPECT_EQ(Program("libextra.so"), "new library");
-    EXPECT_EQ(Program("RunSongDeck"), "old launcher");
-    EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), fs::perms(0755));
+    EXPECT_EQ(Program(kLauncher), "old launcher");
+    EXPECT_EQ(fs::status(m_root.path() / "program" / "SongDeck").permissions(), m_programMode);
     EXPECT_TRUE(fs::exists(m_root.path() / "stage"));
     EXPECT_EQ(StageEntries(), 0u);
     EXPECT_EQ(ProgramEntries(), 3u) << "no temporary file is left behind";
@@ -139,6 +152,8 @@ TEST_F(StagedUpdateTest, FileThatCannotBePlacedLeavesOldVersionAndStage) {
     EXPECT_EQ(Program("libextra.so"), "new library");
 }
 
+#ifndef _WIN32
+// A second file system is found at /dev/shm (on Windows it would be another drive).
 TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     struct stat tmp {};
     struct stat shm {};
@@ -160,6 +175,7 @@ TEST_F(StagedUpdateTest, StageOnAnotherFileSystemIsCopiedWhole) {
     EXPECT_TRUE(fs::is_empty(stage));
     fs::remove_all(stage);
 }
+#endif
 
 TEST_F(StagedUpdateTest, StagedFileChangedAfterItsCheckIsNeverPlaced) {
     // Whatever the staged file becomes between the check and the copy, by a new file under its
@@ -189,19 +205,19 @@ TEST_F(StagedUpdateTest, StagedFileChangedAfterItsCheckIsNeverPlaced) {
 
 TEST_F(StagedUpdateTest, DeliveredLauncherBecomesTheLauncherOnlyWhenTheUpdatePlacedIt) {
     // One that lies in the program folder without the update placing it stays as it is.
-    WriteProgram("RunSongDeck2", "foreign launcher");
+    WriteProgram(kDeliveredLauncher, "foreign launcher");
     Stage({{"SongDeck", "new client"}});
     EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
-    EXPECT_EQ(Program("RunSongDeck"), "old launcher");
-    fs::remove(m_root.path() / "program" / "RunSongDeck2");
+    EXPECT_EQ(Program(kLauncher), "old launcher");
+    fs::remove(m_root.path() / "program" / kDeliveredLauncher);
 
-    Stage({{"RunSongDeck2", "new launcher"}});
+    Stage({{kDeliveredLauncher, "new launcher"}});
     EXPECT_EQ(Update().Apply(Trusted()), StageResult::kApplied);
-    EXPECT_EQ(Program("RunSongDeck"), "new launcher");
-    EXPECT_FALSE(fs::exists(m_root.path() / "program" / "RunSongDeck2"));
-    EXPECT_EQ(fs::status(m_root.path() / "program" / "RunSongDeck").permissions(), fs::perms(0755));
+    EXPECT_EQ(Program(kLauncher), "new launcher");
+    EXPECT_FALSE(fs::exists(m_root.path() / "program" / kDeliveredLauncher));
+    EXPECT_EQ(fs::status(m_root.path() / "program" / kLauncher).permissions(), m_launcherMode);
     EXPECT_FALSE(SwapDeliveredLauncher(m_root.wide(L"program/")));
-    EXPECT_EQ(Program("RunSongDeck"), "new launcher");
+    EXPECT_EQ(Program(kLauncher), "new launcher");
 }
 
 }  // namespace

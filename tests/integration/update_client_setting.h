@@ -2,8 +2,6 @@
 // points the manifest URL at a local server, and a stand-in main window on this thread.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/wnd.h"
 #include "support/test_http_server.h"
+#include "unit/scoped_environment.h"
 #include "unit/temp_folder.h"
 #include "update/update_messages.h"
 
@@ -35,8 +34,10 @@ class UpdateClientSetting {
 public:
     // The manifest is asked for at manifestPath on the server.
     explicit UpdateClientSetting(const std::string& manifestPath) {
-        setenv("SONGDECK_COMMON_APPDATA", m_commonData.path().c_str(), 1);
-        setenv("SONGDECK_LOCAL_APPDATA", m_localData.path().c_str(), 1);
+        ScopedEnvironment::SetVariable("SONGDECK_COMMON_APPDATA",
+                                       m_commonData.path().string().c_str());
+        ScopedEnvironment::SetVariable("SONGDECK_LOCAL_APPDATA",
+                                       m_localData.path().string().c_str());
         platform::EnsureMessageQueue();
         mainWindowCreated = mainWindow.CreateEx(0, L"StandIn", L"main", 0, RECT{}, nullptr, 0);
         SetUpdateMainWindow(mainWindow.GetSafeHwnd());
