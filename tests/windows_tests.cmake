@@ -44,14 +44,20 @@ set(SONGDECK_WINDOWS_STORE_UNIT_TESTS
     tests/unit/logger_test.cpp
     tests/unit/private_profile_test.cpp
 )
+# One running client, with probes in processes of their own (CreateProcessW).
+set(SONGDECK_WINDOWS_INSTANCE_UNIT_TESTS tests/unit/single_instance_test.cpp)
+add_executable(songdeck_instance_probe tests/helpers/instance_probe.cpp)
+target_link_libraries(songdeck_instance_probe PRIVATE songdeck_system)
 
 # The test program carries the project version in its version resource, as the client does.
 add_executable(songdeck_windows_unit_tests ${SONGDECK_WINDOWS_UNIT_TESTS}
     ${SONGDECK_WINDOWS_UPDATE_UNIT_TESTS} ${SONGDECK_WINDOWS_STORE_UNIT_TESTS}
+    ${SONGDECK_WINDOWS_INSTANCE_UNIT_TESTS}
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(songdeck_windows_unit_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
+add_dependencies(songdeck_windows_unit_tests songdeck_instance_probe)
 # Not matched on Windows yet:
 # - wine's MSXML (libxml2) refuses a hundred thousand nested levels, so only the manifest's
 #   nesting bound is checked there;

@@ -1,8 +1,12 @@
 // A client stand-in for the single-instance tests: takes the running client's place as the
 // client does, or sends to it, and appends what happened to a log file (one line per event,
-// written whole with O_APPEND, so several probes may share one log).
+// written whole in append mode, so several probes may share one log).
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -19,12 +23,30 @@ namespace {
 std::string g_log;
 
 void Log(const std::string& line) {
-    const int fd = open(g_log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     const std::string text = line + "\n";
+#ifdef _WIN32
+    HANDLE file = CreateFileA(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+#else
+    const int fd = open(g_log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) {
         (void)!write(fd, text.data(), text.size());
         close(fd);
     }
+#endif
+}
+
+unsigned long ThisProcess() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
 }
 
 const char* NameOf(platform::SingleInstance::SendResult result) {
@@ -51,9 +73,11 @@ std::wstring Wide(const std::string& text) {
 // instance_probe open-url <url>: exit code 0 when a browser was started for the URL.
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+#ifndef _WIN32
     if (mode == "open-url" && argc == 3) {
         return platform::OpenUrlInBrowser(Wide(argv[2])) ? 0 : 1;
     }
+#endif
     if (mode == "send" && argc == 5) {
         g_log = argv[4];
         Log(std::string("sent ") + argv[3] + " " +
@@ -72,7 +96,7 @@ int main(int argc, char** argv) {
             Log("got " + command);
             if (ending) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                _exit(0);
+                std::_Exit(0);
             }
             if (command == "exit") {
                 PostQuitMessage(0);
@@ -82,6 +106,6 @@ int main(int argc, char** argv) {
         Log(place == RunningClientPlace::HandedOver ? "secondary" : "refused");
         return 0;
     }
-    Log("primary " + std::to_string(getpid()));
+    Log("primary " + std::to_string(ThisProcess()));
     return platform::RunMessageLoop();
 }

@@ -2,6 +2,9 @@
 // stand-in that takes the running client's place as the client does, or sends its command to
 // the primary.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -9,6 +12,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -21,10 +25,14 @@
 #include "app/environment.h"
 #include "platform/module.h"
 #include "platform/single_instance.h"
+#include "platform/executable_suffix.h"
 #include "platform/text_encoding.h"
+#include "scoped_environment.h"
 #include "temp_folder.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace {
 
@@ -32,42 +40,50 @@ using platform::SingleInstance;
 using Clock = std::chrono::steady_clock;
 constexpr auto kDeadline = std::chrono::seconds(10);
 
-std::string ProbePath() {
+std::filesystem::path ProbePath() {
     const std::filesystem::path self = GetModulePath(nullptr);
-    return (self.parent_path() / "songdeck_instance_probe").string();
+    return self.parent_path() / (L"songdeck_instance_probe" + std::wstring(kExecutableSuffix));
 }
 
-// A private runtime folder, a cache folder and a name of its own for each test, so tests
-// never meet.
-class SingleInstanceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Redirect("XDG_RUNTIME_DIR", m_runtime.path().string());
-        Redirect("XDG_CACHE_HOME", m_cache.path().string());
-        static int counter = 0;
-        m_name = "sdtest-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-        m_log = (m_logs.path() / "events.log").string();
-    }
-    void TearDown() override {
-        for (pid_t pid : m_children) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        for (const auto& [name, value] : m_saved) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-        }
-    }
-    void Redirect(const std::string& name, const std::string& value) {
-        m_saved.emplace_back(name, getenv(name.c_str()) ? getenv(name.c_str()) : "");
-        setenv(name.c_str(), value.c_str(), 1);
-    }
+#ifdef _WIN32
+using ProcessId = DWORD;
+ProcessId ThisProcess() {
+    return GetCurrentProcessId();
+}
+#else
+using ProcessId = pid_t;
+ProcessId ThisProcess() {
+    return getpid();
+}
+#endif
 
-    pid_t Spawn(const std::vector<std::string>& args) {
-        std::vector<std::string> all{ProbePath()};
+// Probe processes of one test, ended with it.
+class ProbeProcesses {
+public:
+    ~ProbeProcesses() {
+        for (const auto& child : m_children) {
+            End(child.second);
+        }
+    }
+    // Starts the probe with the arguments; 0 when it cannot be started.
+    ProcessId Spawn(const std::vector<std::string>& args) {
+#ifdef _WIN32
+        std::wstring line = L"\"" + ProbePath().wstring() + L"\"";
+        for (const std::string& arg : args) {
+            line += L" \"" + Utf8ToWide(arg) + L"\"";
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(ProbePath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process)) {
+            return 0;
+        }
+        CloseHandle(process.hThread);
+        m_children.emplace_back(process.dwProcessId, process.hProcess);
+        return process.dwProcessId;
+#else
+        std::vector<std::string> all{ProbePath().string()};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& arg : all) {
@@ -75,12 +91,94 @@ protected:
         }
         argv.push_back(nullptr);
         pid_t pid = 0;
-        EXPECT_EQ(0, posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ))
-            << "cannot start " << argv[0];
-        m_children.push_back(pid);
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            return 0;
+        }
+        m_children.emplace_back(pid, pid);
         return pid;
+#endif
     }
-    pid_t Start() { return Spawn({"start", m_name, m_log}); }
+    // Ends the process at once, as a crash would.
+    void Kill(ProcessId id) {
+        for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+            if (it->first == id) {
+                End(it->second);
+                m_children.erase(it);
+                return;
+            }
+        }
+    }
+    // True when the process ended within the deadline.
+    bool WaitForExit(ProcessId id) {
+        for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+            if (it->first != id) {
+                continue;
+            }
+#ifdef _WIN32
+            const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kDeadline);
+            if (WaitForSingleObject(it->second, static_cast<DWORD>(limit.count())) !=
+                WAIT_OBJECT_0) {
+                return false;
+            }
+            CloseHandle(it->second);
+#else
+            const auto end = Clock::now() + kDeadline;
+            while (waitpid(id, nullptr, WNOHANG) != id) {
+                if (Clock::now() > end) {
+                    return false;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+#endif
+            m_children.erase(it);
+            return true;
+        }
+        return false;
+    }
+    std::vector<ProcessId> Running() const {
+        std::vector<ProcessId> ids;
+        for (const auto& child : m_children) {
+            ids.push_back(child.first);
+        }
+        return ids;
+    }
+
+private:
+#ifdef _WIN32
+    using Handle = HANDLE;
+    static void End(HANDLE process) {
+        TerminateProcess(process, 9);
+        WaitForSingleObject(process, INFINITE);
+        CloseHandle(process);
+    }
+#else
+    using Handle = pid_t;
+    static void End(pid_t pid) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+#endif
+    std::vector<std::pair<ProcessId, Handle>> m_children;
+};
+
+// A private runtime folder, a cache folder and a name of its own for each test, so tests
+// never meet.
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_environment.Set("XDG_RUNTIME_DIR", m_runtime.path().string());
+        m_environment.Set("XDG_CACHE_HOME", m_cache.path().string());
+        static int counter = 0;
+        m_name = "sdtest-" + std::to_string(ThisProcess()) + "-" + std::to_string(++counter);
+        m_log = (m_logs.path() / "events.log").string();
+    }
+
+    ProcessId Spawn(const std::vector<std::string>& args) {
+        const ProcessId id = m_probes.Spawn(args);
+        EXPECT_NE(id, ProcessId{0}) << "cannot start " << ProbePath().string();
+        return id;
+    }
+    ProcessId Start() { return Spawn({"start", m_name, m_log}); }
 
     std::vector<std::string> LogLines() {
         std::istringstream text(m_logs.Read("events.log"));
@@ -105,23 +203,16 @@ protected:
         }
         return true;
     }
-    // True when the process ended within the deadline.
-    bool WaitForExit(pid_t pid) {
-        const auto end = Clock::now() + kDeadline;
-        while (Clock::now() < end) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid) {
-                m_children.erase(std::find(m_children.begin(), m_children.end(), pid));
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
+    bool WaitForExit(ProcessId id) { return m_probes.WaitForExit(id); }
     SingleInstance::SendResult Send(const std::string& command, DWORD timeoutMs = 5000) {
         return SingleInstance::SendToPrimary(std::wstring(m_name.begin(), m_name.end()), command,
                                              timeoutMs);
     }
-    std::string SocketPath() const { return (m_runtime.path() / (m_name + ".socket")).string(); }
+#ifndef _WIN32
+    std::string SocketPath() const {
+        return (m_runtime.path() / (m_name + ".socket")).string();
+    }
+#endif
 
     // The client's own log, where a client that may not start says why.
     static std::string ClientLog() {
@@ -134,10 +225,10 @@ protected:
     TempFolder m_runtime;
     TempFolder m_cache;
     TempFolder m_logs;
+    ScopedEnvironment m_environment;
     std::string m_name;
     std::string m_log;
-    std::vector<std::pair<std::string, std::string>> m_saved;
-    std::vector<pid_t> m_children;
+    ProbeProcesses m_probes;
 };
 
 TEST_F(SingleInstanceTest, ClientsStartedTogetherLeaveExactlyOnePrimary) {
@@ -152,33 +243,36 @@ TEST_F(SingleInstanceTest, ClientsStartedTogetherLeaveExactlyOnePrimary) {
 
     ASSERT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
     const auto lines = LogLines();
-    const pid_t primary = std::stoi(std::find_if(lines.begin(), lines.end(), [](auto& l) {
-                                        return l.rfind("primary ", 0) == 0;
-                                    })->substr(8));
+    const ProcessId primary = std::stoul(std::find_if(lines.begin(), lines.end(), [](auto& l) {
+                                             return l.rfind("primary ", 0) == 0;
+                                         })->substr(8));
     EXPECT_TRUE(WaitForExit(primary)) << "the primary did not end on exit";
     // Everyone else had ended already.
-    for (pid_t pid : std::vector<pid_t>(m_children)) {
-        EXPECT_TRUE(WaitForExit(pid));
+    for (ProcessId id : m_probes.Running()) {
+        EXPECT_TRUE(WaitForExit(id));
     }
 }
 
 TEST_F(SingleInstanceTest, ExitIsHandledBeforeTheSenderReturns) {
-    const pid_t primary = Start();
+    const ProcessId primary = Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
     ASSERT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
     EXPECT_EQ(1u, CountStartingWith("got exit")) << "the sender returned before the handler ran";
     EXPECT_TRUE(WaitForExit(primary));
     // Its socket went with it; nobody answers now, and that is told at once.
+#ifndef _WIN32
     EXPECT_FALSE(std::filesystem::exists(SocketPath()));
+#endif
     EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("restore", 60000));
 }
 
 TEST_F(SingleInstanceTest, KilledPrimaryDoesNotBlockTheNextStart) {
-    const pid_t first = Start();
+    const ProcessId first = Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
-    kill(first, SIGKILL);
-    ASSERT_TRUE(WaitForExit(first));
+    m_probes.Kill(first);
+#ifndef _WIN32
     ASSERT_TRUE(std::filesystem::exists(SocketPath())) << "expected the killed client's socket";
+#endif
 
     EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("exit", 60000));
     Start();
@@ -188,6 +282,8 @@ TEST_F(SingleInstanceTest, KilledPrimaryDoesNotBlockTheNextStart) {
     EXPECT_TRUE(WaitForLog("got restore", 1));
 }
 
+#ifndef _WIN32
+// The socket of the primary on Linux.
 TEST_F(SingleInstanceTest, SilentOrOversizedSendersDoNotStopThePrimary) {
     Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
@@ -217,13 +313,39 @@ TEST_F(SingleInstanceTest, SilentOrOversizedSendersDoNotStopThePrimary) {
     }
     EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
 }
+#endif
+
+#ifdef _WIN32
+// The primary's command window on Windows takes only short commands tagged as ours.
+TEST_F(SingleInstanceTest, ForeignOrOversizedMessagesDoNotReachTheHandler) {
+    Start();
+    ASSERT_TRUE(WaitForLog("primary", 1));
+    const HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"SongDeckInstanceCommands",
+                                      (Utf8ToWide(m_name) + L".commands").c_str());
+    ASSERT_NE(window, nullptr);
+    std::string flood(4096, 'x');
+    std::string exit = "exit";
+    COPYDATASTRUCT oversized{0x53444B31, static_cast<DWORD>(flood.size()), flood.data()};
+    COPYDATASTRUCT foreign{1, static_cast<DWORD>(exit.size()), exit.data()};
+    for (COPYDATASTRUCT* data : {&oversized, &foreign}) {
+        DWORD_PTR answer = TRUE;
+        EXPECT_NE(SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(data),
+                                      SMTO_NORMAL, 5000, &answer),
+                  0);
+        EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE));
+    }
+    EXPECT_EQ(SingleInstance::SendResult::Handled, Send("restore"));
+    EXPECT_EQ(1u, CountStartingWith("got ")) << "only our command may reach the handler";
+    EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
+}
+#endif
 
 TEST_F(SingleInstanceTest, AClientEndingWhileAskedLeavesItsPlaceToTheNextStartAlone) {
-    const pid_t ending = Spawn({"start-ending", m_name, m_log});
+    const ProcessId ending = Spawn({"start-ending", m_name, m_log});
     ASSERT_TRUE(WaitForLog("primary", 1));
     // Asked to show itself, the old client ends without an answer; the new start takes its
     // place rather than run without it.
-    const pid_t next = Start();
+    const ProcessId next = Start();
     ASSERT_TRUE(WaitForLog("primary", 2)) << "the next start did not take the free place";
     EXPECT_TRUE(WaitForExit(ending));
     EXPECT_EQ(1u, CountStartingWith("got restore"));
@@ -238,6 +360,8 @@ TEST_F(SingleInstanceTest, AClientEndingWhileAskedLeavesItsPlaceToTheNextStartAl
     EXPECT_EQ(SingleInstance::SendResult::NoPrimary, Send("restore"));
 }
 
+#ifndef _WIN32
+// The private folder of the lock and socket on Linux.
 TEST_F(SingleInstanceTest, WithoutAPrivateRuntimeFolderOnlyAPrivateCacheFolderOfOursIsUsed) {
     chmod(m_runtime.path().c_str(), 0777);
     const std::filesystem::path folder = m_cache.path() / m_name;
@@ -274,5 +398,6 @@ TEST_F(SingleInstanceTest, WithoutAPrivateRuntimeFolderOnlyAPrivateCacheFolderOf
     ASSERT_TRUE(WaitForLog("primary", 2)) << "no place below a cache folder of 75 characters";
     EXPECT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
 }
+#endif
 
 }  // namespace

@@ -105,16 +105,21 @@ SingleInstance::SendResult SingleInstance::SendToPrimary(const std::wstring& nam
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
             DWORD_PTR answer = 0;
-            if (left > 0 &&
-                SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                                    SMTO_NORMAL, static_cast<UINT>(left), &answer) &&
-                answer == TRUE) {
-                return SendResult::Handled;
+            SetLastError(ERROR_SUCCESS);
+            if (left <= 0) {
+                return SendResult::NoAnswer;
             }
-            return SendResult::NoAnswer;
-        }
-        // The primary holds the mutex but does not listen yet: wait within the time.
-        if (now >= deadline) {
+            if (SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                    SMTO_NORMAL, static_cast<UINT>(left), &answer)) {
+                return answer == TRUE ? SendResult::Handled : SendResult::NoAnswer;
+            }
+            // A client that ended while it was asked leaves its place free: look again, as
+            // the Linux socket's end tells at once.
+            if (GetLastError() == ERROR_TIMEOUT || IsWindow(window)) {
+                return SendResult::NoAnswer;
+            }
+        } else if (now >= deadline) {
+            // The primary holds the mutex but does not listen yet: waited within the time.
             return SendResult::NoAnswer;
         }
         Sleep(20);
