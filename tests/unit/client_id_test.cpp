@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "app/client_id.h"
 #include "app/environment.h"
+#include "child_processes.h"
 #include "platform/text_encoding.h"
 #include "scoped_environment.h"
 
@@ -96,49 +93,22 @@ TEST_F(ClientId, ThreadsRacingForTheFirstIdAgree) {
 
 TEST_F(ClientId, ProcessesRacingForTheFirstIdAgree) {
     constexpr int kProcesses = 6;
-    int go[2];
-    ASSERT_EQ(pipe(go), 0);
-    std::vector<pid_t> children;
-    std::vector<int> answers;
-    for (int i = 0; i < kProcesses; ++i) {
-        int answer[2];
-        ASSERT_EQ(pipe(answer), 0);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(go[1]);
-            char start;
-            // All children wait for the end of the same pipe, then ask at once.
-            if (read(go[0], &start, 1) != 0) {
-                _exit(2);
-            }
-            std::string id = WideToUtf8(GetClientId());
-            _exit(write(answer[1], id.data(), id.size()) == static_cast<ssize_t>(id.size()) ? 0
-                                                                                            : 3);
-        }
-        close(answer[1]);
-        children.push_back(child);
-        answers.push_back(answer[0]);
-    }
-    close(go[0]);
-    close(go[1]);  // end of file for every child at once
+    // Each child asks for the id in this test's folders and writes its answer there.
+    const fs::path local = m_env.root().path() / "local";
+    ASSERT_TRUE(RunChildren(
+        kProcesses, local.string(),
+        [](int index, const std::string& folder) {
+            ScopedEnvironment::SetVariable("SONGDECK_LOCAL_APPDATA", folder.c_str());
+            const std::string id = WideToUtf8(GetClientId());
+            std::ofstream answer(fs::path(folder) / ("answer-" + std::to_string(index)),
+                                 std::ios::binary);
+            answer << id;
+            return answer.flush() ? 0 : 3;
+        },
+        std::chrono::seconds(20)));
     std::set<std::string> ids;
-    for (size_t i = 0; i < children.size(); ++i) {
-        int status = 0;
-        // A child that hangs would hang the test: give each a deadline.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (waitpid(children[i], &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(children[i], SIGKILL);
-                FAIL() << "a child did not answer within 20 s";
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        char buffer[80] = {};
-        ssize_t n = read(answers[i], buffer, sizeof(buffer));
-        close(answers[i]);
-        ids.insert(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0));
+    for (int i = 0; i < kProcesses; ++i) {
+        ids.insert(m_env.root().Read("local/answer-" + std::to_string(i)));
     }
     ASSERT_EQ(ids.size(), 1u) << "two processes stored different ids";
     EXPECT_EQ(*ids.begin(), GuidFileText());

@@ -2,8 +2,6 @@
 // running.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 
@@ -21,7 +19,7 @@ protected:
     void SetUp() override {
         // No running client can be found in a runtime folder of the test's own.
         fs::create_directories(m_env.root().path() / "runtime");
-        chmod((m_env.root().path() / "runtime").c_str(), 0700);
+        fs::permissions(m_env.root().path() / "runtime", fs::perms::owner_all);
         m_env.Set("XDG_RUNTIME_DIR", (m_env.root().path() / "runtime").string());
         ResetClientOptionsForTest();
     }

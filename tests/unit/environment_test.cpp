@@ -19,22 +19,22 @@ namespace {
 TEST(Environment, FoldersFollowTheOverridesAndOnlyPerUserOnesAreCreated) {
     ScopedEnvironment env;
     const fs::path root = env.root().path();
-    EXPECT_EQ(GetUserDataDir(), (root / "local/Tavnel/SongDeck/").wstring());
-    EXPECT_EQ(GetSharedDataDir(), (root / "local/Tavnel/common/").wstring());
+    EXPECT_EQ(GetUserDataDir(), (root / "local/Tavnel/SongDeck/").make_preferred().wstring());
+    EXPECT_EQ(GetSharedDataDir(), (root / "local/Tavnel/common/").make_preferred().wstring());
     EXPECT_TRUE(fs::is_directory(env.UserData()));
     EXPECT_TRUE(fs::is_directory(env.SharedData()));
 
-    EXPECT_EQ(GetCommonVendorDir(), (root / "common/Tavnel/").wstring());
-    EXPECT_EQ(GetCommonDataDir(), (root / "common/Tavnel/SongDeck/").wstring());
+    EXPECT_EQ(GetCommonVendorDir(), (root / "common/Tavnel/").make_preferred().wstring());
+    EXPECT_EQ(GetCommonDataDir(), (root / "common/Tavnel/SongDeck/").make_preferred().wstring());
     EXPECT_FALSE(fs::exists(root / "common"));
 }
 
 TEST(Environment, PerUserDataFallsBackToXdgDataHome) {
     ScopedEnvironment env;
-    unsetenv("SONGDECK_LOCAL_APPDATA");
+    ScopedEnvironment::SetVariable("SONGDECK_LOCAL_APPDATA", nullptr);
     env.Set("XDG_DATA_HOME", (env.root().path() / "xdg").string() + "/");
     EXPECT_EQ(GetUserDataDir(), (env.root().path() / "xdg/Tavnel/SongDeck/").wstring());
-    unsetenv("XDG_DATA_HOME");
+    ScopedEnvironment::SetVariable("XDG_DATA_HOME", nullptr);
     env.Set("HOME", (env.root().path() / "home").string());
     EXPECT_EQ(GetUserDataDir(),
               (env.root().path() / "home/.local/share/Tavnel/SongDeck/").wstring());
@@ -42,10 +42,10 @@ TEST(Environment, PerUserDataFallsBackToXdgDataHome) {
 
 TEST(Environment, AllUsersDataIsAFolderOfTheUserWhoRunsTheClient) {
     ScopedEnvironment env;
-    unsetenv("SONGDECK_COMMON_APPDATA");
+    ScopedEnvironment::SetVariable("SONGDECK_COMMON_APPDATA", nullptr);
     env.Set("XDG_STATE_HOME", (env.root().path() / "state").string());
     EXPECT_EQ(GetCommonDataDir(), (env.root().path() / "state/Tavnel/SongDeck/").wstring());
-    unsetenv("XDG_STATE_HOME");
+    ScopedEnvironment::SetVariable("XDG_STATE_HOME", nullptr);
     env.Set("HOME", (env.root().path() / "home").string());
     EXPECT_EQ(GetCommonVendorDir(), (env.root().path() / "home/.local/state/Tavnel/").wstring());
     // The update folder can be made there.
@@ -65,10 +65,12 @@ TEST(Environment, UserAgentNamesTheProductAndThePlatformVersion) {
     std::string agent = WideToUtf8(GetUserAgent());
     unsigned major = 0, minor = 0, build = 0;
     char end = 0;
-    EXPECT_EQ(std::sscanf(agent.c_str(), "Vexla SongDeck (Linux %u.%u.%u%c", &major, &minor, &build,
-                          &end),
-              4)
-        << agent;
+#ifdef _WIN32
+    const char* format = "Vexla SongDeck (Windows %u.%u.%u%c";
+#else
+    const char* format = "Vexla SongDeck (Linux %u.%u.%u%c";
+#endif
+    EXPECT_EQ(std::sscanf(agent.c_str(), format, &major, &minor, &build, &end), 4) << agent;
     EXPECT_EQ(end, ')');
     EXPECT_GT(major, 0u);
     EXPECT_EQ(GetUserAgent(), GetUserAgent());
