@@ -1,23 +1,35 @@
 // A client stand-in for the launcher tests, stamped with the build's version as the real client
 // is: started as the client it records its stamp and arguments in started.txt beside itself;
-// with "--swap-launcher" it does what the client does when its update thread ends.
+// with "--swap-launcher" it does what the client does when its update thread ends. A copy that
+// ends in a marker line (bytes past the program, which the system ignores) records the marker's
+// word instead of its stamp, so that tests tell an old client from a new one without a script.
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/helpers.h"
+#include "platform/files.h"
 #include "platform/module.h"
 #include "platform/text_encoding.h"
-#include "update/client_updater.h"
+#include "update/update_files.h"
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--swap-launcher") {
-        CClientUpdater::SwapLauncher();
+        // What CClientUpdater::SwapLauncher does, without the updater's windows.
+        SwapDeliveredLauncher(GetModuleDirectory(nullptr));
         return 0;
     }
     std::wstring version;
     ReadModuleVersionStamp(GetModulePath(nullptr), version);
     std::string line = WideToUtf8(version);
+    std::ifstream self(PathFromWide(GetModulePath(nullptr)), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(self), {}};
+    const std::string marker = "\n#songdeck-client ";
+    const size_t at = bytes.rfind(marker);
+    if (at != std::string::npos && bytes.size() - at < 64 && bytes.back() == '\n') {
+        line = bytes.substr(at + marker.size(), bytes.size() - at - marker.size() - 1);
+    }
     for (int i = 1; i < argc; ++i) {
         line += std::string(" ") + argv[i];
     }

@@ -3,38 +3,57 @@
 // into the test folder.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/executable_suffix.h"
+#include "platform/text_encoding.h"
 #include "unit/temp_folder.h"
-
-extern char** environ;
 
 namespace launchertest {
 
 namespace fs = std::filesystem;
 
-// A client that writes its version word and its arguments to started.txt beside itself.
+// The program folder's file names as the platform writes them (SongDeck.exe on Windows).
+inline const std::string kClient = "SongDeck" + WideToUtf8(kExecutableSuffix);
+inline const std::string kLauncher = "RunSongDeck" + WideToUtf8(kExecutableSuffix);
+inline const std::string kDeliveredLauncher = "RunSongDeck2" + WideToUtf8(kExecutableSuffix);
+
+// A client that writes its version word and its arguments to started.txt beside itself: a
+// script on POSIX; on Windows the client stand-in with the word in a marker line at its end.
 inline std::string ClientScript(const std::string& version) {
+#ifdef _WIN32
+    std::ifstream standIn(SONGDECK_CLIENT_STANDIN_PATH, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(standIn), {}) + "\n#songdeck-client " +
+           version + "\n";
+#else
     return "#!/bin/sh\necho \"" + version + " $*\" > \"$(dirname \"$0\")/started.tmp\"\n" +
            "mv \"$(dirname \"$0\")/started.tmp\" \"$(dirname \"$0\")/started.txt\"\n";
+#endif
 }
 
 class LauncherFolder {
 public:
     LauncherFolder() {
         fs::create_directories(Program());
-        fs::copy_file(SONGDECK_LAUNCHER_PATH, Program() / "RunSongDeck");
+        fs::copy_file(SONGDECK_LAUNCHER_PATH, Program() / kLauncher);
         WriteClient("old");
         fs::create_directories(Runtime());
         fs::permissions(Runtime(), fs::perms::owner_all);
@@ -47,23 +66,21 @@ public:
     const TempFolder& root() const { return m_root; }
 
     void WriteClient(const std::string& version) const {
-        m_root.Write("program/SongDeck", ClientScript(version));
-        fs::permissions(Program() / "SongDeck", fs::perms(0755));
+        m_root.Write("program/" + kClient, ClientScript(version));
+        fs::permissions(Program() / kClient, fs::perms(0755));
     }
 
     // The client stand-in, stamped with the build's version, in the place of the client.
     void UseClientStandIn() const {
-        fs::copy_file(SONGDECK_CLIENT_STANDIN_PATH, Program() / "SongDeck",
+        fs::copy_file(SONGDECK_CLIENT_STANDIN_PATH, Program() / kClient,
                       fs::copy_options::overwrite_existing);
     }
 
     // Runs the launcher to its end (10 s at most), then waits up to 10 s for the client it
     // started; the client's line, or "" when none was started.
     std::string Run(const std::vector<std::string>& arguments = {}) const {
-        const pid_t pid = Start("RunSongDeck", arguments, {});
-        int status = 0;
-        if (pid <= 0 || !WaitForExit(pid, status) || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
+        int status = -1;
+        if (!Start(kLauncher, arguments, {}, status) || status != 0) {
             return "";
         }
         return ClientLine();
@@ -74,17 +91,22 @@ public:
     // stopped there, false when it ended by itself before.
     bool RunStoppedAt(const std::string& program, const std::vector<std::string>& arguments,
                       long step) const {
-        const pid_t pid = Start(program, arguments,
-                                {"LD_PRELOAD=" + std::string(SONGDECK_FS_STEP_HOOK_PATH),
-                                 "SONGDECK_STOP_AT_STEP=" + std::to_string(step),
-                                 // A sanitizer build's runtime would refuse to come after the hook.
-                                 "ASAN_OPTIONS=verify_asan_link_order=0"});
+#ifdef _WIN32
+        ADD_FAILURE() << "no file-system step hook on Windows";
+        return false;
+#else
         int status = 0;
-        if (pid <= 0 || !WaitForExit(pid, status)) {
+        if (!Start(program, arguments,
+                   {{"LD_PRELOAD", SONGDECK_FS_STEP_HOOK_PATH},
+                    {"SONGDECK_STOP_AT_STEP", std::to_string(step)},
+                    // A sanitizer build's runtime would refuse to come after the hook.
+                    {"ASAN_OPTIONS", "verify_asan_link_order=0"}},
+                   status)) {
             ADD_FAILURE() << program << " did not end";
             return false;
         }
-        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        return status == 128 + SIGKILL;
+#endif
     }
 
     // Waits up to 10 s for the line of the client the launcher started; "" when none came.
@@ -95,43 +117,87 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         std::string line = m_root.Read("program/started.txt");
-        fs::remove(started);
-        while (!line.empty() && line.back() == '\n') {
+        std::error_code error;
+        fs::remove(started, error);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
             line.pop_back();
         }
         return line;
     }
 
 private:
-    pid_t Start(const std::string& program, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& extraEnvironment) const {
-        std::vector<std::string> texts{(Program() / program).string()};
+    using Variables = std::vector<std::pair<std::string, std::string>>;
+
+    // Runs the program with the client's folders in the test folder and waits up to 10 s for
+    // its end: true with its exit status (128 + the signal that ended it), false when it had
+    // to be killed.
+    bool Start(const std::string& program, const std::vector<std::string>& arguments,
+               Variables extra, int& status) const {
+        Variables variables{{"SONGDECK_COMMON_APPDATA", (m_root.path() / "common").string()},
+                            {"SONGDECK_LOCAL_APPDATA", (m_root.path() / "local").string()},
+                            {"XDG_RUNTIME_DIR", Runtime().string()}};
+        variables.insert(variables.end(), extra.begin(), extra.end());
+        const fs::path path = Program() / program;
+#ifdef _WIN32
+        // The child takes this process's environment, changed for the while.
+        std::vector<std::pair<std::string, std::string>> saved;
+        for (const auto& [name, value] : variables) {
+            char old[4096];
+            const DWORD length = GetEnvironmentVariableA(name.c_str(), old, sizeof(old));
+            saved.emplace_back(name, length > 0 && length < sizeof(old) ? old : "");
+            SetEnvironmentVariableA(name.c_str(), value.c_str());
+        }
+        std::wstring line = L"\"" + path.wstring() + L"\"";
+        for (const std::string& argument : arguments) {
+            line += L" \"" + Utf8ToWide(argument) + L"\"";
+        }
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        const bool started = CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                            nullptr, nullptr, &startup, &process) != FALSE;
+        for (const auto& [name, value] : saved) {
+            SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+        }
+        if (!started) {
+            return false;
+        }
+        CloseHandle(process.hThread);
+        bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+        if (!ended) {
+            TerminateProcess(process.hProcess, 9);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hProcess);
+        status = static_cast<int>(code);
+        return ended;
+#else
+        std::vector<std::string> texts{path.string()};
         texts.insert(texts.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& text : texts) {
             argv.push_back(text.data());
         }
         argv.push_back(nullptr);
-        std::vector<std::string> environment{
-            "SONGDECK_COMMON_APPDATA=" + (m_root.path() / "common").string(),
-            "SONGDECK_LOCAL_APPDATA=" + (m_root.path() / "local").string(), "PATH=/usr/bin:/bin",
-            "XDG_RUNTIME_DIR=" + Runtime().string()};
-        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+        std::vector<std::string> environment{"PATH=/usr/bin:/bin"};
+        for (const auto& [name, value] : variables) {
+            environment.push_back(name + "=" + value);
+        }
         std::vector<char*> envp;
         for (std::string& entry : environment) {
             envp.push_back(entry.data());
         }
         envp.push_back(nullptr);
         pid_t pid = 0;
-        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0 ? pid
-                                                                                           : -1;
-    }
-
-    // Waits up to 10 s; a program still running then is killed and false returned.
-    static bool WaitForExit(pid_t pid, int& status) {
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
+            return false;
+        }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
             if (::waitpid(pid, &status, WNOHANG) == pid) {
+                status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -139,6 +205,7 @@ private:
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         return false;
+#endif
     }
 
     TempFolder m_root;

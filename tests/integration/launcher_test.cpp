@@ -11,10 +11,14 @@
 #include "launcher_process.h"
 #include "platform/single_instance.h"
 #include "support/manifest_signer.h"
+#include "unit/scoped_environment.h"
 #include "update_test_support.h"
 
 namespace {
 
+using launchertest::kClient;
+using launchertest::kDeliveredLauncher;
+using launchertest::kLauncher;
 using launchertest::LauncherFolder;
 using testsupport::CTestSigningKey;
 namespace fs = std::filesystem;
@@ -44,7 +48,7 @@ void StageFiles(const LauncherFolder& folder, const std::vector<StagedFile>& fil
 
 void StageNewClient(const LauncherFolder& folder,
                     const CTestSigningKey& key = CTestSigningKey::Development()) {
-    StageFiles(folder, {{"SongDeck", kNewClient}}, key);
+    StageFiles(folder, {{kClient, kNewClient}}, key);
 }
 
 std::string ReadBytes(const fs::path& path) {
@@ -81,18 +85,18 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
     const std::string newLauncher = NewLauncher();
     const auto stage = [&](const LauncherFolder& f, const CTestSigningKey& key) {
-        StageFiles(f, {{"SongDeck", kNewClient}, {"RunSongDeck2", newLauncher}}, key);
+        StageFiles(f, {{kClient, kNewClient}, {kDeliveredLauncher, newLauncher}}, key);
     };
     const std::vector<std::pair<const char*, std::function<void(const LauncherFolder&)>>> spoils{
         {"unsigned", [](const LauncherFolder& f) { fs::remove(f.Stage() / "update.xml.sig"); }},
         {"signed by a key the build does not trust",
          [&](const LauncherFolder& f) { stage(f, CTestSigningKey::Generate()); }},
-        {"incomplete", [](const LauncherFolder& f) { fs::remove(f.Stage() / "SongDeck"); }},
+        {"incomplete", [](const LauncherFolder& f) { fs::remove(f.Stage() / kClient); }},
         {"a file cut short",
-         [](const LauncherFolder& f) { fs::resize_file(f.Stage() / "SongDeck", 10); }},
+         [](const LauncherFolder& f) { fs::resize_file(f.Stage() / kClient, 10); }},
         {"a file changed after staging",
          [](const LauncherFolder& f) {
-             f.root().Write("common/Tavnel/SongDeck/update/SongDeck",
+             f.root().Write("common/Tavnel/SongDeck/update/" + kClient,
                             launchertest::ClientScript("bad"));
          }},
         {"the manifest changed after signing",
@@ -107,12 +111,11 @@ TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts)
         stage(folder, CTestSigningKey::Development());
         spoil(folder);
         // A delivered launcher that no verified update placed is never swapped in.
-        folder.root().Write("program/RunSongDeck2", newLauncher);
+        folder.root().Write("program/" + kDeliveredLauncher, newLauncher);
         const size_t entries = StageEntries(folder);
         EXPECT_EQ(folder.Run(), "old run") << what;
         EXPECT_EQ(StageEntries(folder), entries) << what << ": the stage was touched";
-        EXPECT_TRUE(ReadBytes(folder.Program() / "RunSongDeck") ==
-                    ReadBytes(SONGDECK_LAUNCHER_PATH))
+        EXPECT_TRUE(ReadBytes(folder.Program() / kLauncher) == ReadBytes(SONGDECK_LAUNCHER_PATH))
             << what << ": the launcher was replaced";
     }
 }
@@ -121,10 +124,8 @@ TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {
     LauncherFolder folder;
     StageNewClient(folder);
     // The launcher of the test folder finds its client's place under the test's runtime folder.
-    const fs::path runtime = folder.Runtime();
-    const char* saved = getenv("XDG_RUNTIME_DIR");
-    const std::string previous = saved ? saved : "";
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ScopedEnvironment environment;
+    environment.Set("XDG_RUNTIME_DIR", folder.Runtime().string());
     {
         platform::SingleInstance running(kMainWndClassName);
         ASSERT_TRUE(running.TryBecomePrimary([](const std::string&) {}));
@@ -132,11 +133,6 @@ TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {
         EXPECT_EQ(StageEntries(folder), 4u);
     }
     EXPECT_EQ(folder.Run(), "new run") << "applied once the client ended";
-    if (saved) {
-        setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
-    } else {
-        unsetenv("XDG_RUNTIME_DIR");
-    }
 }
 
 // The client stand-in with a newer version stamped into it, as the release tool makes the
@@ -178,22 +174,22 @@ TEST(LauncherTest, AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes
         LauncherFolder folder;
         folder.UseClientStandIn();
         folder.root().Write("program/libextra.so", "old library");
-        StageFiles(folder, {{"SongDeck", newClient, 10000020000},
+        StageFiles(folder, {{kClient, newClient, 10000020000},
                             {"libextra.so", "new library", 10000020000},
-                            {"RunSongDeck2", newLauncher, 10000020000}});
+                            {kDeliveredLauncher, newLauncher, 10000020000}});
         const auto isNew = [&] {
-            return ReadBytes(folder.Program() / "SongDeck") == newClient &&
+            return ReadBytes(folder.Program() / kClient) == newClient &&
                    ReadBytes(folder.Program() / "libextra.so") == "new library" &&
-                   ReadBytes(folder.Program() / "RunSongDeck") == newLauncher &&
-                   !fs::exists(folder.Program() / "RunSongDeck2");
+                   ReadBytes(folder.Program() / kLauncher) == newLauncher &&
+                   !fs::exists(folder.Program() / kDeliveredLauncher);
         };
-        if (!folder.RunStoppedAt("RunSongDeck", {}, step)) {
+        if (!folder.RunStoppedAt(kLauncher, {}, step)) {
             EXPECT_EQ(folder.ClientLine(), "1.0.2.0 run");
             EXPECT_TRUE(isNew());
             break;
         }
         ++stops;
-        const std::string launcher = ReadBytes(folder.Program() / "RunSongDeck");
+        const std::string launcher = ReadBytes(folder.Program() / kLauncher);
         EXPECT_TRUE(launcher == oldLauncher || launcher == newLauncher)
             << "no whole launcher after a stop at step " << step;
         if (isNew()) {
@@ -225,19 +221,19 @@ TEST(LauncherTest, TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped) {
     for (long step = 1; step <= 20; ++step) {
         LauncherFolder folder;
         folder.UseClientStandIn();
-        folder.root().Write("program/RunSongDeck", "old launcher");
-        folder.root().Write("program/RunSongDeck2", "new launcher");
-        const bool stopped = folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, step);
-        const std::string launcher = folder.root().Read("program/RunSongDeck");
+        folder.root().Write("program/" + kLauncher, "old launcher");
+        folder.root().Write("program/" + kDeliveredLauncher, "new launcher");
+        const bool stopped = folder.RunStoppedAt(kClient, {"--swap-launcher"}, step);
+        const std::string launcher = folder.root().Read("program/" + kLauncher);
         EXPECT_TRUE(launcher == "old launcher" || launcher == "new launcher")
             << "no whole launcher after a stop at step " << step;
         if (!stopped) {
             break;
         }
         ++stops;
-        ASSERT_FALSE(folder.RunStoppedAt("SongDeck", {"--swap-launcher"}, 0));
-        EXPECT_EQ(folder.root().Read("program/RunSongDeck"), "new launcher");
-        EXPECT_FALSE(fs::exists(folder.Program() / "RunSongDeck2"));
+        ASSERT_FALSE(folder.RunStoppedAt(kClient, {"--swap-launcher"}, 0));
+        EXPECT_EQ(folder.root().Read("program/" + kLauncher), "new launcher");
+        EXPECT_FALSE(fs::exists(folder.Program() / kDeliveredLauncher));
     }
     EXPECT_GE(stops, 1);
     std::cout << "stopped the client's launcher swap at " << stops << " steps\n";
