@@ -51,6 +51,7 @@ set(SONGDECK_WINDOWS_ENVIRONMENT_UNIT_TESTS
     tests/unit/autorun_test.cpp
     tests/unit/client_id_test.cpp
     tests/unit/environment_test.cpp
+    tests/unit/file_helpers_test.cpp
     tests/unit/http_request_location_test.cpp
     tests/unit/page_trust_test.cpp
 )
@@ -97,6 +98,8 @@ list(APPEND SONGDECK_WINDOWS_PENDING
     Environment.AllUsersDataIsAFolderOfTheUserWhoRunsTheClient
     PageTrust.TheLocalPagesAndTheBuiltInServiceHostsOverHttpAndHttps
     PageTrust.TestIniNamesOtherHostsAndMayAskForHttpsOnly)
+# - a symbolic link needs a privilege on Windows that the tests do not hold (wine makes none).
+list(APPEND SONGDECK_WINDOWS_PENDING DeleteDirectoryTree.RemovesEverythingButDoesNotFollowLinks)
 list(JOIN SONGDECK_WINDOWS_PENDING ":" pending)
 # Listed when ctest runs, in the prefix scripts/test-windows prepares; starting wine takes a
 # while, more so on a loaded machine.
