@@ -82,8 +82,8 @@ set(SONGDECK_WINDOWS_PENDING
     LocalPage.ReportedPathsAndFileUrlsMatchTheBuiltPath
     WindowLifecycle.CreateAndDestroySendTheirMessagesInOrder
     WindowLifecycle.CreateFailsWhenWmCreateAnswersMinusOne)
-# - wine's MSXML has no gb2312 decoder (its libxml2 is built without iconv); Windows' own reads
-#   it;
+# - wine's MSXML (the libxml2 built into its msxml3.dll) does not read a gb2312 document;
+#   Windows' own does;
 # - start at login is the Run value on Windows (PlatformFacilities.StartAtLoginEntryIsWritten-
 #   ReadAndDeleted), not the autostart entry these read; the XDG base folders are Linux's;
 # - the trusted local pages' paths as above.
