@@ -107,6 +107,31 @@ gtest_discover_tests(songdeck_windows_unit_tests DISCOVERY_MODE PRE_TEST DISCOVE
     TEST_FILTER "-${pending}"
     PROPERTIES TIMEOUT 120 LABELS windows)
 
+# The real launcher in a program folder of each test's own, beside the client stand-in (marked
+# old or new by a line at its end). One running client per session on Windows (a Local\ mutex):
+# the test that plays the running client must not meet another's launcher, so these run alone.
+add_executable(songdeck_client_standin tests/helpers/client_standin.cpp
+    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
+target_link_libraries(songdeck_client_standin PRIVATE songdeck_system)
+target_link_options(songdeck_client_standin PRIVATE -mwindows)
+add_executable(songdeck_windows_launcher_tests tests/integration/launcher_test.cpp)
+target_include_directories(songdeck_windows_launcher_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(songdeck_windows_launcher_tests PRIVATE
+    songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
+add_dependencies(songdeck_windows_launcher_tests RunSongDeck songdeck_client_standin)
+target_compile_definitions(songdeck_windows_launcher_tests PRIVATE
+    SONGDECK_LAUNCHER_PATH="$<TARGET_FILE:RunSongDeck>"
+    SONGDECK_CLIENT_STANDIN_PATH="$<TARGET_FILE:songdeck_client_standin>")
+# Not run on Windows: stopping a program at a chosen file-system step takes a preloaded hook
+# (LD_PRELOAD), and stamping a newer version into the stand-in takes objcopy on an ELF section.
+set(SONGDECK_WINDOWS_LAUNCHER_PENDING
+    LauncherTest.AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes
+    LauncherTest.TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped)
+list(JOIN SONGDECK_WINDOWS_LAUNCHER_PENDING ":" launcher_pending)
+gtest_discover_tests(songdeck_windows_launcher_tests DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120 TEST_FILTER "-${launcher_pending}"
+    PROPERTIES TIMEOUT 180 LABELS "windows;integration" RESOURCE_LOCK songdeck_running_client)
+
 # The download tests against WinINet, with the plain-HTTP test server inside the test program
 # (winsock on 127.0.0.1).
 add_library(songdeck_windows_test_support STATIC
@@ -197,27 +222,3 @@ target_link_libraries(songdeck_windows_browser_gui_tests PRIVATE
 gtest_discover_tests(songdeck_windows_browser_gui_tests DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120 LABELS windows_gui)
 
-# The real launcher in a program folder of each test's own, beside the client stand-in (marked
-# old or new by a line at its end). One running client per session on Windows (a Local\ mutex):
-# the test that plays the running client must not meet another's launcher, so these run alone.
-add_executable(songdeck_client_standin tests/helpers/client_standin.cpp
-    ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
-target_link_libraries(songdeck_client_standin PRIVATE songdeck_system)
-target_link_options(songdeck_client_standin PRIVATE -mwindows)
-add_executable(songdeck_windows_launcher_tests tests/integration/launcher_test.cpp)
-target_include_directories(songdeck_windows_launcher_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(songdeck_windows_launcher_tests PRIVATE
-    songdeck_launcher songdeck_windows_test_support gtest gmock gtest_main)
-add_dependencies(songdeck_windows_launcher_tests RunSongDeck songdeck_client_standin)
-target_compile_definitions(songdeck_windows_launcher_tests PRIVATE
-    SONGDECK_LAUNCHER_PATH="$<TARGET_FILE:RunSongDeck>"
-    SONGDECK_CLIENT_STANDIN_PATH="$<TARGET_FILE:songdeck_client_standin>")
-# Not run on Windows: stopping a program at a chosen file-system step takes a preloaded hook
-# (LD_PRELOAD), and stamping a newer version into the stand-in takes objcopy on an ELF section.
-set(SONGDECK_WINDOWS_LAUNCHER_PENDING
-    LauncherTest.AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes
-    LauncherTest.TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped)
-list(JOIN SONGDECK_WINDOWS_LAUNCHER_PENDING ":" launcher_pending)
-gtest_discover_tests(songdeck_windows_launcher_tests DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120 TEST_FILTER "-${launcher_pending}"
-    PROPERTIES TIMEOUT 180 LABELS "windows;integration" RESOURCE_LOCK songdeck_running_client)
