@@ -221,4 +221,3 @@ target_link_libraries(songdeck_windows_browser_gui_tests PRIVATE
     songdeck_launcher songdeck_windows_test_support gtest gtest_main ole32 oleaut32 uuid)
 gtest_discover_tests(songdeck_windows_browser_gui_tests DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120 LABELS windows_gui)
-
