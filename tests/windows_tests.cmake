@@ -146,7 +146,9 @@ target_compile_definitions(songdeck_windows_test_support PUBLIC
     SONGDECK_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support")
 # The updater against WinINet and MSXML: manifests signed over CNG, the hostile servers, the
 # staged update. Not built yet: client_update_test.cpp and staged_trust_test.cpp run the update
-# thread, which links the progress dialog, whose Windows form comes with the windows.
+# thread, which links the progress dialog, whose Windows form comes with the windows (with no-op
+# dialogs they pass under wine, but for StagedSignedUpdate.TheManifestSignedWithTheTool..., which
+# runs the bash release tool).
 set(SONGDECK_WINDOWS_UPDATE_INTEGRATION_TESTS
     tests/integration/staged_update_test.cpp
     tests/integration/update_trust_test.cpp

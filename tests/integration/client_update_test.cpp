@@ -9,6 +9,7 @@
 #include "app/environment.h"
 #include "app/helpers.h"
 #include "app/update_channel.h"
+#include "platform/executable_suffix.h"
 #include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "support/manifest_signer.h"
@@ -51,7 +52,8 @@ TEST_F(ClientUpdate, ASilentRunStagesTheUpdateAndTellsTheMainWindow) {
     server.ServeFile("/desktop/files/lib.so", library);
     // An update.xml of an earlier run must not stay beside the new files.
     fs::create_directories(updateDir);
-    std::ofstream(updateDir / "update.xml") << "<updater><version>1</version></updater>";
+    std::ofstream(updateDir / "update.xml", std::ios::binary)
+        << "<updater><version>1</version></updater>";
 
     RunSilentCheck();
 
@@ -81,9 +83,10 @@ TEST_F(ClientUpdate, ASilentRunWithoutANewerVersionEndsQuietly) {
 
 TEST_F(ClientUpdate, ADeliveredLauncherReplacesTheLauncherWhenTheThreadEnds) {
     ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running, {}, {}));
-    FileBesideExecutable launcher("RunSongDeck", "old launcher");
+    const std::string suffix = WideToUtf8(kExecutableSuffix);
+    FileBesideExecutable launcher("RunSongDeck" + suffix, "old launcher");
     {
-        FileBesideExecutable delivered("RunSongDeck2", "new launcher");
+        FileBesideExecutable delivered("RunSongDeck2" + suffix, "new launcher");
         RunSilentCheck();
         EXPECT_FALSE(fs::exists(delivered.path()));
     }

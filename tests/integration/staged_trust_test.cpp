@@ -60,16 +60,16 @@ TEST_F(StagedSignedUpdate, TheStageKeepsTheSignatureAndVerifiesUntilAByteChanges
     // Checking moves nothing.
     EXPECT_EQ(ReadUpdateFile("lib.so"), library);
 
-    std::ofstream(updateDir / "data.bin", std::ios::app) << "!";
+    std::ofstream(updateDir / "data.bin", std::ios::binary | std::ios::app) << "!";
     EXPECT_EQ(VerifyStagedUpdate(Folder(), running), StagedUpdateCheck::FileMismatch);
-    std::ofstream(updateDir / "data.bin", std::ios::trunc) << data;
+    std::ofstream(updateDir / "data.bin", std::ios::binary | std::ios::trunc) << data;
 
     std::string changed = manifest;
     changed[changed.find("notes")] = 'N';
-    std::ofstream(updateDir / "update.xml", std::ios::trunc) << changed;
+    std::ofstream(updateDir / "update.xml", std::ios::binary | std::ios::trunc) << changed;
     EXPECT_EQ(VerifyStagedUpdate(Folder(), running), StagedUpdateCheck::BadSignature);
 
-    std::ofstream(updateDir / "update.xml", std::ios::trunc) << manifest;
+    std::ofstream(updateDir / "update.xml", std::ios::binary | std::ios::trunc) << manifest;
     fs::remove(updateDir / "lib.so");
     EXPECT_EQ(VerifyStagedUpdate(Folder(), running), StagedUpdateCheck::FileMismatch);
     fs::remove(updateDir / "update.xml.sig");
