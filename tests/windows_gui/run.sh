@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows GUI test program under wine on the test desktop (tests/gui/session.sh: Xvfb,
-# openbox, a tint2 panel with its tray). The program gets a fresh wine prefix of its own whose
-# wineserver starts inside the session: wine's desktop then uses that display, its panel (the
-# work area) and its tray. Every step is bounded.
+# openbox, a tint2 panel with its tray). The program gets a fresh wine prefix of its own. The
+# prefix is made without a display: made inside the session, its services never start and every
+# navigation of the browser control waits on them. Its wineserver then starts inside the
+# session, so wine's desktop uses that display, its panel (the work area) and its tray. Every
+# step is bounded.
 #   tests/windows_gui/run.sh PREFIX PROGRAM [ARGS...]
 set -u
 if [ "${1:-}" = "--inside" ]; then
@@ -10,14 +12,8 @@ if [ "${1:-}" = "--inside" ]; then
     prefix=$1
     shift
     export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    wineserver -k 2>/dev/null
-    rm -rf "$prefix"
-    timeout 120 wineboot -i >/dev/null 2>&1
     wineserver -p
     timeout 60 wine cmd /c exit >/dev/null 2>&1
-    # A crashing test must not wait on a dialog.
-    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
-        /f >/dev/null 2>&1
     timeout 300 wine "$@"
     rc=$?
     wineserver -k 2>/dev/null
@@ -25,5 +21,18 @@ if [ "${1:-}" = "--inside" ]; then
     [ $rc -eq 0 ] && rm -rf "$prefix"
     exit $rc
 fi
+prefix=$1
+(
+    export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    unset DISPLAY WAYLAND_DISPLAY
+    wineserver -k 2>/dev/null
+    rm -rf "$prefix"
+    timeout 120 wineboot -i >/dev/null 2>&1
+    # A crashing test must not wait on a dialog.
+    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
+        /f >/dev/null 2>&1
+    wineserver -k 2>/dev/null
+    timeout 30 wineserver -w
+)
 here=$(cd "$(dirname "$0")" && pwd)
 exec "$here/../gui/session.sh" "$here/run.sh" --inside "$@"
