@@ -28,6 +28,10 @@ prefix=$1
     wineserver -k 2>/dev/null
     rm -rf "$prefix"
     timeout 120 wineboot -i >/dev/null 2>&1
+    # A Chinese system gives the dialogs' font Chinese glyphs; wine's own substitute has none,
+    # so the test desktop names the Chinese font the test machine has (fonts-wqy-microhei).
+    timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v "MS Shell Dlg" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
     # A crashing test must not wait on a dialog.
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
         /f >/dev/null 2>&1
