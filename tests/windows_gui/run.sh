@@ -28,10 +28,12 @@ prefix=$1
     wineserver -k 2>/dev/null
     rm -rf "$prefix"
     timeout 120 wineboot -i >/dev/null 2>&1
-    # A Chinese system gives the dialogs' font Chinese glyphs; wine's own substitute has none,
+    # A Chinese system gives the dialogs' and menus' fonts Chinese glyphs; wine's own have none,
     # so the test desktop names the Chinese font the test machine has (fonts-wqy-microhei).
-    timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-        /v "MS Shell Dlg" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+    for font in "MS Shell Dlg" Tahoma; do
+        timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v "$font" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+    done
     # A crashing test must not wait on a dialog.
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
         /f >/dev/null 2>&1
