@@ -173,6 +173,8 @@ TEST_F(HttpsDowngradeTest, ARedirectFromHttpsToHttpIsRefused) {
               [this](const HttpTestRequest&) { return HttpTestReply::Redirect(302, "/b.bin"); });
 
     EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_REQUEST, 0), DownloadUrl(secure.WideUrl("/down.bin")));
+    // Refused at the redirect, not at the handshake.
+    EXPECT_EQ(1u, secure.RequestsFor("/down.bin").size());
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(Exists("down.bin"));
     EXPECT_FALSE(Exists("down.bin.part"));

@@ -1,9 +1,12 @@
 #include "test_http_server.h"
 
 #ifdef _WIN32
-// Plain HTTP only on Windows: its tests run against WinINet without a TLS library of ours.
+// Plain HTTP on Windows: its tests run against WinINet without a TLS library of ours, and TLS
+// is a relay in front.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "support/win32/tls_relay.h"
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -227,9 +230,11 @@ size_t HttpTestReply::BodySize() const {
 
 TestHttpServer::TestHttpServer(bool tls) {
     StartSockets();
+#ifndef _WIN32
     if (tls) {
         SetUpTls();
     }
+#endif
     m_listenFd = static_cast<int>(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (m_listenFd < 0) {
         throw std::runtime_error("test server: socket failed");
@@ -250,6 +255,18 @@ TestHttpServer::TestHttpServer(bool tls) {
     }
     m_port = ntohs(address.sin_port);
     m_acceptThread = std::thread([this] { AcceptLoop(); });
+#ifdef _WIN32
+    if (tls) {
+        try {
+            SetUpTls();
+        } catch (...) {
+            m_bStopping.store(true);
+            m_acceptThread.join();
+            CloseSocket(m_listenFd);
+            throw;
+        }
+    }
+#endif
 }
 
 TestHttpServer::~TestHttpServer() {
@@ -282,7 +299,12 @@ TestHttpServer::~TestHttpServer() {
 
 void TestHttpServer::SetUpTls() {
 #ifdef _WIN32
-    throw std::runtime_error("test server: TLS is served on Linux only");
+    // Clients reach the relay; the requests arrive here as plain HTTP.
+    auto relay = std::make_shared<TlsRelay>(m_port);
+    m_port = relay->Port();
+    m_certificatePath = relay->CertificatePath();
+    m_pRelay = relay;
+    m_bTls = true;
 #else
     std::string pattern = (std::filesystem::temp_directory_path() / "songdeck_tls_XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
@@ -302,12 +324,12 @@ void TestHttpServer::SetUpTls() {
         SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
         throw std::runtime_error("test server: no TLS certificate");
     }
+    m_bTls = true;
 #endif
 }
 
 std::string TestHttpServer::Url(const std::string& path) const {
-    return std::string(m_pTlsContext != nullptr ? "https" : "http") +
-           "://127.0.0.1:" + std::to_string(m_port) + path;
+    return std::string(m_bTls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
 std::wstring TestHttpServer::WideUrl(const std::string& path) const {

@@ -122,6 +122,9 @@ private:
 
     int m_listenFd = -1;
     void* m_pTlsContext = nullptr;
+    bool m_bTls = false;
+    // On Windows TLS is a relay in front of this plain server (support/win32/tls_relay.h).
+    std::shared_ptr<void> m_pRelay;
     std::string m_certificateDir;
     std::string m_certificatePath;
     uint16_t m_port = 0;
