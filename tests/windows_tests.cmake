@@ -170,8 +170,8 @@ set_target_properties(songdeck_windows_integration_tests PROPERTIES
 # A TLS test server is a native relay in front of the plain one, its certificate trusted in the
 # user's Root store (tests/support/win32/tls_relay.h): wine's Schannel has no server side.
 # Not run on Windows:
-# - http_get_task_https_test.cpp: its file server is a POSIX child process, and its untrusted
-#   case asks for a certificate that WinINet checks against its own store;
+# - http_get_task_https_test.cpp: its file server is a POSIX child process (HttpsDowngradeTest
+#   checks trusted and untrusted servers here);
 # - a chunked body cut before its last chunk: wine's WinINet reads it as a clean end, and the
 #   chunk framing is not visible through WinINet to count against.
 set(SONGDECK_WINDOWS_INTEGRATION_PENDING

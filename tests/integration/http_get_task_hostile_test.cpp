@@ -184,5 +184,15 @@ TEST_F(HttpsDowngradeTest, ARedirectFromHttpsToHttpIsRefused) {
     EXPECT_EQ("secure", ReadFile("across.bin"));
 }
 
+TEST_F(HttpsDowngradeTest, AServerThatIsNotTrustedIsNeverAsked) {
+    secure.ServeFile("/b.bin", "secure");
+    secure.Distrust();
+
+    EXPECT_EQ(FailedAtOnce(HTTPGET_ERR_REQUEST, 0), DownloadUrl(secure.WideUrl("/b.bin")));
+    EXPECT_TRUE(secure.Requests().empty());
+    EXPECT_FALSE(Exists("b.bin"));
+    EXPECT_FALSE(Exists("b.bin.part"));
+}
+
 }  // namespace
 }  // namespace testsupport

@@ -328,6 +328,14 @@ void TestHttpServer::SetUpTls() {
 #endif
 }
 
+void TestHttpServer::Distrust() {
+#ifdef _WIN32
+    if (m_pRelay) {
+        static_cast<TlsRelay*>(m_pRelay.get())->Distrust();
+    }
+#endif
+}
+
 std::string TestHttpServer::Url(const std::string& path) const {
     return std::string(m_bTls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) + path;
 }

@@ -91,6 +91,9 @@ public:
     std::string Url(const std::string& path) const;
     // The certificate (PEM) a client must trust to accept a TLS server.
     std::string CertificatePath() const { return m_certificatePath; }
+    // Makes the system distrust the certificate of a TLS server: on Windows it leaves the
+    // user's Root store; on Linux trust is only what the client is told to trust.
+    void Distrust();
     std::wstring WideUrl(const std::string& path) const;
 
     // Paths are matched without their query; unknown paths answer 404.

@@ -105,6 +105,12 @@ TlsRelay::TlsRelay(uint16_t plainPort) {
 }
 
 TlsRelay::~TlsRelay() {
+    Distrust();
+    CertFreeCertificateContext(m_pCertificate);
+    DeleteFileA((m_dir + "\\running").c_str());
+}
+
+void TlsRelay::Distrust() {
     // Wine writes the removal to the registry only when asked to commit.
     if (HCERTSTORE root = OpenRoot()) {
         PCCERT_CONTEXT trusted = CertFindCertificateInStore(
@@ -115,8 +121,6 @@ TlsRelay::~TlsRelay() {
         CertControlStore(root, 0, CERT_STORE_CTRL_COMMIT, nullptr);
         CertCloseStore(root, 0);
     }
-    CertFreeCertificateContext(m_pCertificate);
-    DeleteFileA((m_dir + "\\running").c_str());
 }
 
 HCERTSTORE TlsRelay::OpenRoot() {

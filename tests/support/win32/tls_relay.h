@@ -26,6 +26,8 @@ public:
     uint16_t Port() const { return m_port; }
     // The certificate (PEM), as a Windows path.
     const std::string& CertificatePath() const { return m_certificatePath; }
+    // Removes the certificate from the user's Root store.
+    void Distrust();
 
 private:
     static HCERTSTORE OpenRoot();
