@@ -21,11 +21,17 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-uint16_t FreePort() {
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in Loopback(uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+uint16_t FreePort() {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
     int length = sizeof(address);
     uint16_t port = 0;
     if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
@@ -38,11 +44,9 @@ uint16_t FreePort() {
 
 bool Accepts(uint16_t port) {
     SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    bool connected = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    const sockaddr_in address = Loopback(port);
+    bool connected =
+        connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     closesocket(probe);
     return connected;
 }
