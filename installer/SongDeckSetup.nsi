@@ -104,4 +104,6 @@ Section Uninstall
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; The browser control's document mode, which the client asks for by its file name.
+    DeleteRegValue HKCU "Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION" "SongDeck.exe"
 SectionEnd

@@ -82,6 +82,10 @@ cmp -s "$guid" "$scratch/guid.dat" || fail "installing again changed the client 
 [ ! -e "$stage/update.xml" ] || fail "installing again kept the old version's staged update"
 expect "the Run value after installing again" "$(run_value)" "\"$program_win\\SongDeck.exe\" -hide"
 
+# The client's windows asked for the browser control's document mode under its name.
+emulation_key='HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION'
+bounded_wine reg add "$emulation_key" /v SongDeck.exe /t REG_DWORD /d 11001 /f >/dev/null 2>&1 ||
+    fail "the document mode value could not be written"
 # The uninstall while a client is still ending (its update check may take 3 s to stop): its
 # program file stays held for a while after the uninstall mode has returned.
 mkdir -p "$stage" && echo '<update/>' >"$stage/update.xml"
@@ -98,5 +102,7 @@ exec {holder}<&-
 # The client's uninstall mode ran: options, start at login and the update folder are gone.
 expect "the Run value after the uninstall" "$(run_value)" ""
 [ ! -e "$common_data/Tavnel" ] || fail "the update folder is left"
+! bounded_wine reg query "$emulation_key" /v SongDeck.exe >/dev/null 2>&1 ||
+    fail "the browser control's document mode value is left"
 [ -f "$guid" ] || fail "the client id is kept for a later installation, but it is gone"
 echo "windows installer: SongDeckSetup.exe installs, installs again and uninstalls"
