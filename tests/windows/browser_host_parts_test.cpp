@@ -223,15 +223,6 @@ TEST(BrowserSite, HostInfoExternalAndDownloadsAsThePagesNeedThem) {
     EXPECT_EQ(site->QueryService(IID_IDispatch, IID_IDispatch, &other), E_NOINTERFACE);
     EXPECT_EQ(other, nullptr);
 
-    // One object answers as every part of the site.
-    IOleInPlaceFrame* frame = nullptr;
-    ASSERT_EQ(site->QueryInterface(IID_IOleInPlaceFrame, reinterpret_cast<void**>(&frame)), S_OK);
-    IDocHostUIHandler* handler = nullptr;
-    ASSERT_EQ(frame->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&handler)),
-              S_OK);
-    EXPECT_EQ(static_cast<IDocHostUIHandler*>(site), handler);
-    handler->Release();
-    frame->Release();
     site->Detach();
     EXPECT_EQ(site->GetExternal(&external), S_FALSE);
     EXPECT_EQ(site->Release(), 0u);
