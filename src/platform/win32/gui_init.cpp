@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/module.h"
 #include "platform/wnd.h"
 
 namespace {
@@ -18,19 +19,7 @@ constexpr DWORD kBrowserEmulationEdge = 11001;
 
 // The file name of this executable, under which the browser control looks up its mode.
 std::wstring ExecutableName() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return L"";
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = GetModulePath(nullptr);
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
