@@ -1,5 +1,6 @@
 // HTTP GET through libcurl: one easy handle on a multi handle per download thread, so that the
-// thread can poll its keep-going flag and its time limits while the transfer runs.
+// thread can poll its keep-going flag and its time limits while the transfer runs. libcurl is
+// opened with the first request; without it every request fails as an unreachable server does.
 #include "platform/http_request.h"
 
 #include <curl/curl.h>
@@ -12,6 +13,7 @@
 
 #include "platform/http_head_fields.h"
 #include "platform/http_transfer_watch.h"
+#include "platform/linux/shared_library.h"
 
 namespace {
 
@@ -20,17 +22,45 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 // How often the transfer loop looks at the keep-going flag and the time limits.
 constexpr int kPollMs = 50;
 
+// Members drop the curl_ prefix: curl.h defines some of the names as function-like macros.
+// clang-format off
+#define SONGDECK_CURL(X, name) X(name, curl_##name)
+#define SONGDECK_CURL_FUNCTIONS(X)                                                          \
+    SONGDECK_CURL(X, global_init) SONGDECK_CURL(X, easy_init) SONGDECK_CURL(X, easy_cleanup) \
+    SONGDECK_CURL(X, easy_reset) SONGDECK_CURL(X, easy_setopt) SONGDECK_CURL(X, multi_init)  \
+    SONGDECK_CURL(X, multi_cleanup) SONGDECK_CURL(X, multi_add_handle)                      \
+    SONGDECK_CURL(X, multi_remove_handle) SONGDECK_CURL(X, multi_perform)                   \
+    SONGDECK_CURL(X, multi_info_read) SONGDECK_CURL(X, multi_poll)                          \
+    SONGDECK_CURL(X, slist_append) SONGDECK_CURL(X, slist_free_all) SONGDECK_CURL(X, url)   \
+    SONGDECK_CURL(X, url_set) SONGDECK_CURL(X, url_get) SONGDECK_CURL(X, url_cleanup)       \
+    SONGDECK_CURL(X, free)
+// clang-format on
+
+struct CurlFunctions {
+    SONGDECK_CURL_FUNCTIONS(SONGDECK_LIBRARY_FUNCTION)
+    bool Bind(auto bind) { return true SONGDECK_CURL_FUNCTIONS(SONGDECK_LIBRARY_BIND); }
+};
+
+// Null when libcurl cannot be used. The first call comes from an update worker thread.
+const CurlFunctions* Curl() {
+    static const CurlFunctions* const functions =
+        platform::LoadSharedLibraryFunctions<CurlFunctions>("libcurl.so.4");
+    return functions;
+}
+
 }  // namespace
 
 struct CHttpRequest::Connection {
-    CURL* easy = curl_easy_init();
-    CURLM* multi = curl_multi_init();
+    // Null when libcurl is missing or did not start; then so are the handles.
+    const CurlFunctions* curl = CHttpRequest::InitializeLibrary() ? Curl() : nullptr;
+    CURL* easy = curl != nullptr ? curl->easy_init() : nullptr;
+    CURLM* multi = curl != nullptr ? curl->multi_init() : nullptr;
     ~Connection() {
         if (multi != nullptr) {
-            curl_multi_cleanup(multi);
+            curl->multi_cleanup(multi);
         }
         if (easy != nullptr) {
-            curl_easy_cleanup(easy);
+            curl->easy_cleanup(easy);
         }
     }
 };
@@ -144,47 +174,48 @@ size_t BodyChunkThunk(char* data, size_t size, size_t count, void* exchange) {
     return static_cast<CHttpRequest::Exchange*>(exchange)->OnBodyChunk(data, size * count);
 }
 
-void ApplySettings(CURL* easy, const HttpRequestSettings& settings) {
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+void ApplySettings(const CurlFunctions& curl, CURL* easy, const HttpRequestSettings& settings) {
+    curl.easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl.easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!settings.certificateAuthorities.empty()) {
-        curl_easy_setopt(easy, CURLOPT_CAINFO, settings.certificateAuthorities.c_str());
+        curl.easy_setopt(easy, CURLOPT_CAINFO, settings.certificateAuthorities.c_str());
     }
     if (!settings.userAgent.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str());
+        curl.easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str());
     }
     if (settings.direct) {
-        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+        curl.easy_setopt(easy, CURLOPT_PROXY, "");
     } else if (!settings.proxy.empty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str());
+        curl.easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str());
         if (settings.proxyUser) {
-            curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, settings.proxyUser->c_str());
+            curl.easy_setopt(easy, CURLOPT_PROXYUSERNAME, settings.proxyUser->c_str());
         }
         if (settings.proxyPassword) {
-            curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, settings.proxyPassword->c_str());
+            curl.easy_setopt(easy, CURLOPT_PROXYPASSWORD, settings.proxyPassword->c_str());
         }
     }
 }
 
 // A GET of url whose head and body go to the exchange.
-void PrepareTransfer(CURL* easy, const std::string& url, curl_slist* headers, void* exchange) {
-    curl_easy_reset(easy);
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+void PrepareTransfer(const CurlFunctions& curl, CURL* easy, const std::string& url,
+                     curl_slist* headers, void* exchange) {
+    curl.easy_reset(easy);
+    curl.easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl.easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl.easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     // Redirects are followed by the caller, which keeps its own ".part" and hop count.
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // Bodies stay as sent: nothing asks for, or inflates, a compressed coding.
-    curl_easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 0L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HeaderLineThunk);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, exchange);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &BodyChunkThunk);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, exchange);
+    curl.easy_setopt(easy, CURLOPT_TRANSFER_ENCODING, 0L);
+    curl.easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    curl.easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl.easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl.easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl.easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl.easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HeaderLineThunk);
+    curl.easy_setopt(easy, CURLOPT_HEADERDATA, exchange);
+    curl.easy_setopt(easy, CURLOPT_WRITEFUNCTION, &BodyChunkThunk);
+    curl.easy_setopt(easy, CURLOPT_WRITEDATA, exchange);
 }
 
 }  // namespace
@@ -192,12 +223,14 @@ void PrepareTransfer(CURL* easy, const std::string& url, curl_slist* headers, vo
 bool CHttpRequest::InitializeLibrary() {
     static std::once_flag once;
     static bool initialized = false;
-    std::call_once(once, [] { initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    std::call_once(once, [] {
+        const CurlFunctions* curl = Curl();
+        initialized = curl != nullptr && curl->global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    });
     return initialized;
 }
 
 CHttpRequest::CHttpRequest(HttpRequestSettings settings) : m_settings(std::move(settings)) {
-    InitializeLibrary();
     m_pConnection = std::make_unique<Connection>();
 }
 
@@ -213,23 +246,24 @@ bool CHttpRequest::IsSupportedUrl(const std::string& url) {
 }
 
 std::string CHttpRequest::ResolveLocation(const std::string& baseUrl, const std::string& location) {
-    if (!IsSupportedUrl(baseUrl)) {
+    const CurlFunctions* curl = InitializeLibrary() ? Curl() : nullptr;
+    if (curl == nullptr || !IsSupportedUrl(baseUrl)) {
         return {};
     }
-    CURLU* url = curl_url();
+    CURLU* url = curl->url();
     if (url == nullptr) {
         return {};
     }
     std::string resolved;
     char* text = nullptr;
     // Setting a relative reference on a handle holding the base resolves it (RFC 3986).
-    if (curl_url_set(url, CURLUPART_URL, baseUrl.c_str(), 0) == CURLUE_OK &&
-        curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+    if (curl->url_set(url, CURLUPART_URL, baseUrl.c_str(), 0) == CURLUE_OK &&
+        curl->url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK &&
+        curl->url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
         resolved = text;
     }
-    curl_free(text);
-    curl_url_cleanup(url);
+    curl->free(text);
+    curl->url_cleanup(url);
     return IsSupportedUrl(resolved) ? resolved : std::string();
 }
 
@@ -246,35 +280,37 @@ HttpRequestResult CHttpRequest::Get(const std::string& url,
     exchange.onBody = &onBody;
     exchange.keepGoing = &keepGoing;
 
+    const CurlFunctions& curl = *m_pConnection->curl;
     curl_slist* headers = nullptr;
     for (const std::string& line : headerLines) {
-        headers = curl_slist_append(headers, line.c_str());
+        headers = curl.slist_append(headers, line.c_str());
     }
     CURL* easy = m_pConnection->easy;
-    PrepareTransfer(easy, url, headers, &exchange);
-    ApplySettings(easy, m_settings);
+    PrepareTransfer(curl, easy, url, headers, &exchange);
+    ApplySettings(curl, easy, m_settings);
 
     HttpRequestResult result = RunExchange(exchange, limits);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(headers);
+    curl.easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl.slist_free_all(headers);
     return result;
 }
 
 HttpRequestResult CHttpRequest::RunExchange(Exchange& exchange, const HttpTransferLimits& limits) {
+    const CurlFunctions& curl = *m_pConnection->curl;
     CURL* easy = m_pConnection->easy;
     CURLM* multi = m_pConnection->multi;
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    if (curl.multi_add_handle(multi, easy) != CURLM_OK) {
         return HttpRequestResult::Failed;
     }
     HttpRequestResult result = HttpRequestResult::Failed;
     while (true) {
         int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+        if (curl.multi_perform(multi, &running) != CURLM_OK) {
             break;
         }
         std::optional<CURLcode> done;
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        while (CURLMsg* message = curl.multi_info_read(multi, &queued)) {
             if (message->msg == CURLMSG_DONE) {
                 done = message->data.result;
             }
@@ -287,8 +323,8 @@ HttpRequestResult CHttpRequest::RunExchange(Exchange& exchange, const HttpTransf
         if (result != HttpRequestResult::Completed) {
             break;
         }
-        curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+        curl.multi_poll(multi, nullptr, 0, kPollMs, nullptr);
     }
-    curl_multi_remove_handle(multi, easy);
+    curl.multi_remove_handle(multi, easy);
     return result;
 }
