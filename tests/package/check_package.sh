@@ -31,6 +31,11 @@ grep -qx "Icon=songdeck" "$desktop" || fail "the desktop entry names no icon"
 [ -f "$scratch/root/usr/share/icons/hicolor/48x48/apps/songdeck.png" ] || fail "no hicolor icon"
 [ "$(readlink "$scratch/root/usr/bin/songdeck")" = "../lib/songdeck/RunSongDeck" ] ||
     fail "bin/songdeck does not lead to the launcher"
+# libcurl and libcrypto are opened at run time, so the package has to name them itself.
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libcurl4 libssl3; do
+    grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "the package does not depend on $package"
+done
 
 for script in postinst prerm; do
     [ -x "$scratch/control/$script" ] || fail "no $script"
