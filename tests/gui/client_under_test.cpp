@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "gui_support.h"
+#include "platform/linux/display_session.h"
 
 extern char** environ;
 
@@ -121,7 +122,9 @@ pid_t CClientFolder::Start(const std::vector<std::string>& arguments) {
     };
     overrides.insert(overrides.end(), m_extraEnv.begin(), m_extraEnv.end());
     std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
+    // Without what this program's own GUI start set for its web views: each client chooses.
+    gchar** inherited = platform::session::ChildEnvironment();
+    for (gchar** entry = inherited; *entry != nullptr; ++entry) {
         const std::string text = *entry;
         bool replaced = false;
         for (const auto& [name, value] : overrides) {
@@ -131,6 +134,7 @@ pid_t CClientFolder::Start(const std::vector<std::string>& arguments) {
             env.push_back(text);
         }
     }
+    g_strfreev(inherited);
     for (const auto& [name, value] : overrides) {
         if (!value.empty()) {
             env.push_back(name + "=" + value);

@@ -11,15 +11,16 @@ namespace platform::session {
 // A Wayland compositor runs the user's session (WAYLAND_DISPLAY is set).
 bool IsWaylandSession();
 // Before GTK starts: X11 first where the session offers XWayland, the Wayland backend
-// otherwise; a seat without a keyboard is no fault worth a critical.
+// otherwise; a seat without a keyboard is no fault worth a critical. On a machine without a
+// GPU the web engine is told to paint pages directly instead of compositing them.
 void BeforeGtkInit();
 // After GTK opened its display: the web process is told to follow it onto XWayland, since
 // on its own it would take the Wayland backend.
 void AfterGtkInit();
-// What was chosen, for the log; empty on a plain X11 session.
+// What was chosen, for the log; empty on a plain X11 session with a GPU.
 std::wstring BackendNote();
-// The environment for programs the client starts: without the backend set for the web
-// process, so they choose for themselves. Free with g_strfreev.
+// The environment for programs the client starts: without what was set for the web engine
+// (backend, painting), so they choose for themselves. Free with g_strfreev.
 gchar** ChildEnvironment();
 // The same for a program the desktop starts for us (the browser).
 void PrepareLaunch(GAppLaunchContext* context);
