@@ -68,6 +68,16 @@ pid_t CBenchClientFolder::StartClient() const {
     return StartProgram({ClientPath(), "bench"}, m_env, m_unset);
 }
 
+bool CBenchClientFolder::LogHolds(const std::string& text) const {
+    std::ifstream log(m_root + "/local/Tavnel/SongDeck/SongDeck.log");
+    for (std::string line; std::getline(log, line);) {
+        if (line.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CBenchClientFolder::ExitClient(pid_t client) const {
     const pid_t exiter = StartProgram({ClientPath(), "exit"}, m_env, m_unset);
     WaitForProcess(exiter, 20000);

@@ -25,6 +25,8 @@ public:
     pid_t StartClient() const;
     // Runs the client's "exit" mode and waits for the client to end (at most 20 s).
     bool ExitClient(pid_t client) const;
+    // Whether a line of the client's log holds the text.
+    bool LogHolds(const std::string& text) const;
 
 private:
     std::string m_root;

@@ -211,6 +211,12 @@ int main(int argc, char** argv) {
             " ratio %.2f (target <= 1.05)\n",
             cKib / 1024, rKib / 1024, cKib / rKib);
     }
+    // The minimal window takes WebKit's default, compositing even where only software GL does it.
+    if (folder.LogHolds("pages painted without compositing")) {
+        std::printf(
+            "no GPU render node here: the client paints pages directly, the minimal window "
+            "composites them in software\n");
+    }
     for (const Program& program : programs) {
         std::printf("runs of %s: shown %s ms; first request %s ms\n", program.name.c_str(),
                     ListOf(program.samples, &Sample::showMs).c_str(),
