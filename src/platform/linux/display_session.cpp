@@ -2,6 +2,8 @@
 
 #include <gdk/gdk.h>
 #include <gdk/gdkx.h>
+#include <glib/gstdio.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdlib>
@@ -36,6 +38,8 @@ void OnGdkCritical(const gchar* domain, GLogLevelFlags level, const gchar* messa
     g_log_default_handler(domain, level, message, nullptr);
 }
 
+// A GPU render node this user may open; one the user lacks the rights to serves no better
+// than none.
 bool HasRenderNode() {
     GDir* folder = g_dir_open(kRenderNodeFolder, 0, nullptr);
     if (folder == nullptr) {
@@ -43,8 +47,10 @@ bool HasRenderNode() {
     }
     bool found = false;
     while (const gchar* name = g_dir_read_name(folder)) {
-        if (g_str_has_prefix(name, "renderD")) {
-            found = true;
+        gchar* path = g_build_filename(kRenderNodeFolder, name, nullptr);
+        found = g_str_has_prefix(name, "renderD") && g_access(path, R_OK | W_OK) == 0;
+        g_free(path);
+        if (found) {
             break;
         }
     }
