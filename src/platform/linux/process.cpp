@@ -6,20 +6,13 @@
 #include <unistd.h>
 
 #include "platform/linux/display_session.h"
+#include "platform/linux/narrow_arguments.h"
 #include "platform/text_encoding.h"
 
 bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstring>& arguments) {
-    const std::string program = WideToUtf8(path);
-    std::vector<std::string> texts;
-    texts.push_back(program);
-    for (const std::wstring& argument : arguments) {
-        texts.push_back(WideToUtf8(argument));
-    }
-    std::vector<char*> argv;
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<std::wstring> words{path};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    platform::detail::CNarrowArguments argv(words);
     // A new session, so that the started program is no child of our terminal or our caller.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -27,7 +20,7 @@ bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstri
     pid_t pid = 0;
     gchar** environment = platform::session::ChildEnvironment();
     const int error =
-        posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environment);
+        posix_spawn(&pid, argv.Argv()[0], nullptr, &attributes, argv.Argv(), environment);
     g_strfreev(environment);
     posix_spawnattr_destroy(&attributes);
     return error == 0;

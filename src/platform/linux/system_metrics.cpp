@@ -13,13 +13,12 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
-#include <string>
 #include <vector>
 
 #include "platform/linux/display_session.h"
+#include "platform/linux/narrow_arguments.h"
 #include "platform/linux/x11_desktop.h"
 #include "platform/messages.h"
-#include "platform/text_encoding.h"
 #include "platform/wnd.h"
 
 namespace {
@@ -91,17 +90,9 @@ bool InitGui(const std::vector<std::wstring>& commandLine) {
     }
     session::BeforeGtkInit();
     // GTK reads its own options (--display ...) from the command line.
-    std::vector<std::string> words;
-    for (const std::wstring& word : commandLine) {
-        words.push_back(WideToUtf8(word));
-    }
-    std::vector<char*> pointers;
-    for (std::string& word : words) {
-        pointers.push_back(word.data());
-    }
-    pointers.push_back(nullptr);
-    int argc = static_cast<int>(words.size());
-    char** argv = pointers.data();
+    detail::CNarrowArguments words(commandLine);
+    int argc = words.Count();
+    char** argv = words.Argv();
     if (gtk_init_check(&argc, &argv) == FALSE) {
         return false;
     }
