@@ -75,20 +75,6 @@ HRESULT CBrowserEvents::QueryInterface(REFIID riid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-HRESULT CBrowserEvents::GetTypeInfoCount(UINT* pctinfo) {
-    if (pctinfo != nullptr) {
-        *pctinfo = 0;
-    }
-    return S_OK;
-}
-
-HRESULT CBrowserEvents::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo != nullptr) {
-        *ppTInfo = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT CBrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return E_NOTIMPL;
 }

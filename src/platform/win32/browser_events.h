@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/ref_counted.h"
+#include "platform/win32/untyped_dispatch.h"
 
 namespace platform::win32 {
 
@@ -26,7 +27,8 @@ public:
     virtual void OnBrowserNewWindow(const std::wstring& url, bool userClicked) = 0;
 };
 
-class CBrowserEvents final : public IDispatch, public CRefCounted<CBrowserEvents> {
+class CBrowserEvents final : public CUntypedDispatch<IDispatch>,
+                             public CRefCounted<CBrowserEvents> {
 public:
     // Starts with one reference, the owner's.
     explicit CBrowserEvents(IBrowserEventOwner* owner);
@@ -36,8 +38,6 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
     ULONG STDMETHODCALLTYPE Release() override { return DropReference(); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,

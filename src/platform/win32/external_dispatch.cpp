@@ -99,20 +99,6 @@ HRESULT CExternalDispatch::QueryInterface(REFIID riid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-HRESULT CExternalDispatch::GetTypeInfoCount(UINT* pctinfo) {
-    if (pctinfo != nullptr) {
-        *pctinfo = 0;
-    }
-    return S_OK;
-}
-
-HRESULT CExternalDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo != nullptr) {
-        *ppTInfo = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 DISPID CExternalDispatch::LookUp(const std::wstring& name) {
     if (m_pEvents == nullptr || !m_check || !m_check(nullptr) ||
         m_pEvents->OnExternalLookUp(name) != S_OK) {

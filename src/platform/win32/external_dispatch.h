@@ -12,10 +12,12 @@
 
 #include "platform/web_view.h"
 #include "platform/win32/ref_counted.h"
+#include "platform/win32/untyped_dispatch.h"
 
 namespace platform::win32 {
 
-class CExternalDispatch final : public IDispatchEx, public CRefCounted<CExternalDispatch> {
+class CExternalDispatch final : public CUntypedDispatch<IDispatchEx>,
+                                public CRefCounted<CExternalDispatch> {
 public:
     // Whether a page may reach the members now: the top document is trusted and, where the
     // engine names the calling document, so is that one (callerUrl null when it does not).
@@ -32,8 +34,6 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }
     ULONG STDMETHODCALLTYPE Release() override { return DropReference(); }
     // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
                                             LCID lcid, DISPID* rgDispId) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
