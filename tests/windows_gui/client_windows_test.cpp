@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app_messages.h"
 #include "app/running_client.h"
@@ -67,9 +69,11 @@ void DropQuit() {
 
 }  // namespace
 
-// A start as the application makes it: the frame, then the page's load starts the tray icon and
-// the hotkey; a taken combination gives the warning box; the exit takes both away.
-TEST(ClientWindows, MainWindowTrayIconAndHotkey) {
+// A start as the application makes it and a user's way through the tray: the frame, then the
+// page's load starts the tray icon and the hotkey; a taken combination gives the warning box;
+// closing hides to the tray, whose icon restores the window and opens the menu of resource 129;
+// the exit takes icon and hotkey away.
+TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     CMainWnd main;
     const SIZE outer = OuterSizeForClient(782, 558);
     ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
@@ -119,37 +123,18 @@ TEST(ClientWindows, MainWindowTrayIconAndHotkey) {
     main.RegisterShowHotkey();
     EXPECT_FALSE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D'));
 
-    const HWND mainHwnd = main.m_hWnd;
-    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
-    DropQuit();
-    EXPECT_EQ(main.m_hWnd, nullptr);
-    EXPECT_FALSE(TrayIconExists(mainHwnd));
-    EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
-}
-
-// The tray icon as a user uses it: on the test desktop it sits alone at the panel's right end.
-// A single click leaves the hidden window hidden, a double click brings it back, a right click
-// opens the menu.
-TEST(ClientWindows, TrayIconClicksReachTheWindow) {
-    CMainWnd main;
-    const SIZE outer = OuterSizeForClient(400, 300);
-    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
-                              RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
-    const std::wstring startPage = LocalPagePath(L"res\\main.html");
-    main.SendMessage(WM_PAGE_NOTIFY, 3, reinterpret_cast<LPARAM>(startPage.c_str()));
-    ASSERT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }));
     // No first-close balloon: it would stand over the icon.
-    GetClientOptions().firstCloseMainWnd = 0;
+    options.firstCloseMainWnd = 0;
     main.SendMessage(WM_CLOSE);
     EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "closing hides to the tray";
-
+    // On the test desktop the icon sits alone at the panel's right end. The panel docks it a
+    // little after the shell took it, at its right end or, while the slot of an icon just
+    // removed lingers, beside it: the icon is where its tip shows.
     RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     RECT panel{};
     ASSERT_TRUE(TaskbarRectFromWorkArea(screen, work, &panel));
-    // The panel docks the icon a little after the shell took it, at its right end or, while
-    // the slot of an icon just removed lingers, beside it: the icon is where its tip shows.
     POINT icon{};
     bool docked = false;
     for (int attempt = 0; attempt < 8 && !docked; ++attempt) {
@@ -168,57 +153,34 @@ TEST(ClientWindows, TrayIconClicksReachTheWindow) {
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main.m_hWnd) != FALSE; }))
         << "a double click restores the window";
 
-    bool menuSeen = false;
-    {
-        wingui::WindowWatcher menu(
-            L"#32768", L"", [&](HWND found) { PostMessageW(found, WM_KEYDOWN, VK_ESCAPE, 0); });
-        wingui::Click(icon, true);
-        PumpUntil([&] { return menu.Done(); });
-        menuSeen = menu.Seen();
-    }
-    EXPECT_TRUE(menuSeen) << "a right click opens the menu";
-    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
-    DropQuit();
-}
-
-// The tray menu comes from menu resource 129: one submenu of the four items, 打开 the default.
-TEST(ClientWindows, TrayMenuFromItsResource) {
-    HMENU bar = LoadTrayMenu();
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(GetMenuItemCount(bar), 1);
-    HMENU items = GetSubMenu(bar, 0);
-    const auto& expected = TrayMenuTemplate().items;
-    ASSERT_EQ(GetMenuItemCount(items), static_cast<int>(expected.size()));
-    for (int i = 0; i < GetMenuItemCount(items); ++i) {
-        wchar_t text[64] = {};
-        GetMenuStringW(items, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(GetMenuItemID(items, i), expected[static_cast<size_t>(i)].first);
-        EXPECT_EQ(std::wstring(text), expected[static_cast<size_t>(i)].second);
-    }
-    DestroyMenu(bar);
-
-    // Shown from the tray: the menu on screen holds them, with the open item as its default.
-    CMainWnd main;
-    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle, RECT{0, 0, 400, 300},
-                              nullptr, 0));
-    int shownItems = 0;
+    // A right click opens the menu of resource 129: the four items, 打开 the default.
+    std::vector<std::pair<UINT, std::wstring>> shownItems;
     UINT defaultItem = 0;
     {
         wingui::WindowWatcher menu(L"#32768", L"", [&](HWND found) {
             auto shown = reinterpret_cast<HMENU>(SendMessageW(found, MN_GETHMENU, 0, 0));
-            shownItems = GetMenuItemCount(shown);
+            for (int i = 0; i < GetMenuItemCount(shown); ++i) {
+                wchar_t text[64] = {};
+                GetMenuStringW(shown, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+                shownItems.emplace_back(GetMenuItemID(shown, i), text);
+            }
             defaultItem = GetMenuDefaultItem(shown, FALSE, 0);
             Sleep(wingui::ScreenshotHoldMs());
             PostMessageW(found, WM_KEYDOWN, VK_ESCAPE, 0);
         });
-        main.SendMessage(WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+        wingui::Click(icon, true);
         PumpUntil([&] { return menu.Done(); });
-        EXPECT_TRUE(menu.Seen());
+        EXPECT_TRUE(menu.Seen()) << "a right click opens the menu";
     }
-    EXPECT_EQ(shownItems, 4);
+    EXPECT_EQ(shownItems, TrayMenuTemplate().items);
     EXPECT_EQ(defaultItem, ID_TRAY_OPEN);
+
+    const HWND mainHwnd = main.m_hWnd;
     main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
     DropQuit();
+    EXPECT_EQ(main.m_hWnd, nullptr);
+    EXPECT_FALSE(TrayIconExists(mainHwnd));
+    EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
 }
 
 // The option window's frame as created, and the client area a page's size gives it.
