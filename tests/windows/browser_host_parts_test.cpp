@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/browser_events.h"
@@ -71,35 +72,35 @@ private:
     DISPPARAMS m_params{};
 };
 
-VARIANT Text(BSTR text) {
+VARIANT Variant(VARTYPE type) {
     VARIANT value;
     VariantInit(&value);
-    value.vt = VT_BSTR;
+    value.vt = type;
+    return value;
+}
+
+VARIANT Text(BSTR text) {
+    VARIANT value = Variant(VT_BSTR);
     value.bstrVal = text;
     return value;
 }
 
-VARIANT ByRef(VARIANT* inner) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BYREF | VT_VARIANT;
+VARIANT Number(LONG number) {
+    VARIANT value = Variant(VT_I4);
+    value.lVal = number;
+    return value;
+}
+
+// Out and in-out arguments: references to the browser's variables.
+VARIANT Ref(VARIANT* inner) {
+    VARIANT value = Variant(VT_BYREF | VT_VARIANT);
     value.pvarVal = inner;
     return value;
 }
 
-VARIANT BoolRef(VARIANT_BOOL* flag) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BYREF | VT_BOOL;
+VARIANT Ref(VARIANT_BOOL* flag) {
+    VARIANT value = Variant(VT_BYREF | VT_BOOL);
     value.pboolVal = flag;
-    return value;
-}
-
-VARIANT Number(LONG number) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_I4;
-    value.lVal = number;
     return value;
 }
 
@@ -112,58 +113,53 @@ TEST(BrowserEvents, EventsReachTheOwnerAndTheirCancelFlagsAreSet) {
     VARIANT url = Text(page);
     VARIANT blockedUrl = Text(blocked);
     VARIANT target = Text(frame);
-    VARIANT empty;
-    VariantInit(&empty);
-    VARIANT_BOOL cancel = VARIANT_TRUE;
-    auto invoke = [&](DISPID id, CEventArgs args) {
-        return sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, args.Params(), nullptr, nullptr,
-                            nullptr);
+    VARIANT empty = Variant(VT_EMPTY);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    // The cancel flag the event leaves, set beforehand to the opposite of what it should be.
+    auto cancelAfter = [&](DISPID id, std::vector<VARIANT> args, VARIANT_BOOL before) {
+        cancel = before;
+        CEventArgs event(std::move(args));
+        sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, event.Params(), nullptr, nullptr, nullptr);
+        return cancel;
+    };
+    // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+    auto beforeNavigate = [&](VARIANT* address) {
+        return std::vector<VARIANT>{empty,       Ref(address), Ref(&empty), Ref(&target),
+                                    Ref(&empty), Ref(&empty),  Ref(&cancel)};
     };
 
-    // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-    EXPECT_EQ(invoke(DISPID_BEFORENAVIGATE2,
-                     CEventArgs({empty, ByRef(&url), ByRef(&empty), ByRef(&target), ByRef(&empty),
-                                 ByRef(&empty), BoolRef(&cancel)})),
-              S_OK);
-    EXPECT_EQ(cancel, VARIANT_FALSE);
-    invoke(DISPID_BEFORENAVIGATE2,
-           CEventArgs({empty, ByRef(&blockedUrl), ByRef(&empty), ByRef(&target), ByRef(&empty),
-                       ByRef(&empty), BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
-    invoke(DISPID_NAVIGATECOMPLETE2, CEventArgs({empty, ByRef(&url)}));
-    invoke(DISPID_TITLECHANGE, CEventArgs({Text(frame)}));
-    invoke(DISPID_DOCUMENTCOMPLETE, CEventArgs({empty, ByRef(&url)}));
+    EXPECT_EQ(cancelAfter(DISPID_BEFORENAVIGATE2, beforeNavigate(&url), VARIANT_TRUE),
+              VARIANT_FALSE);
+    EXPECT_EQ(cancelAfter(DISPID_BEFORENAVIGATE2, beforeNavigate(&blockedUrl), VARIANT_FALSE),
+              VARIANT_TRUE);
+    cancelAfter(DISPID_NAVIGATECOMPLETE2, {empty, Ref(&url)}, VARIANT_FALSE);
+    cancelAfter(DISPID_TITLECHANGE, {Text(frame)}, VARIANT_FALSE);
+    cancelAfter(DISPID_DOCUMENTCOMPLETE, {empty, Ref(&url)}, VARIANT_FALSE);
     // (pDisp, URL, TargetFrameName, StatusCode, Cancel): the browser's error page stays.
-    cancel = VARIANT_TRUE;
-    invoke(DISPID_NAVIGATEERROR,
-           CEventArgs({empty, ByRef(&url), ByRef(&target), ByRef(&empty), BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_FALSE);
+    EXPECT_EQ(
+        cancelAfter(DISPID_NAVIGATEERROR,
+                    {empty, Ref(&url), Ref(&target), Ref(&empty), Ref(&cancel)}, VARIANT_TRUE),
+        VARIANT_FALSE);
 
     // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl): never a window of the browser's own.
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_NEWWINDOW3,
-           CEventArgs({empty, BoolRef(&cancel), Number(NWMF_USERINITED), Text(page), Text(page)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_NEWWINDOW3,
-           CEventArgs({empty, BoolRef(&cancel), Number(0), Text(page), Text(blocked)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_NEWWINDOW2, CEventArgs({empty, BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
+    EXPECT_EQ(cancelAfter(DISPID_NEWWINDOW3,
+                          {empty, Ref(&cancel), Number(NWMF_USERINITED), Text(page), Text(page)},
+                          VARIANT_FALSE),
+              VARIANT_TRUE);
+    EXPECT_EQ(
+        cancelAfter(DISPID_NEWWINDOW3, {empty, Ref(&cancel), Number(0), Text(page), Text(blocked)},
+                    VARIANT_FALSE),
+        VARIANT_TRUE);
+    EXPECT_EQ(cancelAfter(DISPID_NEWWINDOW2, {empty, Ref(&cancel)}, VARIANT_FALSE), VARIANT_TRUE);
 
     // (ActiveDocument, Cancel): what the browser would save is refused, documents are shown.
-    VARIANT document;
-    VariantInit(&document);
-    document.vt = VT_BOOL;
+    VARIANT document = Variant(VT_BOOL);
     document.boolVal = VARIANT_FALSE;
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_FILEDOWNLOAD, CEventArgs({document, BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
+    EXPECT_EQ(cancelAfter(DISPID_FILEDOWNLOAD, {document, Ref(&cancel)}, VARIANT_FALSE),
+              VARIANT_TRUE);
     document.boolVal = VARIANT_TRUE;
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_FILEDOWNLOAD, CEventArgs({document, BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_FALSE);
+    EXPECT_EQ(cancelAfter(DISPID_FILEDOWNLOAD, {document, Ref(&cancel)}, VARIANT_TRUE),
+              VARIANT_FALSE);
 
     const std::vector<std::wstring> expected = {
         L"before http://www.service.test/m in side",
@@ -178,10 +174,8 @@ TEST(BrowserEvents, EventsReachTheOwnerAndTheirCancelFlagsAreSet) {
 
     // After the owner has gone, a navigation the browser still reports is cancelled.
     sink->Detach();
-    cancel = VARIANT_FALSE;
-    invoke(DISPID_BEFORENAVIGATE2, CEventArgs({empty, ByRef(&url), ByRef(&empty), ByRef(&target),
-                                               ByRef(&empty), ByRef(&empty), BoolRef(&cancel)}));
-    EXPECT_EQ(cancel, VARIANT_TRUE);
+    EXPECT_EQ(cancelAfter(DISPID_BEFORENAVIGATE2, beforeNavigate(&url), VARIANT_FALSE),
+              VARIANT_TRUE);
     EXPECT_EQ(owner.m_events.size(), expected.size());
     EXPECT_EQ(sink->Release(), 0u);
     EXPECT_EQ(CBrowserEvents::LiveObjects(), 0);
@@ -219,9 +213,6 @@ TEST(BrowserSite, HostInfoExternalAndDownloadsAsThePagesNeedThem) {
               S_OK);
     EXPECT_EQ(downloads->Download(nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, 0), S_OK);
     downloads->Release();
-    void* other = nullptr;
-    EXPECT_EQ(site->QueryService(IID_IDispatch, IID_IDispatch, &other), E_NOINTERFACE);
-    EXPECT_EQ(other, nullptr);
 
     site->Detach();
     EXPECT_EQ(site->GetExternal(&external), S_FALSE);
