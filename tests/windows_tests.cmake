@@ -210,7 +210,6 @@ add_executable(songdeck_windows_browser_tests
     tests/windows/external_script_test.cpp
     tests/windows/cookie_jar_test.cpp
     tests/windows/browser_host_parts_test.cpp
-    tests/windows/external_window_commands_test.cpp
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_browser_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(songdeck_windows_browser_tests PRIVATE

@@ -1,43 +1,94 @@
-// window.external as a page's script meets it on Windows: commands of the main window called
-// from JScript through the bridge object, with their arguments, results and errors, and the
-// callers that must reach nothing.
-#include "external_script_fixture.h"
+// window.external as a page's script meets it on Windows: the main window's commands called
+// from JScript through the bridge object of the Windows view, their requests going to the
+// window's automation object as the page window's control sends them, with their arguments,
+// results and errors, and the callers that must reach nothing.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/environment.h"
-#include "commands/cookie_commands.h"
-#include "commands/custom_option_commands.h"
-#include "commands/window_commands.h"
+#include "browser/external_call.h"
+#include "browser/main_dispatch_imp.h"
+#include "platform/trusted_pages.h"
+#include "platform/win32/external_dispatch.h"
+#include "script_host.h"
+#include "windows/main_wnd.h"
 
 namespace {
 
-class PageScriptTest : public ExternalScriptTest {
-protected:
-    void SetUp() override {
-        ExternalScriptTest::SetUp();
-        // In the main window's order, without the commands that open windows (tested with
-        // the windows).
-        Register({&m_isClient, &m_getAppVersion, &m_getCustomOptionData, &m_setCustomOptionData,
-                  &m_getCookie, &m_setCookie, &m_alert});
+// What the page window's control does with the view's window.external requests: they go to
+// the window's automation object.
+class CDispatchBridge : public platform::IWebViewEvents {
+public:
+    explicit CDispatchBridge(IDispatch* dispatch) : m_pDispatch(dispatch) {}
+    void OnTitleChanged(const std::wstring&) override {}
+    void OnNavigationCommitted(const std::wstring&) override {}
+    void OnLoadFinished(const std::wstring&) override {}
+    void OnLoadFailed(const std::wstring&) override {}
+    bool OnBeforeNavigate(const std::wstring&, const std::wstring&) override { return false; }
+    HRESULT OnExternalLookUp(const std::wstring& name) override {
+        return LookUpExternalMember(m_pDispatch, name);
+    }
+    HRESULT OnExternalCall(const std::wstring& name, WORD flags, const std::vector<VARIANT>& args,
+                           VARIANT* result) override {
+        return InvokeExternalMember(m_pDispatch, name, flags, args, result);
     }
 
-    CInvokeHandler_IsClient m_isClient{L"IsTavnelClient"};
-    CInvokeHandler_GetAppVersion m_getAppVersion{L"GetAppVersion"};
-    CInvokeHandler_GetCustomOptionData m_getCustomOptionData{L"GetCustomOptionData"};
-    CInvokeHandler_SetCustomOptionData m_setCustomOptionData{L"SetCustomOptionData"};
-    CInvokeHandler_GetCookie m_getCookie{L"GetCookie"};
-    CInvokeHandler_SetCookie m_setCookie{L"SetCookie"};
-    CInvokeHandler_Alert m_alert{L"Alert"};
+private:
+    IDispatch* m_pDispatch;
+};
+
+// The number of the error a script caught from the call, in hexadecimal.
+std::wstring CaughtError(const std::wstring& statement) {
+    return L"(function () { try { " + statement +
+           L"; return 'no error'; } catch (e) { return e instanceof Error ? "
+           L"(e.number >>> 0).toString(16) : 'not an Error'; } })()";
+}
+
+class PageScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        // The main window's commands in its order; its window is not made.
+        CMainWnd& main = *m_pMain;
+        for (CInvokeHandler* handler : std::initializer_list<CInvokeHandler*>{
+                 &main.m_isClient, &main.m_showMessageWnd, &main.m_getAppVersion,
+                 &main.m_getOptionData, &main.m_setOptionData, &main.m_getCustomOptionData,
+                 &main.m_setCustomOptionData, &main.m_getCookie, &main.m_setCookie, &main.m_alert,
+                 &main.m_openOptionWnd}) {
+            m_dispatch.RegisterHandler(handler);
+        }
+        m_trusted.AddHost(L"www.service.test");
+        m_pExternal = new platform::win32::CExternalDispatch(
+            &m_bridge, [this](const std::wstring* callerUrl) {
+                return m_bTopTrusted && (callerUrl == nullptr || m_trusted.IsTrusted(*callerUrl));
+            });
+        m_host = std::make_unique<CScriptHost>(m_pExternal);
+        ASSERT_TRUE(m_host->IsReady());
+    }
+    void TearDown() override {
+        m_host.reset();
+        m_pExternal->Detach();
+        m_pExternal->Release();
+        CoUninitialize();
+    }
+
+    std::unique_ptr<CMainWnd> m_pMain = std::make_unique<CMainWnd>();
+    CMainDispatchImp m_dispatch;
+    CDispatchBridge m_bridge{&m_dispatch};
+    platform::CTrustedPages m_trusted;
+    bool m_bTopTrusted = true;
+    platform::win32::CExternalDispatch* m_pExternal = nullptr;
+    std::unique_ptr<CScriptHost> m_host;
 };
 
 TEST_F(PageScriptTest, CommandsAnswerAPagesScriptWithResultsAndErrors) {
     CScriptHost& page = *m_host;
-    // The page's engine is the one of the browser's newest document mode.
-    EXPECT_EQ(page.Eval(L"typeof JSON.stringify + typeof [].forEach + typeof Object.keys"),
-              L"functionfunctionfunction");
-
     // Read as a property and called: the page runs inside the client.
     EXPECT_EQ(page.Eval(L"external.IsTavnelClient"), L"true");
-    EXPECT_EQ(page.Eval(L"external.IsTavnelClient == true"), L"true");
     EXPECT_EQ(page.Eval(L"external.IsTavnelClient()"), L"true");
 
     EXPECT_EQ(page.Eval(L"external.GetAppVersion(false)"), GetAppVersionString());
@@ -50,6 +101,25 @@ TEST_F(PageScriptTest, CommandsAnswerAPagesScriptWithResultsAndErrors) {
               L"{\"k\":\"abc\"}");
     EXPECT_EQ(page.Eval(L"external.SetCustomOptionData(5, 'n')"), L"true");
     EXPECT_EQ(page.Eval(L"typeof external.GetCustomOptionData('n')"), L"number");
+
+    EXPECT_EQ(page.Eval(L"external.SetOptionData(70, 'HOTKEY_VK')"), L"true");
+    EXPECT_EQ(page.Eval(L"JSON.stringify({vk: external.GetOptionData('HOTKEY_VK')})"),
+              L"{\"vk\":70}");
+    EXPECT_EQ(page.Eval(L"external.SetOptionData(true, 'AUTOUPDATE')"), L"true");
+    EXPECT_EQ(page.Eval(L"external.GetOptionData('AUTOUPDATE')"), L"true");
+    page.Eval(L"external.SetOptionData(0, 'AUTOUPDATE')");
+    EXPECT_EQ(page.Eval(L"external.GetOptionData('AUTOUPDATE')"), L"false");
+    // Data names are exact: an unknown one answers true.
+    EXPECT_EQ(page.Eval(L"external.GetOptionData('autoupdate')"), L"true");
+    page.Eval(L"external.SetOptionData(5, 'c', 'CUSTOM')");
+    EXPECT_EQ(page.Eval(L"typeof external.GetOptionData('c', 'CUSTOM')"), L"number");
+    EXPECT_EQ(page.Eval(L"external.GetOptionData('c', 'CUSTOM')"), L"5");
+
+    // Read as properties: a popup is offered, the option window is not a value.
+    EXPECT_EQ(page.Eval(L"external.ShowMessageWnd"), L"true");
+    EXPECT_EQ(page.Eval(CaughtError(L"var f = external.OpenOptionWnd")), L"80004001");
+    // Called without a main window on screen: asked of nobody, and no error.
+    EXPECT_EQ(page.Eval(L"external.OpenOptionWnd()"), L"undefined");
 
     // Cookies go to the browser's own jar and come back.
     EXPECT_EQ(page.Eval(L"external.SetCookie('http://www.service.test/m', 'a', '1')"), L"true");

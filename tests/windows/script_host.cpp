@@ -12,7 +12,7 @@ constexpr LONG kNewestDocumentMode = 0x503;
 
 }  // namespace
 
-// The engine's site: names "external", records errors, and names the calling document.
+// The engine's site: names "external" and the calling document.
 class CScriptHost::CSite final : public IActiveScriptSite, public IServiceProvider {
 public:
     explicit CSite(IDispatch* external) : m_pExternal(external) { m_pExternal->AddRef(); }
@@ -23,7 +23,6 @@ public:
         }
         m_pCaller = document;
     }
-    std::wstring m_strLastError;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         *ppv = nullptr;
@@ -71,16 +70,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* error) override {
-        EXCEPINFO info{};
-        if (SUCCEEDED(error->GetExceptionInfo(&info))) {
-            m_strLastError = info.bstrDescription != nullptr ? info.bstrDescription : L"";
-            SysFreeString(info.bstrSource);
-            SysFreeString(info.bstrDescription);
-            SysFreeString(info.bstrHelpFile);
-        }
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
 
@@ -188,8 +178,4 @@ void CScriptHost::SetCallerLocation(const std::wstring& href) {
 
 IServiceProvider* CScriptHost::CallerServices() {
     return m_pSite;
-}
-
-const std::wstring& CScriptHost::LastError() const {
-    return m_pSite->m_strLastError;
 }

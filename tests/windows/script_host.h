@@ -26,8 +26,6 @@ public:
     // The services a caller of this engine answers with, naming the document set above (the
     // engine itself does not pass its host's services on to the objects it calls).
     IServiceProvider* CallerServices();
-    // The description of the last script error the engine reported.
-    const std::wstring& LastError() const;
 
 private:
     class CSite;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,12 +45,7 @@ class CRecordedEvents : public platform::IWebViewEvents {
 public:
     std::vector<std::wstring> m_events;
     bool Saw(const std::wstring& event) const {
-        for (const std::wstring& seen : m_events) {
-            if (seen == event) {
-                return true;
-            }
-        }
-        return false;
+        return std::find(m_events.begin(), m_events.end(), event) != m_events.end();
     }
 
     void OnTitleChanged(const std::wstring& title) override {
@@ -113,9 +109,6 @@ TEST(WebBrowserHost, ActivatesInAChildWindowReportsNavigationsAndLetsTheControlG
     CHostWindows windows;
     ASSERT_NE(windows.m_hChild, nullptr);
     CRecordedEvents events;
-    // Only a child window takes a view.
-    EXPECT_EQ(platform::CreateWebView(windows.m_hParent, &events), nullptr);
-
     std::unique_ptr<platform::IWebView> view = platform::CreateWebView(windows.m_hChild, &events);
     ASSERT_NE(view, nullptr);
     DWORD mode = 0;
