@@ -3,13 +3,8 @@
 // into the test folder.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -26,6 +21,7 @@
 #include "platform/executable_suffix.h"
 #include "platform/text_encoding.h"
 #include "unit/temp_folder.h"
+#include "unit/test_process.h"
 
 namespace launchertest {
 
@@ -126,7 +122,7 @@ public:
     }
 
 private:
-    using Variables = std::vector<std::pair<std::string, std::string>>;
+    using Variables = TestProcess::Variables;
 
     // Runs the program with the client's folders in the test folder and waits up to 10 s for
     // its end: true with its exit status (128 + the signal that ended it), false when it had
@@ -137,75 +133,11 @@ private:
                             {"SONGDECK_LOCAL_APPDATA", (m_root.path() / "local").string()},
                             {"XDG_RUNTIME_DIR", Runtime().string()}};
         variables.insert(variables.end(), extra.begin(), extra.end());
-        const fs::path path = Program() / program;
-#ifdef _WIN32
-        // The child takes this process's environment, changed for the while.
-        std::vector<std::pair<std::string, std::string>> saved;
-        for (const auto& [name, value] : variables) {
-            char old[4096];
-            const DWORD length = GetEnvironmentVariableA(name.c_str(), old, sizeof(old));
-            saved.emplace_back(name, length > 0 && length < sizeof(old) ? old : "");
-            SetEnvironmentVariableA(name.c_str(), value.c_str());
-        }
-        std::wstring line = L"\"" + path.wstring() + L"\"";
-        for (const std::string& argument : arguments) {
-            line += L" \"" + Utf8ToWide(argument) + L"\"";
-        }
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        const bool started = CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
-                                            nullptr, nullptr, &startup, &process) != FALSE;
-        for (const auto& [name, value] : saved) {
-            SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
-        }
-        if (!started) {
+        TestProcess process;
+        if (!process.Start(Program() / program, arguments, variables)) {
             return false;
         }
-        CloseHandle(process.hThread);
-        bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
-        if (!ended) {
-            TerminateProcess(process.hProcess, 9);
-            WaitForSingleObject(process.hProcess, INFINITE);
-        }
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
-        status = static_cast<int>(code);
-        return ended;
-#else
-        std::vector<std::string> texts{path.string()};
-        texts.insert(texts.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : texts) {
-            argv.push_back(text.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> environment{"PATH=/usr/bin:/bin"};
-        for (const auto& [name, value] : variables) {
-            environment.push_back(name + "=" + value);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) {
-            return false;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        return false;
-#endif
+        return process.Wait(std::chrono::seconds(10), status);
     }
 
     TempFolder m_root;

@@ -5,12 +5,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -18,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -29,10 +27,7 @@
 #include "platform/text_encoding.h"
 #include "scoped_environment.h"
 #include "temp_folder.h"
-
-#ifndef _WIN32
-extern char** environ;
-#endif
+#include "test_process.h"
 
 namespace {
 
@@ -45,120 +40,52 @@ std::filesystem::path ProbePath() {
     return self.parent_path() / (L"songdeck_instance_probe" + std::wstring(kExecutableSuffix));
 }
 
-#ifdef _WIN32
-using ProcessId = DWORD;
-ProcessId ThisProcess() {
-    return GetCurrentProcessId();
-}
-#else
-using ProcessId = pid_t;
-ProcessId ThisProcess() {
-    return getpid();
-}
-#endif
+using ProcessId = unsigned long;
 
 // Probe processes of one test, ended with it.
 class ProbeProcesses {
 public:
-    ~ProbeProcesses() {
-        for (const auto& child : m_children) {
-            End(child.second);
-        }
-    }
     // Starts the probe with the arguments; 0 when it cannot be started.
     ProcessId Spawn(const std::vector<std::string>& args) {
-#ifdef _WIN32
-        std::wstring line = L"\"" + ProbePath().wstring() + L"\"";
-        for (const std::string& arg : args) {
-            line += L" \"" + Utf8ToWide(arg) + L"\"";
-        }
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessW(ProbePath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &process)) {
+        TestProcess& probe = m_children.emplace_back();
+        if (!probe.Start(ProbePath(), args)) {
+            m_children.pop_back();
             return 0;
         }
-        CloseHandle(process.hThread);
-        m_children.emplace_back(process.dwProcessId, process.hProcess);
-        return process.dwProcessId;
-#else
-        std::vector<std::string> all{ProbePath().string()};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            return 0;
-        }
-        m_children.emplace_back(pid, pid);
-        return pid;
-#endif
+        return probe.id();
     }
     // Ends the process at once, as a crash would.
     void Kill(ProcessId id) {
-        for (auto it = m_children.begin(); it != m_children.end(); ++it) {
-            if (it->first == id) {
-                End(it->second);
-                m_children.erase(it);
-                return;
-            }
+        if (TestProcess* probe = Find(id)) {
+            probe->Kill();
         }
     }
     // True when the process ended within the deadline.
     bool WaitForExit(ProcessId id) {
-        for (auto it = m_children.begin(); it != m_children.end(); ++it) {
-            if (it->first != id) {
-                continue;
-            }
-#ifdef _WIN32
-            const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kDeadline);
-            if (WaitForSingleObject(it->second, static_cast<DWORD>(limit.count())) !=
-                WAIT_OBJECT_0) {
-                return false;
-            }
-            CloseHandle(it->second);
-#else
-            const auto end = Clock::now() + kDeadline;
-            while (waitpid(id, nullptr, WNOHANG) != id) {
-                if (Clock::now() > end) {
-                    return false;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-#endif
-            m_children.erase(it);
-            return true;
-        }
-        return false;
+        int status = 0;
+        TestProcess* probe = Find(id);
+        return probe != nullptr && probe->Wait(kDeadline, status);
     }
     std::vector<ProcessId> Running() const {
         std::vector<ProcessId> ids;
-        for (const auto& child : m_children) {
-            ids.push_back(child.first);
+        for (const TestProcess& child : m_children) {
+            if (child.id() != 0) {
+                ids.push_back(child.id());
+            }
         }
         return ids;
     }
 
 private:
-#ifdef _WIN32
-    using Handle = HANDLE;
-    static void End(HANDLE process) {
-        TerminateProcess(process, 9);
-        WaitForSingleObject(process, INFINITE);
-        CloseHandle(process);
+    TestProcess* Find(ProcessId id) {
+        for (TestProcess& child : m_children) {
+            if (child.id() == id) {
+                return &child;
+            }
+        }
+        return nullptr;
     }
-#else
-    using Handle = pid_t;
-    static void End(pid_t pid) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-#endif
-    std::vector<std::pair<ProcessId, Handle>> m_children;
+    std::list<TestProcess> m_children;
 };
 
 // A private runtime folder, a cache folder and a name of its own for each test, so tests
@@ -169,7 +96,8 @@ protected:
         m_environment.Set("XDG_RUNTIME_DIR", m_runtime.path().string());
         m_environment.Set("XDG_CACHE_HOME", m_cache.path().string());
         static int counter = 0;
-        m_name = "sdtest-" + std::to_string(ThisProcess()) + "-" + std::to_string(++counter);
+        m_name =
+            "sdtest-" + std::to_string(TestProcess::CurrentId()) + "-" + std::to_string(++counter);
         m_log = (m_logs.path() / "events.log").string();
     }
 
