@@ -40,54 +40,6 @@ std::filesystem::path ProbePath() {
     return self.parent_path() / (L"songdeck_instance_probe" + std::wstring(kExecutableSuffix));
 }
 
-using ProcessId = unsigned long;
-
-// Probe processes of one test, ended with it.
-class ProbeProcesses {
-public:
-    // Starts the probe with the arguments; 0 when it cannot be started.
-    ProcessId Spawn(const std::vector<std::string>& args) {
-        TestProcess& probe = m_children.emplace_back();
-        if (!probe.Start(ProbePath(), args)) {
-            m_children.pop_back();
-            return 0;
-        }
-        return probe.id();
-    }
-    // Ends the process at once, as a crash would.
-    void Kill(ProcessId id) {
-        if (TestProcess* probe = Find(id)) {
-            probe->Kill();
-        }
-    }
-    // True when the process ended within the deadline.
-    bool WaitForExit(ProcessId id) {
-        int status = 0;
-        TestProcess* probe = Find(id);
-        return probe != nullptr && probe->Wait(kDeadline, status);
-    }
-    std::vector<ProcessId> Running() const {
-        std::vector<ProcessId> ids;
-        for (const TestProcess& child : m_children) {
-            if (child.id() != 0) {
-                ids.push_back(child.id());
-            }
-        }
-        return ids;
-    }
-
-private:
-    TestProcess* Find(ProcessId id) {
-        for (TestProcess& child : m_children) {
-            if (child.id() == id) {
-                return &child;
-            }
-        }
-        return nullptr;
-    }
-    std::list<TestProcess> m_children;
-};
-
 // A private runtime folder, a cache folder and a name of its own for each test, so tests
 // never meet.
 class SingleInstanceTest : public ::testing::Test {
@@ -101,12 +53,13 @@ protected:
         m_log = (m_logs.path() / "events.log").string();
     }
 
-    ProcessId Spawn(const std::vector<std::string>& args) {
-        const ProcessId id = m_probes.Spawn(args);
-        EXPECT_NE(id, ProcessId{0}) << "cannot start " << ProbePath().string();
-        return id;
+    // A probe process, ended with the test.
+    TestProcess& Spawn(const std::vector<std::string>& args) {
+        TestProcess& probe = m_probes.emplace_back();
+        EXPECT_TRUE(probe.Start(ProbePath(), args)) << "cannot start " << ProbePath().string();
+        return probe;
     }
-    ProcessId Start() { return Spawn({"start", m_name, m_log}); }
+    TestProcess& Start() { return Spawn({"start", m_name, m_log}); }
 
     std::vector<std::string> LogLines() {
         std::istringstream text(m_logs.Read("events.log"));
@@ -131,7 +84,11 @@ protected:
         }
         return true;
     }
-    bool WaitForExit(ProcessId id) { return m_probes.WaitForExit(id); }
+    // True when the process ended within the deadline.
+    static bool WaitForExit(TestProcess& probe) {
+        int status = 0;
+        return probe.Wait(kDeadline, status);
+    }
     SingleInstance::SendResult Send(const std::string& command, DWORD timeoutMs = 5000) {
         return SingleInstance::SendToPrimary(std::wstring(m_name.begin(), m_name.end()), command,
                                              timeoutMs);
@@ -156,7 +113,7 @@ protected:
     ScopedEnvironment m_environment;
     std::string m_name;
     std::string m_log;
-    ProbeProcesses m_probes;
+    std::list<TestProcess> m_probes;
 };
 
 TEST_F(SingleInstanceTest, ClientsStartedTogetherLeaveExactlyOnePrimary) {
@@ -169,20 +126,15 @@ TEST_F(SingleInstanceTest, ClientsStartedTogetherLeaveExactlyOnePrimary) {
     EXPECT_EQ(kClients - 1, CountStartingWith("got restore"))
         << "a later client did not reach the primary";
 
+    // The primary ends on exit; everyone else had ended already.
     ASSERT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
-    const auto lines = LogLines();
-    const ProcessId primary = std::stoul(std::find_if(lines.begin(), lines.end(), [](auto& l) {
-                                             return l.rfind("primary ", 0) == 0;
-                                         })->substr(8));
-    EXPECT_TRUE(WaitForExit(primary)) << "the primary did not end on exit";
-    // Everyone else had ended already.
-    for (ProcessId id : m_probes.Running()) {
-        EXPECT_TRUE(WaitForExit(id));
+    for (TestProcess& probe : m_probes) {
+        EXPECT_TRUE(WaitForExit(probe)) << "client " << probe.id() << " did not end";
     }
 }
 
 TEST_F(SingleInstanceTest, ExitIsHandledBeforeTheSenderReturns) {
-    const ProcessId primary = Start();
+    TestProcess& primary = Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
     ASSERT_EQ(SingleInstance::SendResult::Handled, Send("exit"));
     EXPECT_EQ(1u, CountStartingWith("got exit")) << "the sender returned before the handler ran";
@@ -195,9 +147,9 @@ TEST_F(SingleInstanceTest, ExitIsHandledBeforeTheSenderReturns) {
 }
 
 TEST_F(SingleInstanceTest, KilledPrimaryDoesNotBlockTheNextStart) {
-    const ProcessId first = Start();
+    TestProcess& first = Start();
     ASSERT_TRUE(WaitForLog("primary", 1));
-    m_probes.Kill(first);
+    first.Kill();
 #ifndef _WIN32
     ASSERT_TRUE(std::filesystem::exists(SocketPath())) << "expected the killed client's socket";
 #endif
@@ -269,11 +221,11 @@ TEST_F(SingleInstanceTest, ForeignOrOversizedMessagesDoNotReachTheHandler) {
 #endif
 
 TEST_F(SingleInstanceTest, AClientEndingWhileAskedLeavesItsPlaceToTheNextStartAlone) {
-    const ProcessId ending = Spawn({"start-ending", m_name, m_log});
+    TestProcess& ending = Spawn({"start-ending", m_name, m_log});
     ASSERT_TRUE(WaitForLog("primary", 1));
     // Asked to show itself, the old client ends without an answer; the new start takes its
     // place rather than run without it.
-    const ProcessId next = Start();
+    TestProcess& next = Start();
     ASSERT_TRUE(WaitForLog("primary", 2)) << "the next start did not take the free place";
     EXPECT_TRUE(WaitForExit(ending));
     EXPECT_EQ(1u, CountStartingWith("got restore"));
