@@ -41,6 +41,7 @@ public:
     // False when the program could not be started. Quiet sends its output nowhere.
     bool Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const Variables& variables = {}, bool quiet = false) {
+#ifdef _WIN32
         // The child takes this process's environment, changed for the while.
         std::vector<std::pair<std::string, std::optional<std::string>>> saved;
         for (const auto& [name, value] : variables) {
@@ -48,7 +49,6 @@ public:
             saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
             ScopedEnvironment::SetVariable(name, value.c_str());
         }
-#ifdef _WIN32
         std::wstring line = L"\"" + program.wstring() + L"\"";
         for (const std::string& argument : arguments) {
             line += L" \"" + Utf8ToWide(argument) + L"\"";
@@ -75,23 +75,37 @@ public:
             m_process = process.hProcess;
             m_id = process.dwProcessId;
         }
-#else
-        (void)quiet;
-        std::vector<std::string> texts{program.string()};
-        texts.insert(texts.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : texts) {
-            argv.push_back(text.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        const bool started =
-            posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
-        m_id = started ? pid : 0;
-#endif
         for (const auto& [name, value] : saved) {
             ScopedEnvironment::SetVariable(name, value ? value->c_str() : nullptr);
         }
+#else
+        (void)quiet;
+        // This process's environment is left alone: its other threads may read it meanwhile.
+        std::vector<std::string> texts{program.string()};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        const size_t environmentStart = texts.size();
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text = *entry;
+            if (std::none_of(variables.begin(), variables.end(), [&](const auto& variable) {
+                    return text.rfind(variable.first + "=", 0) == 0;
+                })) {
+                texts.push_back(text);
+            }
+        }
+        for (const auto& [name, value] : variables) {
+            texts.push_back(name + "=" + value);
+        }
+        std::vector<char*> pointers;
+        for (std::string& text : texts) {
+            pointers.push_back(text.data());
+        }
+        pointers.insert(pointers.begin() + environmentStart, nullptr);
+        pointers.push_back(nullptr);
+        pid_t pid = 0;
+        const bool started = posix_spawn(&pid, pointers[0], nullptr, nullptr, pointers.data(),
+                                         pointers.data() + environmentStart + 1) == 0;
+        m_id = started ? pid : 0;
+#endif
         return started;
     }
 
