@@ -86,7 +86,7 @@ struct Wakeups {
 // Voluntary switches of each thread of the client's descendants (its web processes).
 std::map<std::string, long> DescendantThreadSwitches(pid_t client) {
     std::map<std::string, long> result;
-    for (const pid_t pid : ProcessTree(client)) {
+    for (const pid_t pid : testsupport::ProcessTree(client)) {
         if (pid != client) {
             result.merge(ThreadSwitches(pid));
         }

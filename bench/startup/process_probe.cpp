@@ -65,36 +65,6 @@ long StatusField(const std::string& path, const char* field) {
     return 0;
 }
 
-pid_t ParentOf(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), {});
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
-    }
-    std::istringstream rest(text.substr(close + 2));
-    char state = 0;
-    pid_t parent = -1;
-    rest >> state >> parent;
-    return parent;
-}
-
-std::vector<pid_t> AllProcesses() {
-    std::vector<pid_t> pids;
-    DIR* proc = opendir("/proc");
-    if (proc == nullptr) {
-        return pids;
-    }
-    while (dirent* entry = readdir(proc)) {
-        const pid_t pid = std::atoi(entry->d_name);
-        if (pid > 0) {
-            pids.push_back(pid);
-        }
-    }
-    closedir(proc);
-    return pids;
-}
-
 }  // namespace
 
 unsigned long ShownWindowTitled(Display* display, const std::string& title) {
@@ -105,20 +75,6 @@ unsigned long ShownWindowTitled(Display* display, const std::string& title) {
 
 bool IsWindowTitledShown(Display* display, const std::string& title) {
     return ShownWindowTitled(display, title) != 0;
-}
-
-std::vector<pid_t> ProcessTree(pid_t root) {
-    std::vector<pid_t> tree{root};
-    const std::vector<pid_t> all = AllProcesses();
-    for (size_t i = 0; i < tree.size(); ++i) {
-        for (const pid_t pid : all) {
-            if (ParentOf(pid) == tree[i] &&
-                std::find(tree.begin(), tree.end(), pid) == tree.end()) {
-                tree.push_back(pid);
-            }
-        }
-    }
-    return tree;
 }
 
 long PeakRssKib(const std::vector<pid_t>& pids) {

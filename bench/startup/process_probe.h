@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "support/process_tree.h"
+
 struct _XDisplay;
 
 // Whether a viewable top-level window (managed by the window manager) has this title.
 bool IsWindowTitledShown(_XDisplay* display, const std::string& title);
 // That window's id; 0 when there is none.
 unsigned long ShownWindowTitled(_XDisplay* display, const std::string& title);
-// The process and all its descendants.
-std::vector<pid_t> ProcessTree(pid_t root);
 // Sum of VmHWM (peak resident set) of the processes, in KiB.
 long PeakRssKib(const std::vector<pid_t>& pids);
 // Wake-ups so far: the voluntary context switches of every thread of the process (a thread

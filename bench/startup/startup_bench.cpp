@@ -101,7 +101,7 @@ Sample Measure(Display* display, const Program& program) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    sample.peakKib = PeakRssKib(ProcessTree(pid));
+    sample.peakKib = PeakRssKib(testsupport::ProcessTree(pid));
     program.end(pid);
     return sample;
 }

@@ -12,38 +12,19 @@
 
 #include "client_fixture.h"
 #include "gui_support.h"
+#include "platform/linux/display_session.h"
+#include "support/process_tree.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr char kPaintingVariable[] = "WEBKIT_DISABLE_DMABUF_RENDERER=";
 
-bool HasGpuRenderNode() {
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/dev/dri", error)) {
-        if (entry.path().filename().string().rfind("renderD", 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The environment entries of the processes the given one started, one per line.
-std::string ChildrenEnvironment(pid_t parent) {
+std::string DescendantsEnvironment(pid_t root) {
     std::string entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        if (std::atoi(entry.path().filename().c_str()) <= 0) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const size_t close = text.rfind(')');
-        if (close == std::string::npos || std::atoi(text.c_str() + close + 4) != parent) {
-            continue;
-        }
-        std::ifstream environment(entry.path() / "environ", std::ios::binary);
-        for (std::string line; std::getline(environment, line, '\0');) {
+    for (const pid_t pid : testsupport::ProcessTree(root)) {
+        std::ifstream environment("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+        for (std::string line; pid != root && std::getline(environment, line, '\0');) {
             entries += line + "\n";
         }
     }
@@ -159,12 +140,12 @@ TEST_F(ClientApp, ASilentUpdateCheckThatFindsNoServerNeitherShowsNorHoldsUpTheEx
 }
 
 TEST_F(ClientApp, WithoutAGpuTheWebEnginePaintsDirectlyUnlessTheUserChoseOtherwise) {
-    if (HasGpuRenderNode()) {
+    if (platform::session::HasRenderNode()) {
         GTEST_SKIP() << "this machine has a GPU render node: the engine composites";
     }
     const pid_t pid = StartShown();
     EXPECT_EQ(LogCount("no GPU render node: pages painted without compositing"), 1);
-    EXPECT_NE(ChildrenEnvironment(pid).find(std::string(kPaintingVariable) + "1\n"),
+    EXPECT_NE(DescendantsEnvironment(pid).find(std::string(kPaintingVariable) + "1\n"),
               std::string::npos)
         << "the web process was not told";
     ExitClient(pid);
@@ -172,7 +153,7 @@ TEST_F(ClientApp, WithoutAGpuTheWebEnginePaintsDirectlyUnlessTheUserChoseOtherwi
     m_folder.SetEnvironment("WEBKIT_DISABLE_DMABUF_RENDERER", "0");
     const pid_t chosen = StartShown();
     EXPECT_EQ(LogCount("no GPU render node"), 1) << "the user's own setting was replaced";
-    EXPECT_NE(ChildrenEnvironment(chosen).find(std::string(kPaintingVariable) + "0\n"),
+    EXPECT_NE(DescendantsEnvironment(chosen).find(std::string(kPaintingVariable) + "0\n"),
               std::string::npos);
     ExitClient(chosen);
 }

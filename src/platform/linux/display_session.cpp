@@ -38,8 +38,15 @@ void OnGdkCritical(const gchar* domain, GLogLevelFlags level, const gchar* messa
     g_log_default_handler(domain, level, message, nullptr);
 }
 
-// A GPU render node this user may open; one the user lacks the rights to serves no better
-// than none.
+bool OnX11Display() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display);
+}
+
+}  // namespace
+
+namespace platform::session {
+
 bool HasRenderNode() {
     GDir* folder = g_dir_open(kRenderNodeFolder, 0, nullptr);
     if (folder == nullptr) {
@@ -57,15 +64,6 @@ bool HasRenderNode() {
     g_dir_close(folder);
     return found;
 }
-
-bool OnX11Display() {
-    GdkDisplay* display = gdk_display_get_default();
-    return display != nullptr && GDK_IS_X11_DISPLAY(display);
-}
-
-}  // namespace
-
-namespace platform::session {
 
 bool IsWaylandSession() {
     return IsSet("WAYLAND_DISPLAY");

@@ -8,6 +8,9 @@
 
 namespace platform::session {
 
+// A GPU render node this user may open; one the user lacks the rights to serves no better
+// than none.
+bool HasRenderNode();
 // A Wayland compositor runs the user's session (WAYLAND_DISPLAY is set).
 bool IsWaylandSession();
 // Before GTK starts: X11 first where the session offers XWayland, the Wayland backend
