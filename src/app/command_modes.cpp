@@ -8,6 +8,7 @@
 #include "app/running_client.h"
 #include "config/client_options.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -31,8 +32,13 @@ void RunInstallMode() {
 }
 
 void RunUninstallMode() {
-    // The running client saves its options and leaves before its folders go.
-    SendToRunningClient(kExitCommand);
+    // The running client saves its options and leaves before its folders go: its answer
+    // comes before it has ended, and what it and its web engine's processes, which outlive it
+    // for a moment, write on the way out would bring the folders back.
+    if (SendToRunningClient(kExitCommand) == RunningClientAnswer::Handled) {
+        WaitForRunningClientToEnd();
+    }
+    WaitUntilNoProcessUses(GetUserDataDir(), kRunningClientAnswerMs);
     DeleteDirectoryTree(GetCommonDataDir().c_str());
     std::error_code ignored;
     // Removed only when empty: another product of the vendor may keep its data there.

@@ -27,6 +27,10 @@ RunningClientAnswer SendToRunningClient(const char* command) {
     return SendTo(kMainWndClassName, command);
 }
 
+bool WaitForRunningClientToEnd() {
+    return SingleInstance::WaitForNoPrimary(kMainWndClassName, kRunningClientAnswerMs);
+}
+
 RunningClientPlace TakeRunningClientPlace(SingleInstance& place,
                                           const SingleInstance::CommandHandler& handler) {
     for (int attempt = 0; attempt < kPlaceTries; ++attempt) {

@@ -20,6 +20,8 @@ enum class RunningClientAnswer { Handled, NoClient, NoAnswer };
 
 // Sends the command to the running client and waits until it has been handled.
 RunningClientAnswer SendToRunningClient(const char* command);
+// Waits until the running client has ended, at most kRunningClientAnswerMs; true when it has.
+bool WaitForRunningClientToEnd();
 
 enum class RunningClientPlace {
     Taken,       // this process is the running client now

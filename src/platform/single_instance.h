@@ -50,6 +50,9 @@ public:
     // holds the lock but does not listen yet) is waited for within the same time.
     static SendResult SendToPrimary(const std::wstring& name, const std::string& command,
                                     DWORD timeoutMs);
+    // Waits until no primary holds the place (its process has ended), at most timeoutMs;
+    // true when none does.
+    static bool WaitForNoPrimary(const std::wstring& name, DWORD timeoutMs);
 
 private:
     struct Impl;

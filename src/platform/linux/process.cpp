@@ -5,6 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "platform/linux/display_session.h"
 #include "platform/linux/narrow_arguments.h"
 #include "platform/text_encoding.h"
@@ -24,6 +28,46 @@ bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstri
     g_strfreev(environment);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
+}
+
+namespace {
+
+bool SomeProcessUses(const std::string& folder) {
+    std::error_code error;
+    const std::string self = std::to_string(getpid());
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        if (process.path().filename() == self) {
+            continue;
+        }
+        // Processes of other users cannot be looked into, nor write into this user's folders.
+        std::error_code closed;
+        for (const auto& file :
+             std::filesystem::directory_iterator(process.path() / "fd", closed)) {
+            std::error_code gone;
+            const std::string target = std::filesystem::read_symlink(file.path(), gone).string();
+            if (!gone && target.compare(0, folder.size(), folder) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool WaitUntilNoProcessUses(const std::wstring& folder, DWORD timeoutMs) {
+    std::string prefix = std::filesystem::path(WideToUtf8(folder)).lexically_normal().string();
+    if (prefix.empty() || prefix.back() != '/') {
+        prefix += '/';
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (SomeProcessUses(prefix)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 bool FlushToDisk(const std::wstring& path) {

@@ -304,6 +304,18 @@ bool SingleInstance::TryBecomePrimary(CommandHandler handler) {
     return true;
 }
 
+bool SingleInstance::WaitForNoPrimary(const std::wstring& name, DWORD timeoutMs) {
+    const Paths paths = PathsFor(name, false);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (paths.ok && LockIsHeld(paths.lock)) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kRetryPause);
+    }
+    return true;
+}
+
 SingleInstance::SendResult SingleInstance::SendToPrimary(const std::wstring& name,
                                                          const std::string& command,
                                                          DWORD timeoutMs) {

@@ -44,6 +44,11 @@ bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstri
     return true;
 }
 
+bool WaitUntilNoProcessUses(const std::wstring&, DWORD) {
+    // The browser control runs inside the client: nothing of it outlives the client.
+    return true;
+}
+
 bool FlushToDisk(const std::wstring& path) {
     // A folder opens only with backup semantics; flushing one is refused, but its entries
     // reach the disk with the file's MoveFileExW(MOVEFILE_WRITE_THROUGH).

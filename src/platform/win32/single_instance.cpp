@@ -86,6 +86,22 @@ bool SingleInstance::IsPrimary() const {
     return m_pImpl != nullptr;
 }
 
+bool SingleInstance::WaitForNoPrimary(const std::wstring& name, DWORD timeoutMs) {
+    // The named mutex goes with the last handle to it, the primary's.
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, MutexName(name).c_str());
+        if (mutex == nullptr) {
+            return true;
+        }
+        CloseHandle(mutex);
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
+
 SingleInstance::SendResult SingleInstance::SendToPrimary(const std::wstring& name,
                                                          const std::string& command,
                                                          DWORD timeoutMs) {
