@@ -27,6 +27,11 @@ constexpr UINT kBalloonTimeoutMs = 500;
 constexpr UINT kServicesAfterPageMs = 50;
 constexpr UINT kServicesLatestMs = 5000;
 
+void WarnHotkeyFailed(HWND owner) {
+    MessageBoxW(owner, L"系统热键注册失败，请在选项对话框中重新设置。", kAppTitle,
+                MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 CMainWnd::CMainWnd() : m_nHotkeyId(HOTKEY_ID_SHOW_MAIN) {}
@@ -78,6 +83,11 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_HOTKEY:
             if (static_cast<int>(wParam) == m_nHotkeyId) {
                 RestoreMainWindow();
+            }
+            return 0;
+        case WM_HOTKEY_DECLINED:
+            if (static_cast<int>(wParam) == m_nHotkeyId) {
+                WarnHotkeyFailed(m_hWnd);
             }
             return 0;
         case WM_UPDATE_READY:
@@ -199,8 +209,7 @@ void CMainWnd::RegisterShowHotkey() {
     if (!IsShowHotkeyAllowed(options.vk, options.modifiers) ||
         !RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(options.modifiers),
                         options.vk)) {
-        MessageBoxW(m_hWnd, L"系统热键注册失败，请在选项对话框中重新设置。", kAppTitle,
-                    MB_ICONEXCLAMATION);
+        WarnHotkeyFailed(m_hWnd);
     }
 }
 

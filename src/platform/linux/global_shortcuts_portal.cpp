@@ -2,14 +2,12 @@
 
 #include <X11/Xlib.h>
 #include <gio/gio.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <vector>
+#include <optional>
 
 #include "platform/hotkey.h"
 #include "platform/linux/display_session.h"
+#include "platform/linux/portal_request.h"
 #include "platform/linux/virtual_key_table.h"
 #include "platform/messages.h"
 
@@ -18,26 +16,40 @@ namespace {
 constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
 constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
 constexpr char kShortcutsInterface[] = "org.freedesktop.portal.GlobalShortcuts";
-constexpr char kRequestInterface[] = "org.freedesktop.portal.Request";
 constexpr char kSessionInterface[] = "org.freedesktop.portal.Session";
 constexpr char kShortcutId[] = "show-main-window";
 constexpr char kShortcutDescription[] = "显示主窗口";
-// The desktop may ask the user in a dialog of its own before it answers.
-constexpr gint64 kResponseWaitUs = 30 * G_USEC_PER_SEC;
+// Desktops name our set of keys after the session token: one name for every session, or
+// each session would start a new set while the first kept the key.
+constexpr char kSessionToken[] = "songdeck_hotkey";
 constexpr int kCallTimeoutMs = 10000;
 
-struct Binding {
+using platform::portal::Answer;
+
+struct Wanted {
     HWND hwnd;
     int id;
     UINT fsModifiers;
     UINT vk;
-    std::string session;
+    std::string trigger;
+    platform::portal::Fallback fallback;
 };
 
-// UI thread only.
-std::vector<Binding> g_bindings;
-guint g_activatedSubscription = 0;
-std::atomic<unsigned> g_tokenCount{0};
+// UI thread only. One portal call runs at a time; each answer moves the binding a step on.
+struct PortalState {
+    std::optional<Wanted> wanted;
+    unsigned generation = 0;         // counts the bindings asked for
+    std::string session;             // open on the portal side
+    unsigned sessionGeneration = 0;  // the binding that session serves
+    bool bound = false;              // the session holds the wanted shortcut
+    bool busy = false;
+    bool versionChecked = false;
+    bool unusable = false;  // the portal failed: the fallback serves from then on
+    bool reopened = false;  // the desktop closed the session once and it was opened again
+    bool left = false;      // closed again by the desktop: left unbound
+    guint subscriptions = 0;
+};
+PortalState g;
 
 GDBusConnection* SessionBus() {
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
@@ -48,137 +60,119 @@ GDBusConnection* SessionBus() {
     return bus;
 }
 
-std::string NewToken() {
-    return "songdeck" + std::to_string(getpid()) + "_" + std::to_string(++g_tokenCount);
+void Advance();
+
+// A step's answer; false when the binding it served was replaced meanwhile.
+bool StepDone(unsigned generation) {
+    g.busy = false;
+    return g.wanted.has_value() && generation == g.generation;
 }
 
-// Where the portal puts the Request object for a token (sender ":1.42" becomes "1_42").
-std::string RequestPath(GDBusConnection* bus, const std::string& token) {
-    std::string sender = g_dbus_connection_get_unique_name(bus) + 1;
-    std::replace(sender.begin(), sender.end(), '.', '_');
-    return std::string(kPortalPath) + "/request/" + sender + "/" + token;
+void Fail(const char* step, const std::string& why) {
+    platform::session::LogInfo(L"hotkey: no usable GlobalShortcuts portal (%hs: %hs)", step,
+                               why.c_str());
+    g.unusable = true;
 }
 
-guint32 PortalVersion(GDBusConnection* bus) {
-    GVariant* reply = g_dbus_connection_call_sync(
+void Decline() {
+    platform::session::LogInfo(L"hotkey: the GlobalShortcuts portal did not bind %hs",
+                               g.wanted->trigger.c_str());
+    PostMessageW(g.wanted->hwnd, WM_HOTKEY_DECLINED, static_cast<WPARAM>(g.wanted->id), 0);
+    g.wanted.reset();
+}
+
+// a(sa{sv}) with our one shortcut: KDE Plasma 5.27 takes it only from CreateSession, the
+// documented portal from BindShortcuts.
+GVariant* Shortcuts(const std::string& trigger) {
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&properties, "{sv}", "description",
+                          g_variant_new_string(kShortcutDescription));
+    g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
+                          g_variant_new_string(trigger.c_str()));
+    GVariantBuilder shortcuts;
+    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
+    g_variant_builder_add(&shortcuts, "(sa{sv})", kShortcutId, &properties);
+    return g_variant_builder_end(&shortcuts);
+}
+
+std::string NewRequestToken() {
+    static unsigned count = 0;
+    return "songdeck_request" + std::to_string(++count);
+}
+
+void CheckVersion(GDBusConnection* bus) {
+    g.busy = true;
+    g_dbus_connection_call(
         bus, kPortalName, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
         g_variant_new("(ss)", kShortcutsInterface, "version"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-    if (reply == nullptr) {
-        return 0;
-    }
-    GVariant* value = nullptr;
-    g_variant_get(reply, "(v)", &value);
-    const guint32 version =
-        g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32) ? g_variant_get_uint32(value) : 0;
-    g_variant_unref(value);
-    g_variant_unref(reply);
-    return version;
-}
-
-struct Response {
-    bool arrived = false;
-    guint32 code = 2;
-    GVariant* results = nullptr;
-};
-
-void OnResponse(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                GVariant* parameters, gpointer data) {
-    auto* response = static_cast<Response*>(data);
-    if (response->arrived || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) {
-        return;
-    }
-    response->arrived = true;
-    g_variant_get(parameters, "(u@a{sv})", &response->code, &response->results);
-}
-
-// Calls a method that answers through a Request object and waits for its Response on a
-// context of its own, so nothing else of the client runs meanwhile. The results of a
-// successful answer (free with g_variant_unref), else null.
-GVariant* CallAndAwaitResponse(GDBusConnection* bus, const char* method, GVariant* parameters,
-                               const std::string& token) {
-    const std::string path = RequestPath(bus, token);
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    // Deleted with the subscription, which may still hold it for a signal on its way.
-    auto* response = new Response;
-    const guint subscription = g_dbus_connection_signal_subscribe(
-        bus, kPortalName, kRequestInterface, "Response", path.c_str(), nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, OnResponse, response, [](gpointer data) {
-            auto* done = static_cast<Response*>(data);
-            if (done->results != nullptr) {
-                g_variant_unref(done->results);
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer) {
+            GError* error = nullptr;
+            GVariant* reply =
+                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+            guint32 version = 0;
+            if (reply != nullptr) {
+                GVariant* value = nullptr;
+                g_variant_get(reply, "(v)", &value);
+                version = g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)
+                              ? g_variant_get_uint32(value)
+                              : 0;
+                g_variant_unref(value);
+                g_variant_unref(reply);
             }
-            delete done;
-        });
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, kPortalName, kPortalPath, kShortcutsInterface, method, parameters,
-        G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
-    GVariant* results = nullptr;
-    if (reply != nullptr) {
-        const gint64 deadline = g_get_monotonic_time() + kResponseWaitUs;
-        GSource* wake = g_timeout_source_new(100);
-        g_source_set_callback(
-            wake, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr, nullptr);
-        g_source_attach(wake, context);
-        while (!response->arrived && g_get_monotonic_time() < deadline) {
-            g_main_context_iteration(context, TRUE);
-        }
-        g_source_destroy(wake);
-        g_source_unref(wake);
-        if (!response->arrived) {
-            // Nobody waits any more: the desktop may drop its dialog.
-            const char* handle = nullptr;
-            g_variant_get(reply, "(&o)", &handle);
-            g_dbus_connection_call(bus, kPortalName, handle, kRequestInterface, "Close", nullptr,
-                                   nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
-        } else if (response->code == 0 && response->results != nullptr) {
-            results = g_variant_ref(response->results);
-        }
-        g_variant_unref(reply);
-    }
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    return results;
+            g.busy = false;
+            g.versionChecked = version >= 1;
+            if (!g.versionChecked) {
+                Fail("version", error != nullptr ? error->message : "older than version 1");
+            }
+            if (error != nullptr) {
+                g_error_free(error);
+            }
+            Advance();
+        },
+        nullptr);
 }
 
-std::string CreateSession(GDBusConnection* bus) {
-    const std::string token = NewToken();
+void CreateSession(GDBusConnection* bus) {
+    g.busy = true;
+    const std::string token = NewRequestToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
-                          g_variant_new_string(token.c_str()));
-    GVariant* results =
-        CallAndAwaitResponse(bus, "CreateSession", g_variant_new("(a{sv})", &options), token);
-    std::string session;
-    if (results != nullptr) {
-        // A string in the portal's description, an object path in some implementations.
-        if (GVariant* handle = g_variant_lookup_value(results, "session_handle", nullptr)) {
-            if (g_variant_is_of_type(handle, G_VARIANT_TYPE_STRING) ||
-                g_variant_is_of_type(handle, G_VARIANT_TYPE_OBJECT_PATH)) {
-                session = g_variant_get_string(handle, nullptr);
+                          g_variant_new_string(kSessionToken));
+    g_variant_builder_add(&options, "{sv}", "shortcuts", Shortcuts(g.wanted->trigger));
+    const unsigned generation = g.generation;
+    platform::portal::CallWithResponse(
+        bus, "CreateSession", g_variant_new("(a{sv})", &options), token,
+        [generation](Answer answer, GVariant* results, const std::string& why) {
+            // A string in the portal's description, an object path in some implementations.
+            const char* handle = nullptr;
+            if (answer == Answer::Done &&
+                !g_variant_lookup(results, "session_handle", "&s", &handle)) {
+                g_variant_lookup(results, "session_handle", "&o", &handle);
             }
-            g_variant_unref(handle);
-        }
-        g_variant_unref(results);
-    }
-    return g_variant_is_object_path(session.c_str()) ? session : std::string();
+            if (handle != nullptr && g_variant_is_object_path(handle)) {
+                g.session = handle;
+                g.sessionGeneration = generation;
+            }
+            // A session for a binding replaced meanwhile is closed by the next step.
+            if (StepDone(generation) && answer == Answer::Declined) {
+                Decline();
+            } else if (StepDone(generation) && g.session.empty()) {
+                Fail("CreateSession", answer == Answer::Done ? "no session" : why);
+            }
+            Advance();
+        });
 }
 
-void CloseSession(GDBusConnection* bus, const std::string& session) {
-    g_dbus_connection_call(bus, kPortalName, session.c_str(), kSessionInterface, "Close", nullptr,
-                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
-    // Sent before a client that is ending goes away.
-    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
-}
-
-// True when the portal's answer lists our shortcut; *description is the trigger it got.
-bool FindBoundShortcut(GVariant* results, std::string* description) {
+// True when the answer lists our shortcut, or lists none at all (the desktop asked the user
+// and only said yes); *description is the trigger the desktop chose.
+bool ShortcutBound(GVariant* results, std::string* description) {
     GVariant* shortcuts = g_variant_lookup_value(results, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"));
     if (shortcuts == nullptr) {
-        return false;
+        return true;
     }
     bool found = false;
     GVariantIter iter;
@@ -186,9 +180,9 @@ bool FindBoundShortcut(GVariant* results, std::string* description) {
     const char* id = nullptr;
     GVariant* properties = nullptr;
     while (g_variant_iter_next(&iter, "(&s@a{sv})", &id, &properties)) {
+        const char* trigger = nullptr;
         if (!found && g_strcmp0(id, kShortcutId) == 0) {
             found = true;
-            const char* trigger = nullptr;
             if (g_variant_lookup(properties, "trigger_description", "&s", &trigger)) {
                 *description = trigger;
             }
@@ -199,52 +193,123 @@ bool FindBoundShortcut(GVariant* results, std::string* description) {
     return found;
 }
 
-bool BindShortcut(GDBusConnection* bus, const std::string& session, const std::string& trigger) {
-    const std::string token = NewToken();
-    GVariantBuilder properties;
-    g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&properties, "{sv}", "description",
-                          g_variant_new_string(kShortcutDescription));
-    g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
-                          g_variant_new_string(trigger.c_str()));
-    GVariantBuilder shortcuts;
-    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
-    g_variant_builder_add(&shortcuts, "(sa{sv})", kShortcutId, &properties);
+void BindShortcuts(GDBusConnection* bus) {
+    g.busy = true;
+    const std::string token = NewRequestToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
-    GVariant* results = CallAndAwaitResponse(
+    const unsigned generation = g.generation;
+    platform::portal::CallWithResponse(
         bus, "BindShortcuts",
-        g_variant_new("(oa(sa{sv})sa{sv})", session.c_str(), &shortcuts, "", &options), token);
-    if (results == nullptr) {
-        return false;
+        g_variant_new("(o@a(sa{sv})sa{sv})", g.session.c_str(), Shortcuts(g.wanted->trigger), "",
+                      &options),
+        token, [generation](Answer answer, GVariant* results, const std::string& why) {
+            if (!StepDone(generation)) {
+                Advance();
+                return;
+            }
+            std::string description;
+            if (answer == Answer::Failed) {
+                Fail("BindShortcuts", why);
+            } else if (answer == Answer::Declined || !ShortcutBound(results, &description)) {
+                Decline();
+            } else {
+                g.bound = true;
+                const std::string& trigger = g.wanted->trigger;
+                if (!description.empty() &&
+                    g_ascii_strcasecmp(description.c_str(), trigger.c_str()) != 0) {
+                    platform::session::LogInfo(L"hotkey: the desktop bound %hs instead of %hs",
+                                               description.c_str(), trigger.c_str());
+                }
+            }
+            Advance();
+        });
+}
+
+// The old session goes before the next is opened: they share their path.
+void CloseSession(GDBusConnection* bus) {
+    g.busy = true;
+    g_dbus_connection_call(
+        bus, kPortalName, g.session.c_str(), kSessionInterface, "Close", nullptr, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer) {
+            // An error means the session is gone already.
+            GVariant* reply =
+                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+            if (reply != nullptr) {
+                g_variant_unref(reply);
+            }
+            g.busy = false;
+            g.session.clear();
+            g.bound = false;
+            Advance();
+        },
+        nullptr);
+    // Sent before a client that is ending goes away.
+    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+}
+
+void Advance() {
+    GDBusConnection* bus = SessionBus();
+    if (g.busy || bus == nullptr) {
+        return;
     }
-    std::string description;
-    const bool bound = FindBoundShortcut(results, &description);
-    g_variant_unref(results);
-    if (bound && !description.empty() && g_ascii_strcasecmp(description.c_str(), trigger.c_str())) {
-        platform::session::LogInfo(L"hotkey: the desktop bound %hs instead of %hs",
-                                   description.c_str(), trigger.c_str());
+    if (g.wanted && g.unusable) {
+        const Wanted wanted = *g.wanted;
+        g.wanted.reset();
+        wanted.fallback(wanted.hwnd, wanted.id, wanted.fsModifiers, wanted.vk);
     }
-    return bound;
+    if (!g.session.empty() && (!g.wanted || g.sessionGeneration != g.generation)) {
+        CloseSession(bus);
+    } else if (!g.wanted || g.bound || g.left) {
+        return;
+    } else if (!g.versionChecked) {
+        CheckVersion(bus);
+    } else if (g.session.empty()) {
+        CreateSession(bus);
+    } else {
+        BindShortcuts(bus);
+    }
 }
 
 void OnActivated(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                  GVariant* parameters, gpointer) {
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})")) || !g.bound || !g.wanted ||
+        g.sessionGeneration != g.generation) {
         return;
     }
     const char* session = nullptr;
     const char* id = nullptr;
     g_variant_get(parameters, "(&o&sta{sv})", &session, &id, nullptr, nullptr);
-    for (const Binding& binding : g_bindings) {
-        if (binding.session == session && g_strcmp0(id, kShortcutId) == 0) {
-            const UINT modifiers =
-                binding.fsModifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
-            PostMessageW(binding.hwnd, WM_HOTKEY, static_cast<WPARAM>(binding.id),
-                         MAKELPARAM(modifiers, binding.vk));
-        }
+    if (g.session == session && g_strcmp0(id, kShortcutId) == 0) {
+        const UINT modifiers =
+            g.wanted->fsModifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
+        PostMessageW(g.wanted->hwnd, WM_HOTKEY, static_cast<WPARAM>(g.wanted->id),
+                     MAKELPARAM(modifiers, g.wanted->vk));
     }
+}
+
+// The desktop ended our session (its shortcut settings, a restart of the portal): opened and
+// bound again once; a desktop that closes it again is left to it.
+void OnSessionClosed(GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*,
+                     GVariant*, gpointer) {
+    if (g.busy || !g.bound || g.session != path) {
+        return;
+    }
+    g.session.clear();
+    g.bound = false;
+    if (g.reopened) {
+        platform::session::LogInfo(
+            L"hotkey: the desktop closed the GlobalShortcuts session again; the hotkey stays "
+            L"unbound");
+        g.left = true;
+        return;
+    }
+    platform::session::LogInfo(
+        L"hotkey: the desktop closed the GlobalShortcuts session; binding again");
+    g.reopened = true;
+    Advance();
 }
 
 }  // namespace
@@ -267,46 +332,37 @@ std::string TriggerOf(UINT fsModifiers, UINT vk) {
     return trigger + (key.size() == 1 ? std::string(1, g_ascii_toupper(key[0])) : key);
 }
 
-BindResult Bind(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
+BindResult Bind(HWND hWnd, int id, UINT fsModifiers, UINT vk, Fallback fallback) {
     GDBusConnection* bus = session::IsWaylandSession() ? SessionBus() : nullptr;
-    if (bus == nullptr || PortalVersion(bus) < 1) {
+    if (bus == nullptr || g.unusable) {
         return BindResult::NoPortal;
     }
     const std::string trigger = TriggerOf(fsModifiers, vk);
-    const bool taken = std::any_of(g_bindings.begin(), g_bindings.end(),
-                                   [&](const Binding& b) { return b.hwnd == hWnd && b.id == id; });
-    if (trigger.empty() || taken || !IsWindow(hWnd)) {
+    if (trigger.empty() || g.wanted || !IsWindow(hWnd)) {
         return BindResult::Refused;
     }
-    if (g_activatedSubscription == 0) {
-        g_activatedSubscription = g_dbus_connection_signal_subscribe(
+    if (g.subscriptions == 0) {
+        g.subscriptions = g_dbus_connection_signal_subscribe(
             bus, kPortalName, kShortcutsInterface, "Activated", kPortalPath, nullptr,
             G_DBUS_SIGNAL_FLAGS_NONE, OnActivated, nullptr, nullptr);
+        g_dbus_connection_signal_subscribe(bus, kPortalName, kSessionInterface, "Closed", nullptr,
+                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnSessionClosed,
+                                           nullptr, nullptr);
     }
-    const std::string sessionHandle = CreateSession(bus);
-    if (sessionHandle.empty()) {
-        session::LogInfo(L"hotkey: the GlobalShortcuts portal gave no session");
-        return BindResult::Refused;
-    }
-    if (!BindShortcut(bus, sessionHandle, trigger)) {
-        session::LogInfo(L"hotkey: the GlobalShortcuts portal did not bind %hs", trigger.c_str());
-        CloseSession(bus, sessionHandle);
-        return BindResult::Refused;
-    }
-    g_bindings.push_back({hWnd, id, fsModifiers, vk, sessionHandle});
-    return BindResult::Bound;
+    g.wanted = Wanted{hWnd, id, fsModifiers, vk, trigger, fallback};
+    ++g.generation;
+    g.reopened = false;
+    g.left = false;
+    Advance();
+    return BindResult::Accepted;
 }
 
 bool Unbind(HWND hWnd, int id) {
-    auto it = std::find_if(g_bindings.begin(), g_bindings.end(),
-                           [&](const Binding& b) { return b.hwnd == hWnd && b.id == id; });
-    if (it == g_bindings.end()) {
+    if (!g.wanted || g.wanted->hwnd != hWnd || g.wanted->id != id) {
         return false;
     }
-    if (GDBusConnection* bus = SessionBus()) {
-        CloseSession(bus, it->session);
-    }
-    g_bindings.erase(it);
+    g.wanted.reset();
+    Advance();
     return true;
 }
 

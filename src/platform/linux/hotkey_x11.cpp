@@ -140,15 +140,7 @@ GdkFilterReturn OnRootEvent(GdkXEvent* native, GdkEvent*, gpointer) {
     return ours ? GDK_FILTER_REMOVE : GDK_FILTER_CONTINUE;
 }
 
-BOOL RegisterOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
-    switch (platform::portal::Bind(hWnd, id, fsModifiers, vk)) {
-        case platform::portal::BindResult::Bound:
-            return TRUE;
-        case platform::portal::BindResult::Refused:
-            return FALSE;
-        case platform::portal::BindResult::NoPortal:
-            break;
-    }
+BOOL GrabOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
     Display* display = XDisplayOrNull();
     const unsigned long keysym = platform::x11::KeysymOfVirtualKey(vk);
     if (display == nullptr || keysym == NoSymbol || !IsWindow(hWnd)) {
@@ -173,10 +165,29 @@ BOOL RegisterOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
     g_hotkeys.push_back({hWnd, id, fsModifiers, vk, keycode, mods});
     if (platform::session::IsWaylandSession() && !g_grabNeedsFocus.exchange(true)) {
         platform::session::LogInfo(
-            L"hotkey: no GlobalShortcuts portal in this Wayland session; the hotkey works only "
-            L"while SongDeck has the focus");
+            L"hotkey: no working GlobalShortcuts portal in this Wayland session; the hotkey "
+            L"works only while SongDeck has the focus");
     }
     return TRUE;
+}
+
+// Where the portal turned out unable to bind, after RegisterHotKey had accepted the key.
+void GrabInstead(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
+    if (!GrabOnUiThread(hWnd, id, fsModifiers, vk)) {
+        PostMessageW(hWnd, WM_HOTKEY_DECLINED, static_cast<WPARAM>(id), 0);
+    }
+}
+
+BOOL RegisterOnUiThread(HWND hWnd, int id, UINT fsModifiers, UINT vk) {
+    switch (platform::portal::Bind(hWnd, id, fsModifiers, vk, GrabInstead)) {
+        case platform::portal::BindResult::Accepted:
+            return TRUE;
+        case platform::portal::BindResult::Refused:
+            return FALSE;
+        case platform::portal::BindResult::NoPortal:
+            break;
+    }
+    return GrabOnUiThread(hWnd, id, fsModifiers, vk);
 }
 
 BOOL UnregisterOnUiThread(HWND hWnd, int id) {
