@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a program inside a private desktop: Xvfb, openbox, a tint2 panel with a tray and a
-# taskbar, a dunst notification daemon and a private D-Bus session. Everything started
+# taskbar, a dunst notification daemon and a private D-Bus session that starts no service by
+# activation (session-bus.conf), so installed desktop services stay out. Everything started
 # here is ended when the program ends. Each piece is started again (a few times) when it does
 # not come up, so a slow or busy machine does not fail the tests before they begin.
 set -u
@@ -13,6 +14,8 @@ export SONGDECK_GUI_WORKDIR="$workdir"
 export SONGDECK_LOCAL_APPDATA="$workdir/local"
 export SONGDECK_COMMON_APPDATA="$workdir/common"
 export XDG_CONFIG_HOME="$workdir/config"
+# No accessibility bus is started on the private bus: GTK is told not to look for one.
+export NO_AT_BRIDGE=1
 # The screen's size in device pixels (a HiDPI run sets 2560x1600 with GDK_SCALE=2).
 screen="${SONGDECK_GUI_SCREEN:-1280x800}"
 # A GTK or GLib critical ends the program that meets it (the tests and the clients they start),
@@ -100,7 +103,7 @@ exit \$rc
 INNER
 chmod +x "$inner"
 
-dbus-run-session -- "$inner" "$program" "$@"
+dbus-run-session --config-file="$(dirname "$0")/session-bus.conf" -- "$inner" "$program" "$@"
 rc=$?
 kill "$xvfb_pid" 2>/dev/null
 wait "$xvfb_pid" 2>/dev/null

@@ -42,9 +42,14 @@ GVariant* GetVersion(GDBusConnection*, const gchar*, const gchar*, const gchar*,
     return g_variant_new_uint32(1);
 }
 
+// The session token, which names KDE's component.
+std::string TokenOf(const std::string& session) {
+    return session.substr(session.rfind('/') + 1);
+}
+
 }  // namespace
 
-CStandInPortal::CStandInPortal() {
+CStandInPortal::CStandInPortal(Behaviour behaviour) : m_behaviour(behaviour) {
     m_pContext = g_main_context_new();
     m_pLoop = g_main_loop_new(m_pContext, FALSE);
     std::promise<bool> started;
@@ -76,8 +81,8 @@ void CStandInPortal::Run(std::promise<bool>* started) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
     if (m_pConnection != nullptr) {
         static const GDBusInterfaceVTable vtable{OnMethodCall, GetVersion, nullptr, {}};
-        m_registrations.push_back(g_dbus_connection_register_object(
-            m_pConnection, kPortalPath, node->interfaces[0], &vtable, this, nullptr, nullptr));
+        m_registration = g_dbus_connection_register_object(
+            m_pConnection, kPortalPath, node->interfaces[0], &vtable, this, nullptr, nullptr);
         // Do not queue: a portal that runs already must not be shadowed.
         GVariant* reply = g_dbus_connection_call_sync(
             m_pConnection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -96,8 +101,9 @@ void CStandInPortal::Run(std::promise<bool>* started) {
         g_main_loop_run(m_pLoop);
     }
     if (m_pConnection != nullptr) {
-        for (guint registration : m_registrations) {
-            g_dbus_connection_unregister_object(m_pConnection, registration);
+        g_dbus_connection_unregister_object(m_pConnection, m_registration);
+        for (const auto& session : m_sessions) {
+            g_dbus_connection_unregister_object(m_pConnection, session.second);
         }
         g_dbus_connection_close_sync(m_pConnection, nullptr, nullptr);
         g_object_unref(m_pConnection);
@@ -113,9 +119,7 @@ void CStandInPortal::OnMethodCall(GDBusConnection*, const gchar* sender, const g
     if (g_strcmp0(interface, kSessionInterface) == 0) {
         std::lock_guard<std::mutex> lock(portal->m_mutex);
         portal->m_closedSessions.push_back(path);
-        if (portal->m_boundSession == path) {
-            portal->m_boundSession.clear();
-        }
+        portal->EndSession(path);
         g_dbus_method_invocation_return_value(invocation, nullptr);
     } else if (g_strcmp0(method, "CreateSession") == 0) {
         portal->CreateSession(sender, parameters, invocation);
@@ -128,18 +132,70 @@ void CStandInPortal::CreateSession(const gchar* sender, GVariant* parameters,
                                    GDBusMethodInvocation* invocation) {
     GVariant* options = g_variant_get_child_value(parameters, 0);
     const std::string request = HandlePath("request", sender, OptionText(options, "handle_token"));
-    const std::string session =
-        HandlePath("session", sender, OptionText(options, "session_handle_token"));
+    const std::string token = OptionText(options, "session_handle_token");
+    const std::string session = HandlePath("session", sender, token);
+    GVariant* shortcuts = g_variant_lookup_value(options, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"));
     g_variant_unref(options);
-    static const GDBusInterfaceVTable vtable{OnMethodCall, nullptr, nullptr, {}};
-    m_registrations.push_back(g_dbus_connection_register_object(
-        m_pConnection, session.c_str(), m_pSessionInterface, &vtable, this, nullptr, nullptr));
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", request.c_str()));
-    GVariantBuilder results;
-    g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
-    g_variant_builder_add(&results, "{sv}", "session_handle",
-                          g_variant_new_string(session.c_str()));
-    Respond(request, 0, g_variant_builder_end(&results));
+    guint32 code = 2;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // The real portal cannot open a session where one is open: it answers code 2.
+        if (m_behaviour != Behaviour::NoBackend && m_sessions.count(session) == 0) {
+            static const GDBusInterfaceVTable vtable{OnMethodCall, nullptr, nullptr, {}};
+            m_sessions[session] = g_dbus_connection_register_object(m_pConnection, session.c_str(),
+                                                                    m_pSessionInterface, &vtable,
+                                                                    this, nullptr, nullptr);
+            code = 0;
+        }
+        GVariant* properties = nullptr;
+        if (code == 0 && m_behaviour == Behaviour::Kde527 && shortcuts != nullptr &&
+            g_variant_n_children(shortcuts) > 0) {
+            g_variant_get_child(shortcuts, 0, "(&s@a{sv})", nullptr, &properties);
+            const std::string trigger = OptionText(properties, "preferred_trigger");
+            m_descriptions.push_back(OptionText(properties, "description"));
+            m_triggers.push_back(trigger);
+            m_boundSession = session;
+            m_boundSessions.push_back(session);
+            TakeKey(token, trigger);
+            g_variant_unref(properties);
+        }
+        // Answered before the lock goes, so a press the test makes next follows the answer.
+        GVariantBuilder results;
+        g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
+        if (code == 0) {
+            g_variant_builder_add(&results, "{sv}", "session_handle",
+                                  g_variant_new_string(session.c_str()));
+        }
+        Respond(request, code, g_variant_builder_end(&results));
+    }
+    if (shortcuts != nullptr) {
+        g_variant_unref(shortcuts);
+    }
+}
+
+void CStandInPortal::TakeKey(const std::string& owner, const std::string& trigger) {
+    for (auto it = m_keyOwners.begin(); it != m_keyOwners.end();) {
+        it = it->second == owner ? m_keyOwners.erase(it) : std::next(it);
+    }
+    if (!trigger.empty()) {
+        m_keyOwners.emplace(trigger, owner);
+    }
+}
+
+void CStandInPortal::EndSession(const std::string& session) {
+    auto it = m_sessions.find(session);
+    if (it != m_sessions.end()) {
+        g_dbus_connection_unregister_object(m_pConnection, it->second);
+        m_sessions.erase(it);
+    }
+    if (m_boundSession == session) {
+        m_boundSession.clear();
+    }
+    // KDE's component keeps its keys; the documented portal's go with the session.
+    if (m_behaviour == Behaviour::Documented) {
+        TakeKey(session, "");
+    }
 }
 
 void CStandInPortal::BindShortcuts(const gchar* sender, GVariant* parameters,
@@ -158,34 +214,48 @@ void CStandInPortal::BindShortcuts(const gchar* sender, GVariant* parameters,
     const std::string trigger = OptionText(properties, "preferred_trigger");
     std::string described;
     bool refuse = false;
+    bool listed = true;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_descriptions.push_back(OptionText(properties, "description"));
         refuse = m_bRefuse;
-        if (!refuse) {
+        if (m_behaviour == Behaviour::Kde527) {
+            // It lists what CreateSession gave, with the trigger asked for, held or not.
+            listed = m_boundSession == session;
+            described = listed ? m_triggers.back() : "";
+        } else if (!refuse) {
+            m_descriptions.push_back(OptionText(properties, "description"));
             m_triggers.push_back(trigger);
             m_boundSession = session;
             m_boundSessions.push_back(session);
+            // The user may have chosen another key in the desktop's dialog.
+            described = m_describedAs.empty() ? trigger : m_describedAs;
+            TakeKey(session, described);
         }
-        described = m_describedAs.empty() ? trigger : m_describedAs;
     }
     g_variant_unref(properties);
     GVariantBuilder results;
     g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
+    // KDE answers an empty list for a session that got no shortcuts.
     if (!refuse) {
         GVariantBuilder bound;
         g_variant_builder_init(&bound, G_VARIANT_TYPE("a(sa{sv})"));
-        g_variant_builder_open(&bound, G_VARIANT_TYPE("(sa{sv})"));
-        g_variant_builder_add(&bound, "s", id);
-        g_variant_builder_open(&bound, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&bound, "{sv}", "trigger_description",
-                              g_variant_new_string(described.c_str()));
-        g_variant_builder_close(&bound);
-        g_variant_builder_close(&bound);
+        if (listed) {
+            g_variant_builder_open(&bound, G_VARIANT_TYPE("(sa{sv})"));
+            g_variant_builder_add(&bound, "s", id);
+            g_variant_builder_open(&bound, G_VARIANT_TYPE_VARDICT);
+            g_variant_builder_add(&bound, "{sv}", "trigger_description",
+                                  g_variant_new_string(described.c_str()));
+            g_variant_builder_close(&bound);
+            g_variant_builder_close(&bound);
+        }
         g_variant_builder_add(&results, "{sv}", "shortcuts", g_variant_builder_end(&bound));
     }
     g_variant_unref(shortcuts);
-    Respond(request, refuse ? 1 : 0, g_variant_builder_end(&results));
+    Respond(request,
+            m_behaviour == Behaviour::NoBackend ? 2
+            : refuse                            ? 1
+                                                : 0,
+            g_variant_builder_end(&results));
 }
 
 void CStandInPortal::Respond(const std::string& request, guint32 code, GVariant* results) {
@@ -229,10 +299,37 @@ std::string CStandInPortal::BoundSession() {
     return m_boundSession;
 }
 
-void CStandInPortal::Press(const std::string& session) {
+void CStandInPortal::Press(const std::string& trigger) {
+    std::string session;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto owner = m_keyOwners.find(trigger);
+        for (const auto& open : m_sessions) {
+            if (owner != m_keyOwners.end() &&
+                (open.first == owner->second || TokenOf(open.first) == owner->second)) {
+                session = open.first;
+            }
+        }
+    }
+    if (session.empty()) {
+        return;
+    }
     g_dbus_connection_emit_signal(
         m_pConnection, nullptr, kPortalPath, kShortcutsInterface, "Activated",
         g_variant_new("(ost@a{sv})", session.c_str(), "show-main-window", guint64(0),
                       g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
+        nullptr);
+}
+
+void CStandInPortal::CloseFromDesktop() {
+    std::string session;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        session = m_boundSession;
+        EndSession(session);
+    }
+    g_dbus_connection_emit_signal(
+        m_pConnection, nullptr, session.c_str(), kSessionInterface, "Closed",
+        g_variant_new("(@a{sv})", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
         nullptr);
 }

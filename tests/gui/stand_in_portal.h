@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 
 #include <future>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,7 +14,18 @@
 
 class CStandInPortal {
 public:
-    CStandInPortal();
+    enum class Behaviour {
+        // As the portal's documentation says: BindShortcuts binds, a session's keys go with it.
+        Documented,
+        // As KDE Plasma 5.27: the shortcuts are taken only from CreateSession, BindShortcuts
+        // answers with those the session has, and the keys belong to a component named after
+        // the session token, which keeps them after its session; a key stays with the first.
+        Kde527,
+        // The interface is there but its backend is not: every session fails (code 2).
+        NoBackend,
+    };
+
+    explicit CStandInPortal(Behaviour behaviour = Behaviour::Documented);
     ~CStandInPortal();
     CStandInPortal(const CStandInPortal&) = delete;
     CStandInPortal& operator=(const CStandInPortal&) = delete;
@@ -33,8 +45,10 @@ public:
     std::vector<std::string> BoundSessions();
     // The session of the last shortcut bound while it is open; empty when none is.
     std::string BoundSession();
-    // The desktop saw the shortcut pressed.
-    void Press(const std::string& session);
+    // The desktop saw the key pressed: Activated for the open session that holds it.
+    void Press(const std::string& trigger);
+    // The desktop ends the session of the last shortcut bound (Closed).
+    void CloseFromDesktop();
 
 private:
     static void OnMethodCall(GDBusConnection* connection, const gchar* sender, const gchar* path,
@@ -46,7 +60,11 @@ private:
     void BindShortcuts(const gchar* sender, GVariant* parameters,
                        GDBusMethodInvocation* invocation);
     void Respond(const std::string& request, guint32 code, GVariant* results);
+    // Gives the key to the owner unless another holds it; m_mutex held.
+    void TakeKey(const std::string& owner, const std::string& trigger);
+    void EndSession(const std::string& session);
 
+    const Behaviour m_behaviour;
     GMainContext* m_pContext = nullptr;
     GMainLoop* m_pLoop = nullptr;
     GDBusConnection* m_pConnection = nullptr;
@@ -62,5 +80,8 @@ private:
     std::vector<std::string> m_closedSessions;
     std::string m_boundSession;
     std::vector<std::string> m_boundSessions;
-    std::vector<guint> m_registrations;
+    guint m_registration = 0;
+    std::map<std::string, guint> m_sessions;  // open sessions and their objects
+    // Who holds each key: a session, or under KDE its token (the component).
+    std::map<std::string, std::string> m_keyOwners;
 };

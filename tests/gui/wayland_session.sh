@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a program inside a private Wayland session: weston's headless compositor (with
-# XWayland when --xwayland is given), a private runtime folder and a private D-Bus session.
+# XWayland when --xwayland is given), a private runtime folder and a private D-Bus session
+# that starts no service by activation (session-bus.conf).
 # The compositor is ended when the program ends.
 set -u
 xwayland=()
@@ -16,6 +17,8 @@ export SONGDECK_GUI_WORKDIR="$workdir"
 export SONGDECK_LOCAL_APPDATA="$workdir/local"
 export SONGDECK_COMMON_APPDATA="$workdir/common"
 export XDG_CONFIG_HOME="$workdir/config"
+# No accessibility bus is started on the private bus: GTK is told not to look for one.
+export NO_AT_BRIDGE=1
 export XDG_RUNTIME_DIR="$workdir/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # XWayland puts its socket there; a fresh machine may not have the folder yet.
@@ -51,7 +54,7 @@ if [ ${#xwayland[@]} -gt 0 ]; then
     export DISPLAY="$display"
 fi
 
-dbus-run-session -- "$program" "$@"
+dbus-run-session --config-file="$(dirname "$0")/session-bus.conf" -- "$program" "$@"
 rc=$?
 kill "$weston_pid" 2>/dev/null
 wait "$weston_pid" 2>/dev/null
