@@ -328,6 +328,9 @@ void CStandInPortal::CloseFromDesktop() {
         session = m_boundSession;
         EndSession(session);
     }
+    if (session.empty()) {
+        return;
+    }
     g_dbus_connection_emit_signal(
         m_pConnection, nullptr, session.c_str(), kSessionInterface, "Closed",
         g_variant_new("(@a{sv})", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
