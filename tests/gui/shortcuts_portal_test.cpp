@@ -35,9 +35,19 @@ protected:
     }
 };
 
-// One walk per desktop that binds: as documented, and as KDE Plasma 5.27 (the shortcuts only
-// from CreateSession; the key kept by the first session token that got it).
-TEST_F(ShortcutsPortal, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebindsAfterTheOptions) {
+using Behaviour = CStandInPortal::Behaviour;
+class ShortcutsPortalDesktop : public ShortcutsPortal,
+                               public ::testing::WithParamInterface<Behaviour> {};
+// Whether a portal without a backend is on the bus.
+class ShortcutsPortalFallback : public ShortcutsPortal,
+                                public ::testing::WithParamInterface<bool> {};
+
+// As documented, and as KDE Plasma 5.27: the shortcuts only from CreateSession, the key kept by
+// the first session token that got it, and no dialog.
+TEST_P(ShortcutsPortalDesktop, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebindsAfterTheOptions) {
+    const bool kde = GetParam() == Behaviour::Kde527;
+    CStandInPortal portal(GetParam());
+    ASSERT_TRUE(portal.Running()) << "the stand-in portal could not own its name";
     // "O" on the main page opens the option window, whose page sets Ctrl+Alt+F.
     m_folder.WritePage("main.html", std::string(kTestMainPage)
                                         .replace(std::string(kTestMainPage).find("</body>"), 7,
@@ -45,81 +55,67 @@ TEST_F(ShortcutsPortal, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebindsAfter
                                                  "if (e.keyCode == 79) {"
                                                  "window.external.OpenOptionWnd(); } };"
                                                  "</script></body>"));
-    using Behaviour = CStandInPortal::Behaviour;
-    for (Behaviour behaviour : {Behaviour::Documented, Behaviour::Kde527}) {
-        const bool kde = behaviour == Behaviour::Kde527;
-        SCOPED_TRACE(kde ? "KDE Plasma 5.27" : "documented portal");
-        m_folder.WriteConfig(kQuietConfig);
-        CStandInPortal portal(behaviour);
-        ASSERT_TRUE(portal.Running()) << "the stand-in portal could not own its name";
-        pid_t pid = StartShown();
-        ASSERT_TRUE(PumpUntil([&] { return !portal.Triggers().empty(); }, kClientStartMs));
-        EXPECT_EQ(portal.Triggers().front(), "CTRL+D");
-        EXPECT_EQ(portal.Descriptions().front(), "显示主窗口");
-        HideMain(pid);
-        portal.Press("CTRL+D");
-        EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
-            << "the portal's Activated did not bring the window back";
+    pid_t pid = StartShown();
+    ASSERT_TRUE(PumpUntil([&] { return !portal.Triggers().empty(); }, kClientStartMs));
+    EXPECT_EQ(portal.Triggers().front(), "CTRL+D");
+    EXPECT_EQ(portal.Descriptions().front(), "显示主窗口");
+    HideMain(pid);
+    portal.Press("CTRL+D");
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
+    RunCommand("xdotool windowactivate --sync " + VisibleWindowTitled(pid, "TestMain"), nullptr,
+               5000);
+    RunCommand("xdotool key o");
+    ASSERT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, "TestOptionsSet").empty(); },
+                          kClientStartMs));
+    // The option page may capture any combination: the binding goes while it is open.
+    EXPECT_TRUE(PumpUntil([&] { return portal.BoundSession().empty(); }, kClientEndMs));
 
-        RunCommand("xdotool windowactivate --sync " + VisibleWindowTitled(pid, "TestMain"), nullptr,
-                   5000);
-        RunCommand("xdotool key o");
-        ASSERT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, "TestOptionsSet").empty(); },
-                              kClientStartMs));
-        // The option page may capture any combination: the binding goes while it is open.
-        EXPECT_TRUE(PumpUntil([&] { return portal.BoundSession().empty(); }, kClientEndMs));
-        // The user picks another trigger in the desktop's dialog than the one asked for.
-        const std::string key = kde ? "CTRL+ALT+F" : "Shift+F12";
-        if (!kde) {
-            portal.DescribeTriggerAs(key);
-        }
-        CloseWindowTitled(pid, "TestOptionsSet");
-        ASSERT_TRUE(PumpUntil([&] { return portal.BoundSessions().size() == 2; }, kClientEndMs))
-            << "closing the options did not bind the hotkey again";
-        EXPECT_EQ(portal.Triggers().back(), "CTRL+ALT+F");
-        EXPECT_EQ(portal.ClosedSessions().size(), 1u);
-        if (!kde) {
-            EXPECT_TRUE(
-                PumpUntil([&] { return LogCount("bound Shift+F12 instead of CTRL+ALT+F") == 1; },
-                          kClientEndMs));
-        }
-        HideMain(pid);
-        // The old key went with the options.
-        portal.Press("CTRL+D");
-        PumpFor(800);
-        EXPECT_FALSE(MainVisible(pid));
-        portal.Press(key);
-        EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
-        ExitClient(pid);
-        EXPECT_EQ(portal.ClosedSessions().size(), 2u) << "the session outlived the client's window";
+    // The user picks another trigger in the desktop's dialog than the one asked for.
+    portal.DescribeTriggerAs("Shift+F12");
+    CloseWindowTitled(pid, "TestOptionsSet");
+    ASSERT_TRUE(PumpUntil([&] { return portal.Triggers().size() == 2; }, kClientEndMs))
+        << "closing the options did not bind the hotkey again";
+    EXPECT_EQ(portal.Triggers().back(), "CTRL+ALT+F");
+    EXPECT_EQ(portal.ClosedSessions().size(), 1u);
+    const std::string key = kde ? "CTRL+ALT+F" : "Shift+F12";
+    EXPECT_TRUE(PumpUntil(
+        [&] { return LogCount("bound Shift+F12 instead of CTRL+ALT+F") == (kde ? 0 : 1); },
+        kClientEndMs));
 
-        // The desktop still knows the key when the client comes back.
-        const size_t bindings = portal.BoundSessions().size();
-        pid = StartShown();
-        ASSERT_TRUE(PumpUntil([&] { return portal.BoundSessions().size() == bindings + 1; },
-                              kClientStartMs));
-        HideMain(pid);
-        portal.Press(key);
-        EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
-            << "the key did not work after a restart";
-        if (!kde) {
-            // A session the desktop ends is opened again, once.
-            portal.CloseFromDesktop();
-            EXPECT_TRUE(PumpUntil([&] { return portal.BoundSessions().size() == bindings + 2; },
-                                  kClientEndMs));
-            portal.CloseFromDesktop();
-            EXPECT_TRUE(
-                PumpUntil([&] { return LogCount("closed the GlobalShortcuts session again") == 1; },
+    HideMain(pid);
+    // The old key went with the options.
+    portal.Press("CTRL+D");
+    PumpFor(800);
+    EXPECT_FALSE(MainVisible(pid));
+    portal.Press(key);
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
+        << "the portal's Activated did not bring the window back";
+    EXPECT_EQ(LogCount(kFocusOnly), 0);
+    ExitClient(pid);
+    EXPECT_EQ(portal.ClosedSessions().size(), 2u) << "the session outlived the client's window";
+
+    // The desktop still knows the key when the client comes back.
+    pid = StartShown();
+    ASSERT_TRUE(PumpUntil([&] { return portal.BoundSessions().size() == 3; }, kClientStartMs));
+    HideMain(pid);
+    portal.Press(key);
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
+        << "the key did not work after a restart";
+    // A session the desktop ends is opened again, once.
+    portal.CloseFromDesktop();
+    EXPECT_TRUE(PumpUntil([&] { return portal.BoundSessions().size() == 4; }, kClientEndMs));
+    portal.CloseFromDesktop();
+    EXPECT_TRUE(PumpUntil([&] { return LogCount("closed the GlobalShortcuts session again") == 1; },
                           kClientEndMs));
-            EXPECT_EQ(portal.BoundSessions().size(), bindings + 2);
-        }
-        EXPECT_EQ(LogCount(kFocusOnly), 0);
-        ExitClient(pid);
-    }
+    EXPECT_EQ(portal.BoundSessions().size(), 4u);
+    ExitClient(pid);
 }
 
-TEST_F(ShortcutsPortal, ARefusalWarnsAndWithoutAPortalTheGrabWorksWithTheFocusNoted) {
-    {
+INSTANTIATE_TEST_SUITE_P(Desktops, ShortcutsPortalDesktop,
+                         ::testing::Values(Behaviour::Documented, Behaviour::Kde527));
+
+TEST_P(ShortcutsPortalFallback, ARefusalWarnsAndWithoutAPortalTheGrabWorksWithTheFocusNoted) {
+    if (!GetParam()) {
         CStandInPortal portal;
         ASSERT_TRUE(portal.Running());
         portal.Refuse();
@@ -132,32 +128,28 @@ TEST_F(ShortcutsPortal, ARefusalWarnsAndWithoutAPortalTheGrabWorksWithTheFocusNo
         m_folder.WaitForExit(pid, kClientEndMs);
     }
 
-    // A portal without a backend, and none at all: the X11 grab, which the desktop feeds only
-    // to the focused window.
-    for (const bool backendless : {true, false}) {
-        SCOPED_TRACE(backendless ? "no backend" : "no portal");
-        m_folder.WriteConfig(kQuietConfig);
-        std::optional<CStandInPortal> portal;
-        if (backendless) {
-            portal.emplace(CStandInPortal::Behaviour::NoBackend);
-        }
-        CNotificationRecorder notifications;
-        const pid_t pid = StartShown();
-        EXPECT_TRUE(
-            PumpUntil([&] { return LogCount(kFocusOnly) == (backendless ? 1 : 2); }, kClientEndMs));
-        HideMain(pid);
-        EXPECT_TRUE(PumpUntil(
-            [&] {
-                return notifications.Text().find("热键仅在Quorvi窗口有焦点时有效") !=
-                       std::string::npos;
-            },
-            kClientEndMs))
-            << "the one-time hint did not say the hotkey needs the focus";
-        RunCommand("xdotool key --clearmodifiers ctrl+d");
-        EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
-        EXPECT_FALSE(WarningBoxShown(pid));
-        ExitClient(pid);
+    // No portal on the bus, or one without a backend: the X11 grab, which the desktop feeds
+    // only to the focused window.
+    std::optional<CStandInPortal> backendless;
+    if (GetParam()) {
+        backendless.emplace(Behaviour::NoBackend);
     }
+    CNotificationRecorder notifications;
+    const pid_t pid = StartShown();
+    EXPECT_TRUE(PumpUntil([&] { return LogCount(kFocusOnly) == 1; }, kClientEndMs));
+    EXPECT_FALSE(WarningBoxShown(pid));
+    HideMain(pid);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return notifications.Text().find("热键仅在Quorvi窗口有焦点时有效") != std::string::npos;
+        },
+        kClientEndMs))
+        << "the one-time hint did not say the hotkey needs the focus";
+    RunCommand("xdotool key --clearmodifiers ctrl+d");
+    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
+    ExitClient(pid);
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktops, ShortcutsPortalFallback, ::testing::Bool());
 
 }  // namespace

@@ -81,8 +81,8 @@ void CStandInPortal::Run(std::promise<bool>* started) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
     if (m_pConnection != nullptr) {
         static const GDBusInterfaceVTable vtable{OnMethodCall, GetVersion, nullptr, {}};
-        m_registration = g_dbus_connection_register_object(
-            m_pConnection, kPortalPath, node->interfaces[0], &vtable, this, nullptr, nullptr);
+        m_registrations.push_back(g_dbus_connection_register_object(
+            m_pConnection, kPortalPath, node->interfaces[0], &vtable, this, nullptr, nullptr));
         // Do not queue: a portal that runs already must not be shadowed.
         GVariant* reply = g_dbus_connection_call_sync(
             m_pConnection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -101,7 +101,9 @@ void CStandInPortal::Run(std::promise<bool>* started) {
         g_main_loop_run(m_pLoop);
     }
     if (m_pConnection != nullptr) {
-        g_dbus_connection_unregister_object(m_pConnection, m_registration);
+        for (guint registration : m_registrations) {
+            g_dbus_connection_unregister_object(m_pConnection, registration);
+        }
         for (const auto& session : m_sessions) {
             g_dbus_connection_unregister_object(m_pConnection, session.second);
         }
@@ -132,54 +134,50 @@ void CStandInPortal::CreateSession(const gchar* sender, GVariant* parameters,
                                    GDBusMethodInvocation* invocation) {
     GVariant* options = g_variant_get_child_value(parameters, 0);
     const std::string request = HandlePath("request", sender, OptionText(options, "handle_token"));
-    const std::string token = OptionText(options, "session_handle_token");
-    const std::string session = HandlePath("session", sender, token);
-    GVariant* shortcuts = g_variant_lookup_value(options, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"));
+    const std::string session =
+        HandlePath("session", sender, OptionText(options, "session_handle_token"));
+    g_autoptr(GVariant) shortcuts =
+        g_variant_lookup_value(options, "shortcuts", G_VARIANT_TYPE("a(sa{sv})"));
     g_variant_unref(options);
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", request.c_str()));
-    guint32 code = 2;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        // The real portal cannot open a session where one is open: it answers code 2.
-        if (m_behaviour != Behaviour::NoBackend && m_sessions.count(session) == 0) {
-            static const GDBusInterfaceVTable vtable{OnMethodCall, nullptr, nullptr, {}};
-            m_sessions[session] = g_dbus_connection_register_object(m_pConnection, session.c_str(),
-                                                                    m_pSessionInterface, &vtable,
-                                                                    this, nullptr, nullptr);
-            code = 0;
-        }
-        GVariant* properties = nullptr;
-        if (code == 0 && m_behaviour == Behaviour::Kde527 && shortcuts != nullptr &&
-            g_variant_n_children(shortcuts) > 0) {
-            g_variant_get_child(shortcuts, 0, "(&s@a{sv})", nullptr, &properties);
-            const std::string trigger = OptionText(properties, "preferred_trigger");
-            m_descriptions.push_back(OptionText(properties, "description"));
-            m_triggers.push_back(trigger);
-            m_boundSession = session;
-            m_boundSessions.push_back(session);
-            TakeKey(token, trigger);
-            g_variant_unref(properties);
-        }
-        // Answered before the lock goes, so a press the test makes next follows the answer.
-        GVariantBuilder results;
-        g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
-        if (code == 0) {
-            g_variant_builder_add(&results, "{sv}", "session_handle",
-                                  g_variant_new_string(session.c_str()));
-        }
-        Respond(request, code, g_variant_builder_end(&results));
+    // Answered with the lock held, so a press the test makes next comes after the answer.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    GVariantBuilder results;
+    g_variant_builder_init(&results, G_VARIANT_TYPE_VARDICT);
+    // The real portal cannot open a session where one is open: it answers code 2.
+    if (m_behaviour == Behaviour::NoBackend || m_sessions.count(session) != 0) {
+        Respond(request, 2, g_variant_builder_end(&results));
+        return;
     }
-    if (shortcuts != nullptr) {
-        g_variant_unref(shortcuts);
+    static const GDBusInterfaceVTable vtable{OnMethodCall, nullptr, nullptr, {}};
+    m_sessions[session] = g_dbus_connection_register_object(
+        m_pConnection, session.c_str(), m_pSessionInterface, &vtable, this, nullptr, nullptr);
+    if (m_behaviour == Behaviour::Kde527 && shortcuts != nullptr &&
+        g_variant_n_children(shortcuts) > 0) {
+        g_autoptr(GVariant) properties = nullptr;
+        g_variant_get_child(shortcuts, 0, "(&s@a{sv})", nullptr, &properties);
+        Bind(session, properties, OptionText(properties, "preferred_trigger"));
     }
+    g_variant_builder_add(&results, "{sv}", "session_handle",
+                          g_variant_new_string(session.c_str()));
+    Respond(request, 0, g_variant_builder_end(&results));
 }
 
-void CStandInPortal::TakeKey(const std::string& owner, const std::string& trigger) {
+void CStandInPortal::Bind(const std::string& session, GVariant* properties,
+                          const std::string& key) {
+    m_descriptions.push_back(OptionText(properties, "description"));
+    m_triggers.push_back(OptionText(properties, "preferred_trigger"));
+    m_boundSession = session;
+    m_boundSessions.push_back(session);
+    TakeKey(TokenOf(session), key);
+}
+
+void CStandInPortal::TakeKey(const std::string& token, const std::string& key) {
     for (auto it = m_keyOwners.begin(); it != m_keyOwners.end();) {
-        it = it->second == owner ? m_keyOwners.erase(it) : std::next(it);
+        it = it->second == token ? m_keyOwners.erase(it) : std::next(it);
     }
-    if (!trigger.empty()) {
-        m_keyOwners.emplace(trigger, owner);
+    if (!key.empty()) {
+        m_keyOwners.emplace(key, token);
     }
 }
 
@@ -194,7 +192,7 @@ void CStandInPortal::EndSession(const std::string& session) {
     }
     // KDE's component keeps its keys; the documented portal's go with the session.
     if (m_behaviour == Behaviour::Documented) {
-        TakeKey(session, "");
+        TakeKey(TokenOf(session), "");
     }
 }
 
@@ -223,13 +221,9 @@ void CStandInPortal::BindShortcuts(const gchar* sender, GVariant* parameters,
             listed = m_boundSession == session;
             described = listed ? m_triggers.back() : "";
         } else if (!refuse) {
-            m_descriptions.push_back(OptionText(properties, "description"));
-            m_triggers.push_back(trigger);
-            m_boundSession = session;
-            m_boundSessions.push_back(session);
             // The user may have chosen another key in the desktop's dialog.
             described = m_describedAs.empty() ? trigger : m_describedAs;
-            TakeKey(session, described);
+            Bind(session, properties, described);
         }
     }
     g_variant_unref(properties);
@@ -251,11 +245,7 @@ void CStandInPortal::BindShortcuts(const gchar* sender, GVariant* parameters,
         g_variant_builder_add(&results, "{sv}", "shortcuts", g_variant_builder_end(&bound));
     }
     g_variant_unref(shortcuts);
-    Respond(request,
-            m_behaviour == Behaviour::NoBackend ? 2
-            : refuse                            ? 1
-                                                : 0,
-            g_variant_builder_end(&results));
+    Respond(request, refuse ? 1 : 0, g_variant_builder_end(&results));
 }
 
 void CStandInPortal::Respond(const std::string& request, guint32 code, GVariant* results) {
@@ -300,39 +290,27 @@ std::string CStandInPortal::BoundSession() {
 }
 
 void CStandInPortal::Press(const std::string& trigger) {
-    std::string session;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto owner = m_keyOwners.find(trigger);
-        for (const auto& open : m_sessions) {
-            if (owner != m_keyOwners.end() &&
-                (open.first == owner->second || TokenOf(open.first) == owner->second)) {
-                session = open.first;
-            }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto owner = m_keyOwners.find(trigger);
+    for (const auto& open : m_sessions) {
+        if (owner != m_keyOwners.end() && TokenOf(open.first) == owner->second) {
+            g_dbus_connection_emit_signal(
+                m_pConnection, nullptr, kPortalPath, kShortcutsInterface, "Activated",
+                g_variant_new("(ost@a{sv})", open.first.c_str(), "show-main-window", guint64(0),
+                              g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
+                nullptr);
         }
     }
-    if (session.empty()) {
-        return;
-    }
-    g_dbus_connection_emit_signal(
-        m_pConnection, nullptr, kPortalPath, kShortcutsInterface, "Activated",
-        g_variant_new("(ost@a{sv})", session.c_str(), "show-main-window", guint64(0),
-                      g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
-        nullptr);
 }
 
 void CStandInPortal::CloseFromDesktop() {
-    std::string session;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        session = m_boundSession;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::string session = m_boundSession;
+    if (!session.empty()) {
         EndSession(session);
+        g_dbus_connection_emit_signal(
+            m_pConnection, nullptr, session.c_str(), kSessionInterface, "Closed",
+            g_variant_new("(@a{sv})", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
+            nullptr);
     }
-    if (session.empty()) {
-        return;
-    }
-    g_dbus_connection_emit_signal(
-        m_pConnection, nullptr, session.c_str(), kSessionInterface, "Closed",
-        g_variant_new("(@a{sv})", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
-        nullptr);
 }

@@ -60,8 +60,10 @@ private:
     void BindShortcuts(const gchar* sender, GVariant* parameters,
                        GDBusMethodInvocation* invocation);
     void Respond(const std::string& request, guint32 code, GVariant* results);
-    // Gives the key to the owner unless another holds it; m_mutex held.
-    void TakeKey(const std::string& owner, const std::string& trigger);
+    // With m_mutex held: records the binding, and gives the key to the session's token (all
+    // the token held before goes) unless another token holds it.
+    void Bind(const std::string& session, GVariant* properties, const std::string& key);
+    void TakeKey(const std::string& token, const std::string& key);
     void EndSession(const std::string& session);
 
     const Behaviour m_behaviour;
@@ -80,8 +82,8 @@ private:
     std::vector<std::string> m_closedSessions;
     std::string m_boundSession;
     std::vector<std::string> m_boundSessions;
-    guint m_registration = 0;
+    std::vector<guint> m_registrations;
     std::map<std::string, guint> m_sessions;  // open sessions and their objects
-    // Who holds each key: a session, or under KDE its token (the component).
+    // The session token that holds each key.
     std::map<std::string, std::string> m_keyOwners;
 };
