@@ -157,10 +157,14 @@ void CreateSession(GDBusConnection* bus) {
                 g.session = handle;
                 g.sessionGeneration = generation;
             }
-            // A session for a binding replaced meanwhile is closed by the next step.
-            if (StepDone(generation) && answer == Answer::Declined) {
-                Decline();
-            } else if (StepDone(generation) && g.session.empty()) {
+            // A session for a binding replaced meanwhile is closed by the next step; a portal
+            // that fails is no use to the next binding either.
+            const bool current = StepDone(generation);
+            if (answer == Answer::Declined) {
+                if (current) {
+                    Decline();
+                }
+            } else if (g.session.empty()) {
                 Fail("CreateSession", answer == Answer::Done ? "no session" : why);
             }
             Advance();
@@ -205,16 +209,14 @@ void BindShortcuts(GDBusConnection* bus) {
         g_variant_new("(o@a(sa{sv})sa{sv})", g.session.c_str(), Shortcuts(g.wanted->trigger), "",
                       &options),
         token, [generation](Answer answer, GVariant* results, const std::string& why) {
-            if (!StepDone(generation)) {
-                Advance();
-                return;
-            }
+            const bool current = StepDone(generation);
             std::string description;
             if (answer == Answer::Failed) {
                 Fail("BindShortcuts", why);
-            } else if (answer == Answer::Declined || !ShortcutBound(results, &description)) {
+            } else if (current &&
+                       (answer == Answer::Declined || !ShortcutBound(results, &description))) {
                 Decline();
-            } else {
+            } else if (current) {
                 g.bound = true;
                 const std::string& trigger = g.wanted->trigger;
                 if (!description.empty() &&
