@@ -59,9 +59,6 @@ TEST_P(ShortcutsPortalDesktop, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebin
     ASSERT_TRUE(PumpUntil([&] { return !portal.Triggers().empty(); }, kClientStartMs));
     EXPECT_EQ(portal.Triggers().front(), "CTRL+D");
     EXPECT_EQ(portal.Descriptions().front(), "显示主窗口");
-    HideMain(pid);
-    portal.Press("CTRL+D");
-    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs));
     RunCommand("xdotool windowactivate --sync " + VisibleWindowTitled(pid, "TestMain"), nullptr,
                5000);
     RunCommand("xdotool key o");
