@@ -24,6 +24,8 @@ CMainApp* g_pMainApp = nullptr;
 
 constexpr wchar_t kMainWndTitle[] = L"Quorvi";
 constexpr wchar_t kLauncherName[] = L"RunSongDeck";
+// The caption of the boxes a start shows when it does not become the client.
+constexpr wchar_t kStartHintCaption[] = L"操作提示";
 // Not sizable, no maximize box, hidden until its page has loaded.
 constexpr DWORD kMainWndStyle = 0x86CAC000;
 constexpr RECT kMainWndClientRect{0, 0, 782, 558};
@@ -81,7 +83,7 @@ BOOL CMainApp::InitInstance() {
     if (m_arguments.size() <= 1) {
         const std::wstring hint =
             std::wstring(L"请使用") + kLauncherName + kExecutableSuffix + L"打开" + kMainWndTitle;
-        MessageBoxW(nullptr, hint.c_str(), L"操作提示", MB_ICONINFORMATION);
+        MessageBoxW(nullptr, hint.c_str(), kStartHintCaption, MB_ICONINFORMATION);
         return TRUE;
     }
     if (const RunMode runMode = CommandModeOf(m_arguments); runMode != nullptr) {
@@ -99,12 +101,18 @@ bool CMainApp::BecomeTheRunningClient() {
     // Taken before the window exists, so a second start during this start-up is still a
     // second instance: it waits for this client's answer instead of starting another one.
     m_pSingleInstance = std::make_unique<platform::SingleInstance>(kMainWndClassName);
-    if (TakeRunningClientPlace(*m_pSingleInstance, [this](const std::string& command) {
-            OnRunningClientCommand(command);
-        }) == RunningClientPlace::Taken) {
+    const RunningClientPlace place = TakeRunningClientPlace(
+        *m_pSingleInstance,
+        [this](const std::string& command) { OnRunningClientCommand(command); });
+    if (place == RunningClientPlace::Taken) {
         return true;
     }
     m_pSingleInstance.reset();
+    // The user started the client and would otherwise see nothing at all.
+    if (place == RunningClientPlace::NotAnswering) {
+        const std::wstring text = std::wstring(kMainWndTitle) + L"正在启动或没有响应，请稍后再试。";
+        MessageBoxW(nullptr, text.c_str(), kStartHintCaption, MB_ICONINFORMATION);
+    }
     return false;
 }
 
@@ -123,9 +131,10 @@ void CMainApp::OnRunningClientCommand(const std::string& command) {
 
 void CMainApp::StartClient() {
     m_pMainWnd = &m_wndMain;
+    // The log of a start begins with this line, before anything of the browser is made.
+    WriteLog(info, L"启动程序");
     // The start page goes first: the browser's processes start while the rest is set up.
     m_wndMain.PreloadStartPage();
-    WriteLog(info, L"启动程序");
     if (const std::wstring note = platform::DisplayNote(); !note.empty()) {
         WriteLog(info, L"%s", note.c_str());
     }
@@ -143,13 +152,14 @@ void CMainApp::StartClient() {
         return;
     }
     SetUpdateMainWindow(m_wndMain.GetSafeHwnd());
-    // Read while the browser starts: the page's first show needs the window size from it.
-    GetClientOptions();
 }
 
 void CMainApp::OnMainWindowStarted() {
-    // A check the user asked for meanwhile is not replaced by the silent one.
-    if (m_pUpdateThread == nullptr && GetClientOptions().autoUpdate != 0) {
+    // A check still running (one the user asked for meanwhile) is not replaced by the silent
+    // one; an ended one is, as StartUpdateCheck does.
+    if (m_wndMain.StartWithUpdateCheck() &&
+        (m_pUpdateThread == nullptr ||
+         WaitForSingleObject(m_pUpdateThread->m_hThread, 0) == WAIT_OBJECT_0)) {
         StartUpdateCheck(FALSE);
     }
 }

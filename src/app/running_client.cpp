@@ -44,8 +44,15 @@ RunningClientPlace TakeRunningClientPlace(SingleInstance& place,
             return RunningClientPlace::Refused;
         }
         // A client that does not answer in time still holds its place: it is busy or hung.
-        if (SendTo(place.Name(), kRestoreCommand) != RunningClientAnswer::NoClient) {
-            return RunningClientPlace::HandedOver;
+        switch (SendTo(place.Name(), kRestoreCommand)) {
+            case RunningClientAnswer::Handled:
+                return RunningClientPlace::HandedOver;
+            case RunningClientAnswer::NoAnswer:
+                WriteLog(info, L"the running client did not answer in %u ms: this start ends",
+                         static_cast<unsigned>(kRunningClientAnswerMs));
+                return RunningClientPlace::NotAnswering;
+            case RunningClientAnswer::NoClient:
+                break;
         }
     }
     WriteLog(fatal, L"the running client's place could not be taken in %d tries", kPlaceTries);

@@ -24,9 +24,10 @@ RunningClientAnswer SendToRunningClient(const char* command);
 bool WaitForRunningClientToEnd();
 
 enum class RunningClientPlace {
-    Taken,       // this process is the running client now
-    HandedOver,  // another client runs (it was asked to show itself): this one ends
-    Refused,     // no place could be had (logged): no client may start
+    Taken,         // this process is the running client now
+    HandedOver,    // another client runs (it was asked to show itself): this one ends
+    NotAnswering,  // another client holds the place but did not answer in time (logged)
+    Refused,       // no place could be had (logged): no client may start
 };
 
 // Takes the place of the running client, or asks the one that holds it to show itself. A

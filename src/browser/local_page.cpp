@@ -87,8 +87,14 @@ bool IsPlainResPath(const std::wstring& path) {
 }  // namespace
 
 bool IsResPagePath(const std::wstring& relativePath) {
-    // Every decoded form is checked too: a reader that decodes once more finds no way out.
+    // ':' marks a drive, a scheme or a stream, which only the path can name: a query or fragment
+    // may hold one ("res/p.html?t=12:30"). Their steps are still checked, as an engine that is
+    // given a local path may read it whole, '?' and all.
     std::wstring form = relativePath;
+    if (const size_t query = form.find_first_of(L"?#"); query != std::wstring::npos) {
+        std::replace(form.begin() + static_cast<std::ptrdiff_t>(query), form.end(), L':', L'_');
+    }
+    // Every decoded form is checked too: a reader that decodes once more finds no way out.
     for (int round = 0; round < 4; ++round) {
         if (!IsPlainResPath(form)) {
             return false;

@@ -4,6 +4,7 @@
 #include "browser/script_arguments.h"
 #include "commands/command_support.h"
 #include "config/client_options.h"
+#include "platform/text_encoding.h"
 
 HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::wstring& log) {
     VARIANT value;
@@ -24,9 +25,9 @@ HRESULT ReadCustomOptionInto(const std::wstring& key, VARIANT* pVarResult, std::
 
 bool StoreCustomOption(const std::wstring& key, const VARIANT& value, std::wstring& log) {
     if (!CustomOptionFits(key, value)) {
-        const UINT valueLength = value.vt == VT_BSTR ? SysStringLen(value.bstrVal) : 0;
         log += FormatText(L"Key length:%u   Value length:%u, refused: too long",
-                          static_cast<unsigned>(key.size()), valueLength);
+                          static_cast<unsigned>(Utf16Length(key)),
+                          static_cast<unsigned>(CustomOptionTextLength(value)));
         return false;
     }
     BOOL stored = SetCustomOption(key, value);

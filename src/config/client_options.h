@@ -33,11 +33,14 @@ BOOL DeleteUserDataDir();
 
 // VT_BSTR (8) or VT_INT (22). Raises HResultError(E_OUTOFMEMORY) when the text cannot be had.
 VARIANT GetCustomOption(const std::wstring& name);
-// Bounds of a page-defined option, so config.ini stays small and quick to rewrite.
+// Bounds of a page-defined option in UTF-16 code units, so config.ini stays small and quick to
+// rewrite.
 constexpr size_t kMaxCustomOptionName = 128;
 constexpr size_t kMaxCustomOptionText = 4096;
 // Whether the name and (for a text) the value are within those bounds.
 bool CustomOptionFits(const std::wstring& name, const VARIANT& value);
+// A text value's length in UTF-16 code units; 0 for any other kind.
+size_t CustomOptionTextLength(const VARIANT& value);
 // Writes the kind and the value together; FALSE when the option does not fit, the file cannot
 // hold it (a line break in the name or the text) or the write fails, and then nothing changed.
 BOOL SetCustomOption(const std::wstring& name, const VARIANT& value);

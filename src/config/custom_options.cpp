@@ -3,6 +3,7 @@
 #include "config/client_options.h"
 #include "config/ini_section.h"
 #include "platform/private_profile.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -33,8 +34,12 @@ VARIANT GetCustomOption(const std::wstring& name) {
 }
 
 bool CustomOptionFits(const std::wstring& name, const VARIANT& value) {
-    return name.size() <= kMaxCustomOptionName &&
-           (value.vt != VT_BSTR || SysStringLen(value.bstrVal) <= kMaxCustomOptionText);
+    return Utf16Length(name) <= kMaxCustomOptionName &&
+           (value.vt != VT_BSTR || CustomOptionTextLength(value) <= kMaxCustomOptionText);
+}
+
+size_t CustomOptionTextLength(const VARIANT& value) {
+    return value.vt == VT_BSTR ? Utf16Length({value.bstrVal, SysStringLen(value.bstrVal)}) : 0;
 }
 
 BOOL SetCustomOption(const std::wstring& name, const VARIANT& value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,18 @@ std::wstring DecodeText936(std::string_view bytes);
 std::string WideToUtf8(std::wstring_view text);
 // Invalid sequences become U+FFFD.
 std::wstring Utf8ToWide(std::string_view text);
+
+// The text's length in UTF-16 code units, as Windows counts it, on every platform: limits on
+// what pages store then hold alike wherever wchar_t is 32 bits.
+inline size_t Utf16Length(std::wstring_view text) {
+    size_t units = text.size();
+    if constexpr (sizeof(wchar_t) > 2) {
+        for (const wchar_t ch : text) {
+            units += static_cast<uint32_t>(ch) > 0xFFFF ? 1 : 0;
+        }
+    }
+    return units;
+}
 
 // Equal without regard to letter case, as the platform compares names.
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);

@@ -34,7 +34,7 @@ void WarnHotkeyFailed(HWND owner) {
 
 }  // namespace
 
-CMainWnd::CMainWnd() : m_nHotkeyId(HOTKEY_ID_SHOW_MAIN) {}
+CMainWnd::CMainWnd() : m_nHotkeyId(HOTKEY_ID_SHOW_MAIN), m_strTrayTip(kAppTitle) {}
 
 CMainWnd::~CMainWnd() {
     if (m_hWnd != nullptr) {
@@ -75,7 +75,7 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_TIMER:
-            if (wParam == ID_TIMER_START_SERVICES) {
+            if (wParam == ID_TIMER_START_SERVICES || wParam == ID_TIMER_SERVICES_LATEST) {
                 StartServices();
                 return 0;
             }
@@ -111,6 +111,7 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainWnd::PreloadStartPage() {
+    ReadStartOptions();
     // The page may call window.external as soon as the window exists.
     BuildDispatch();
     PreloadPage(LocalPagePath(L"res\\main.html"));
@@ -145,14 +146,20 @@ int CMainWnd::OnCreate(WPARAM wParam, LPARAM lParam) {
     m_alert.m_hOwnerWnd = m_hWnd;
     BuildDispatch();
     if (!m_bStartPagePreloaded) {
+        ReadStartOptions();
         NavigateTo(LocalPagePath(L"res\\main.html"));
     }
-    SetTimer(ID_TIMER_START_SERVICES, kServicesLatestMs);
+    SetTimer(ID_TIMER_SERVICES_LATEST, kServicesLatestMs);
     return 0;
+}
+
+void CMainWnd::ReadStartOptions() {
+    m_startOptions = GetClientOptions();
 }
 
 void CMainWnd::StartServices() {
     KillTimer(ID_TIMER_START_SERVICES);
+    KillTimer(ID_TIMER_SERVICES_LATEST);
     if (m_services == Services::Started) {
         return;
     }
@@ -160,7 +167,12 @@ void CMainWnd::StartServices() {
     EnsureTrayIcon();
     // An option window opened meanwhile registers the hotkey itself when it closes.
     if (m_wndOption.GetSafeHwnd() == nullptr) {
-        RegisterShowHotkey();
+        RegisterShowHotkey(m_startOptions.vk, m_startOptions.modifiers);
+    }
+    // An exit, uninstall or restart during the hotkey's warning box ended the client: nothing
+    // more starts on the way out.
+    if (GetSafeHwnd() == nullptr) {
+        return;
     }
     if (CMainApp* app = AfxGetMainApp(); app != nullptr) {
         app->OnMainWindowStarted();
@@ -173,7 +185,7 @@ bool CMainWnd::EnsureTrayIcon() {
     }
     if (!m_bTrayIconShown && platform::IsTrayAvailable()) {
         m_bTrayIconShown =
-            m_pTrayIcon->AddIcon(LoadSharedIcon(IDI_MAIN_SMALL, 16), kAppTitle) != FALSE;
+            m_pTrayIcon->AddIcon(LoadSharedIcon(IDI_MAIN_SMALL, 16), m_strTrayTip) != FALSE;
     }
     return m_bTrayIconShown && platform::IsTrayAvailable();
 }
@@ -200,15 +212,18 @@ void CMainWnd::RestoreMainWindow() {
 
 void CMainWnd::RegisterShowHotkey() {
     const CClientOptions& options = GetClientOptions();
-    if (options.vk == 0 && options.modifiers == 0) {
+    RegisterShowHotkey(options.vk, options.modifiers);
+}
+
+void CMainWnd::RegisterShowHotkey(WORD vk, WORD modifiers) {
+    if (vk == 0 && modifiers == 0) {
         return;
     }
     // A hotkey still held by this window would make its own registration fail.
     UnregisterHotKey(m_hWnd, m_nHotkeyId);
     // config.ini or a page may hold a plain key, which would be taken from every program.
-    if (!IsShowHotkeyAllowed(options.vk, options.modifiers) ||
-        !RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(options.modifiers),
-                        options.vk)) {
+    if (!IsShowHotkeyAllowed(vk, modifiers) ||
+        !RegisterHotKey(m_hWnd, m_nHotkeyId, HotkeyModifiersToRegister(modifiers), vk)) {
         WarnHotkeyFailed(m_hWnd);
     }
 }
@@ -317,7 +332,8 @@ void CMainWnd::ShowUpdatePopup() {
 
 void CMainWnd::OnPageTitleChange(std::wstring title) {
     CIEWapperWnd::OnPageTitleChange(title);
-    if (m_pTrayIcon != nullptr) {
+    m_strTrayTip = title;
+    if (m_pTrayIcon != nullptr && m_bTrayIconShown) {
         m_pTrayIcon->SetTip(title);
     }
 }

@@ -10,6 +10,7 @@
 #include "commands/custom_option_commands.h"
 #include "commands/show_message_wnd_command.h"
 #include "commands/window_commands.h"
+#include "config/client_options.h"
 #include "windows/about_wnd.h"
 #include "windows/main_page_recovery.h"
 #include "windows/option_wnd.h"
@@ -28,6 +29,9 @@ public:
     void RestoreMainWindow();
     // Registers the show hotkey from the options; a taken combination shows a warning box.
     void RegisterShowHotkey();
+    void RegisterShowHotkey(WORD vk, WORD modifiers);
+    // Whether config.ini asked for the silent update check when the window was made.
+    bool StartWithUpdateCheck() const { return m_startOptions.autoUpdate != 0; }
     void ShowTrayMenu();
     void OpenOptionWindow();
     void OpenAboutWindow();
@@ -75,7 +79,16 @@ private:
     // start page has shown, or a few seconds after creation at the latest.
     void StartServices();
 
+    // The options the start goes by (hotkey, update check), read before the start page runs:
+    // what the page sets while it loads takes effect as the options say, not at this start.
+    void ReadStartOptions();
+
+    // Each bound has its timer: a first show reported during creation keeps its short one.
     static constexpr UINT_PTR ID_TIMER_START_SERVICES = 1;
+    static constexpr UINT_PTR ID_TIMER_SERVICES_LATEST = 2;
+    CClientOptions m_startOptions{};
+    // The page's latest title: the tray icon, added later, shows it as the tip.
+    std::wstring m_strTrayTip;
     bool m_bTrayIconShown = false;
     bool m_bEnded = false;
     bool m_bStartPagePreloaded = false;

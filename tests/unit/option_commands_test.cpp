@@ -272,8 +272,16 @@ TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLog
     longName.Text(L"x").Text(longestName + L"n");
     Args longText;
     longText.Text(longestText + L"v").Text(L"k").Text(L"CUSTOM");
+    // Lengths count UTF-16 units, as Windows stores them: 2,048 emoji fill the text already.
+    std::wstring emoji;
+    for (int i = 0; i < 2048; ++i) {
+        emoji += Utf8ToWide("\xF0\x9F\x98\x80");
+    }
+    Args emojiText;
+    emojiText.Text(emoji + L"v").Text(L"k");
     for (auto [command, args] : {std::pair<CInvokeHandler*, Args*>{&m_setCustom, &longName},
-                                 std::pair<CInvokeHandler*, Args*>{&m_set, &longText}}) {
+                                 std::pair<CInvokeHandler*, Args*>{&m_set, &longText},
+                                 std::pair<CInvokeHandler*, Args*>{&m_setCustom, &emojiText}}) {
         Result refused;
         ASSERT_EQ(Call(*command, DISPATCH_METHOD, *args, &refused.value), S_OK);
         EXPECT_EQ(refused.value.boolVal, 0) << "the page must learn the option was not kept";
@@ -284,7 +292,8 @@ TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLog
               (std::vector<std::string>{
                   "call SetCustomOptionData,Key length:129   Value length:1, refused: too long",
                   "call SetOptionData, DataName:CUSTOM, Key length:1   Value length:4097, "
-                  "refused: too long"}));
+                  "refused: too long",
+                  "call SetCustomOptionData,Key length:1   Value length:4097, refused: too long"}));
 }
 
 TEST_F(OptionCommands, ReadsAnswerTrueAndMissingArgumentsFailBeforeAnythingChanges) {

@@ -257,6 +257,8 @@ TEST(ShowMessageWndUrl, APathThatCouldLeaveResIsRefusedHoweverItIsWritten) {
                                 L"\\\\server\\share\\x.html",
                                 L"C:\\x.html",
                                 L"res/C:x.html",
+                                L"res/C:x.html?t=1",
+                                L"res/p.html?t=1/../../x.html",
                                 L"file:///etc/passwd",
                                 L"javascript:alert(1)",
                                 L"x/http/a.html",
@@ -271,6 +273,8 @@ TEST(ShowMessageWndUrl, APathThatCouldLeaveResIsRefusedHoweverItIsWritten) {
     // Dots inside a name are only a name.
     EXPECT_TRUE(IsResPagePath(L"res/a..b/v1.2.html"));
     EXPECT_TRUE(IsResPagePath(L"res/..a.html"));
+    // A query or fragment may hold ':'; the path may not (above), and no part may climb.
+    EXPECT_TRUE(IsResPagePath(L"res/p.html?t=12:30#at:1"));
 }
 
 TEST(ShowMessageWndSize, APageCannotAskForLessThanNothingOrMoreThanTheScreen) {
