@@ -189,7 +189,10 @@ TEST_F(ClientTray, AHotkeyHeldByAnotherProgramGivesTheWarningBox) {
 }
 
 TEST_F(ClientTray, ABareKeyStaysFreeForOtherProgramsAndAnExitDuringItsWarningEndsTheClient) {
-    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=0\nVK=65\nMODIFIERS=0\n");
+    testsupport::TestHttpServer server;
+    m_folder.WriteProgramFile("test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
+                                              server.Url("/update.xml") + "\n");
+    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\nVK=65\nMODIFIERS=0\n");
     const pid_t pid = m_folder.Start({"-test"});
     ASSERT_NE(WaitForHotkeyWarning(pid), "") << "a bare key was refused without a word";
     TakeScreenshot("client-bare-key-warning");
@@ -209,6 +212,7 @@ TEST_F(ClientTray, ABareKeyStaysFreeForOtherProgramsAndAnExitDuringItsWarningEnd
     EXPECT_EQ(LogCount("FATAL"), 0) << m_folder.ReadLog();
     EXPECT_EQ(m_folder.ConfigValue("VK"), "65");
     EXPECT_EQ(m_folder.ConfigValue("FIRSTCLOSEMAINWND"), "1");
+    EXPECT_TRUE(server.Requests().empty()) << "an update check started on the way out";
 }
 
 TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
@@ -245,24 +249,49 @@ TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
 
 TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheHotkey) {
     // The page waits for an image from a server that never sends it, so it never completes
-    // and the window never shows by itself.
+    // and the window never shows by itself. Meanwhile it turns the silent check off, moves the
+    // hotkey to Ctrl+F and takes a title: this start goes by config.ini all the same.
     testsupport::TestHttpServer server;
     server.On("/stalled.png", [](const testsupport::HttpTestRequest&) {
         return webtest::StalledReply("never sent", 120000);
     });
-    m_folder.WritePage("main.html",
-                       "<!DOCTYPE html><html><head><meta charset='utf-8'><title>TestMain</title>"
-                       "</head><body style='width:600px;height:400px'>stuck<img src='" +
-                           server.Url("/stalled.png") + "'></body></html>");
+    m_folder.WriteProgramFile("test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
+                                              server.Url("/update.xml") + "\n");
+    m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\n");
+    const std::string title = "TestMain, the page whose title the tray icon shows as its tip";
+    m_folder.WritePage("main.html", "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" +
+                                        title +
+                                        "</title></head><body style='width:600px;height:400px'>"
+                                        "<script>external.SetOptionData(0, 'AUTOUPDATE');"
+                                        "external.SetOptionData(70, 'HOTKEY_VK');</script>"
+                                        "stuck<img src='" +
+                                        server.Url("/stalled.png") + "'></body></html>");
     const pid_t pid = m_folder.Start({"-test"});
-    int x = 0, y = 0;
+    int x = 0, y = 0, left = 0, top = 0, width = 0, height = 0;
     ASSERT_TRUE(PumpUntil([&] { return TrayIconCentre(pid, &x, &y); }, kClientStartMs))
         << "no tray icon while the start page loads";
     EXPECT_FALSE(MainVisible(pid));
+    // Where the pointer rests on the icon, its tip shows: far wider than "Quorvi".
+    RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            for (const std::string& window : WindowsOfProcess(pid, true)) {
+                if (WindowGeometry(window, &left, &top, &width, &height) && height < 60 &&
+                    width > 240) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        kClientEndMs))
+        << "the tip is not the page's title";
     RunCommand("xdotool key --clearmodifiers ctrl+d");
-    EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
+    EXPECT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, title).empty(); }, kClientEndMs))
         << "Ctrl+D did not bring the window up";
-    EXPECT_EQ(LogCount("启动程序"), 1);
+    EXPECT_TRUE(PumpUntil([&] { return !server.RequestsFor("/update.xml").empty(); }, kClientEndMs))
+        << "no silent update check";
+    const std::string log = m_folder.ReadLog();
+    EXPECT_NE(log.substr(0, log.find('\n')).find("启动程序"), std::string::npos) << log;
     ExitClient(pid);
 }
 
