@@ -116,7 +116,7 @@ TEST_F(ClientWindowSize, WindowsArePlacedInTheWorkAreaAtTheDesktopsScale) {
                        "<html><head><title>TestMain</title></head>"
                        "<body style='width:600px;height:400px;margin:0;background:#2b6cb0'>"
                        "<script>setTimeout(function(){"
-                       "external.ShowMessageWnd('res/msg.html',250,150);"
+                       "external.ShowMessageWnd('res/msg.html?t=12:30#a:1',250,150);"
                        "external.OpenOptionWnd();},300);</script></body></html>");
     const pid_t pid = StartShown();
     int areaLeft = 0, areaTop = 0, areaRight = 0, areaBottom = 0;

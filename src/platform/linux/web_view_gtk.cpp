@@ -1,6 +1,7 @@
 #include "platform/linux/web_view_gtk.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/linux/bridge_script.h"
@@ -182,11 +183,25 @@ std::string CWebViewGtk::UrlFromLocation(const std::wstring& location) {
     std::string text = WideToUtf8(location);
     CUrlParts parts;
     if (!parts.Parse(location) && PathFromWide(location).is_absolute()) {
+        // A page's path may carry a query or fragment ("res/p.html?t=12:30"), yet '?' and '#'
+        // may be a file name's own: the file is the whole path if it exists, else the first
+        // part before a '?' or '#' that names one.
+        size_t cut = location.size();
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(PathFromWide(location), error)) {
+            for (size_t at = location.find_first_of(L"?#"); at != std::wstring::npos;
+                 at = location.find_first_of(L"?#", at + 1)) {
+                if (std::filesystem::is_regular_file(PathFromWide(location.substr(0, at)), error)) {
+                    cut = at;
+                    break;
+                }
+            }
+        }
         // Paths may be written with '\' between folders, as the system's code does.
-        std::string path = PathFromWide(location).native();
+        std::string path = PathFromWide(location.substr(0, cut)).native();
         gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
         if (uri != nullptr) {
-            text = uri;
+            text = uri + WideToUtf8(location.substr(cut));
             g_free(uri);
         }
     }
