@@ -259,19 +259,16 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
                                               server.Url("/update.xml") + "\n");
     m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\n");
     const std::string title = "TestMain, the page whose title the tray icon shows as its tip";
-    m_folder.WritePage("main.html", "<!DOCTYPE html><html><head><meta charset='utf-8'><title>" +
-                                        title +
-                                        "</title></head><body style='width:600px;height:400px'>"
-                                        "<script>external.SetOptionData(0, 'AUTOUPDATE');"
-                                        "external.SetOptionData(70, 'HOTKEY_VK');</script>"
-                                        "stuck<img src='" +
-                                        server.Url("/stalled.png") + "'></body></html>");
+    m_folder.WritePage("main.html", "<title>" + title +
+                                        "</title><script>external.SetOptionData(0, "
+                                        "'AUTOUPDATE');external.SetOptionData(70, 'HOTKEY_VK');"
+                                        "</script>stuck<img src='" +
+                                        server.Url("/stalled.png") + "'>");
     const pid_t pid = m_folder.Start({"-test"});
     int x = 0, y = 0, left = 0, top = 0, width = 0, height = 0;
     ASSERT_TRUE(PumpUntil([&] { return TrayIconCentre(pid, &x, &y); }, kClientStartMs))
         << "no tray icon while the start page loads";
     EXPECT_FALSE(MainVisible(pid));
-    // Where the pointer rests on the icon, its tip shows: far wider than "Quorvi".
     RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
     EXPECT_TRUE(PumpUntil(
         [&] {
@@ -284,14 +281,13 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
             return false;
         },
         kClientEndMs))
-        << "the tip is not the page's title";
+        << "no tip as wide as the page's title";
     RunCommand("xdotool key --clearmodifiers ctrl+d");
     EXPECT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, title).empty(); }, kClientEndMs))
         << "Ctrl+D did not bring the window up";
     EXPECT_TRUE(PumpUntil([&] { return !server.RequestsFor("/update.xml").empty(); }, kClientEndMs))
         << "no silent update check";
-    const std::string log = m_folder.ReadLog();
-    EXPECT_NE(log.substr(0, log.find('\n')).find("启动程序"), std::string::npos) << log;
+    EXPECT_EQ(LogCount("启动程序"), 1);
     ExitClient(pid);
 }
 
