@@ -249,8 +249,8 @@ TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
 
 TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheHotkey) {
     // The page waits for an image from a server that never sends it, so it never completes
-    // and the window never shows by itself. Meanwhile it turns the silent check off, moves the
-    // hotkey to Ctrl+F and takes a title: this start goes by config.ini all the same.
+    // and the window never shows by itself.
+    // Meanwhile it turns the silent check off, moves the hotkey to Ctrl+F and takes a title.
     testsupport::TestHttpServer server;
     server.On("/stalled.png", [](const testsupport::HttpTestRequest&) {
         return webtest::StalledReply("never sent", 120000);
@@ -265,7 +265,7 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
                                         "</script>stuck<img src='" +
                                         server.Url("/stalled.png") + "'>");
     const pid_t pid = m_folder.Start({"-test"});
-    int x = 0, y = 0, left = 0, top = 0, width = 0, height = 0;
+    int x = 0, y = 0;
     ASSERT_TRUE(PumpUntil([&] { return TrayIconCentre(pid, &x, &y); }, kClientStartMs))
         << "no tray icon while the start page loads";
     EXPECT_FALSE(MainVisible(pid));
@@ -273,8 +273,8 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
     EXPECT_TRUE(PumpUntil(
         [&] {
             for (const std::string& window : WindowsOfProcess(pid, true)) {
-                if (WindowGeometry(window, &left, &top, &width, &height) && height < 60 &&
-                    width > 240) {
+                int w = 0, h = 0;
+                if (WindowGeometry(window, &x, &y, &w, &h) && h < 60 && w > 240) {
                     return true;
                 }
             }

@@ -270,18 +270,15 @@ TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLog
 
     Args longName;
     longName.Text(L"x").Text(longestName + L"n");
-    Args longText;
-    longText.Text(longestText + L"v").Text(L"k").Text(L"CUSTOM");
-    // Lengths count UTF-16 units, as Windows stores them: 2,048 emoji fill the text already.
-    std::wstring emoji;
+    // Lengths count UTF-16 units, as Windows stores them: 2,048 emoji fill a text.
+    std::string emoji;
     for (int i = 0; i < 2048; ++i) {
-        emoji += Utf8ToWide("\xF0\x9F\x98\x80");
+        emoji += "\xF0\x9F\x98\x80";
     }
-    Args emojiText;
-    emojiText.Text(emoji + L"v").Text(L"k");
+    Args longText;
+    longText.Text(Utf8ToWide(emoji + "v")).Text(L"k").Text(L"CUSTOM");
     for (auto [command, args] : {std::pair<CInvokeHandler*, Args*>{&m_setCustom, &longName},
-                                 std::pair<CInvokeHandler*, Args*>{&m_set, &longText},
-                                 std::pair<CInvokeHandler*, Args*>{&m_setCustom, &emojiText}}) {
+                                 std::pair<CInvokeHandler*, Args*>{&m_set, &longText}}) {
         Result refused;
         ASSERT_EQ(Call(*command, DISPATCH_METHOD, *args, &refused.value), S_OK);
         EXPECT_EQ(refused.value.boolVal, 0) << "the page must learn the option was not kept";
@@ -292,8 +289,7 @@ TEST_F(OptionCommands, OversizedCustomOptionsAreRefusedThePageGetsFalseAndTheLog
               (std::vector<std::string>{
                   "call SetCustomOptionData,Key length:129   Value length:1, refused: too long",
                   "call SetOptionData, DataName:CUSTOM, Key length:1   Value length:4097, "
-                  "refused: too long",
-                  "call SetCustomOptionData,Key length:1   Value length:4097, refused: too long"}));
+                  "refused: too long"}));
 }
 
 TEST_F(OptionCommands, ReadsAnswerTrueAndMissingArgumentsFailBeforeAnythingChanges) {

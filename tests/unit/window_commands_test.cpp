@@ -273,8 +273,7 @@ TEST(ShowMessageWndUrl, APathThatCouldLeaveResIsRefusedHoweverItIsWritten) {
     // Dots inside a name are only a name.
     EXPECT_TRUE(IsResPagePath(L"res/a..b/v1.2.html"));
     EXPECT_TRUE(IsResPagePath(L"res/..a.html"));
-    // A query or fragment may hold ':'; the path may not (above), and no part may climb.
-    EXPECT_TRUE(IsResPagePath(L"res/p.html?t=12:30#at:1"));
+    EXPECT_TRUE(IsResPagePath(L"res/p.html?t=12:30#at:1"));  // ':' only in a query or fragment
 }
 
 TEST(ShowMessageWndSize, APageCannotAskForLessThanNothingOrMoreThanTheScreen) {
