@@ -250,7 +250,6 @@ TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
 TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheHotkey) {
     // The page waits for an image from a server that never sends it, so it never completes
     // and the window never shows by itself.
-    // Meanwhile it turns the silent check off, moves the hotkey to Ctrl+F and takes a title.
     testsupport::TestHttpServer server;
     server.On("/stalled.png", [](const testsupport::HttpTestRequest&) {
         return webtest::StalledReply("never sent", 120000);
@@ -258,7 +257,7 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
     m_folder.WriteProgramFile("test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
                                               server.Url("/update.xml") + "\n");
     m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\n");
-    const std::string title = "TestMain, the page whose title the tray icon shows as its tip";
+    const std::string title = "TestMain, which turns the check off and moves the hotkey to Ctrl+F";
     m_folder.WritePage("main.html", "<title>" + title +
                                         "</title><script>external.SetOptionData(0, "
                                         "'AUTOUPDATE');external.SetOptionData(70, 'HOTKEY_VK');"
@@ -286,7 +285,7 @@ TEST_F(ClientTray, AStartPageThatNeverFinishesLoadingStillGetsTheTrayIconAndTheH
     EXPECT_TRUE(PumpUntil([&] { return !VisibleWindowTitled(pid, title).empty(); }, kClientEndMs))
         << "Ctrl+D did not bring the window up";
     EXPECT_TRUE(PumpUntil([&] { return !server.RequestsFor("/update.xml").empty(); }, kClientEndMs))
-        << "no silent update check";
+        << "the page's AUTOUPDATE 0 cancelled the silent check config.ini asked for";
     EXPECT_EQ(LogCount("启动程序"), 1);
     ExitClient(pid);
 }
