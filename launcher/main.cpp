@@ -1,5 +1,7 @@
 // RunSongDeck: puts a verified staged update in place, then starts the client and ends.
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,10 +16,13 @@
 #include "platform/process.h"
 #include "platform/program_entry.h"
 #include "platform/single_instance.h"
+#include "kept_version.h"
 #include "staged_update.h"
 #include "update/manifest_files.h"
+#include "update/previous_version.h"
 #include "update/staged_update.h"
 #include "update/update_files.h"
+#include "update/xml_document.h"
 
 namespace {
 
@@ -26,6 +31,10 @@ constexpr wchar_t kClientName[] = L"SongDeck";
 constexpr wchar_t kStartArgument[] = L"run";
 // A client that restarts through the launcher is still ending when the launcher starts.
 constexpr auto kClientEndWait = std::chrono::seconds(5);
+// A client that restarts has ended its loop; what remains is its process's own end.
+constexpr DWORD kClientProcessEndWaitMs = 10000;
+// How long a new version has to show its first page (or finish its mode) before it is refused.
+constexpr auto kStartWordWait = std::chrono::seconds(60);
 
 LONGLONG InstalledVersion(const std::wstring& client) {
     std::wstring version;
@@ -45,26 +54,115 @@ bool WaitForClientToEnd(platform::SingleInstance& place) {
     return true;
 }
 
-void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& client) {
-    const std::wstring stageDir = GetCommonDataDir() + L"update" + kPathSeparator;
-    if (!FileExists(stageDir + kStagedManifestName)) {
-        return;
+// What the launcher found and did before it starts the client.
+enum class Update {
+    kNone,     // the installed version has proven itself (or no update came)
+    kOnTrial,  // a kept version waits for the installed one to prove itself
+    kRolledBack,
+};
+
+std::wstring StageDir() {
+    return GetCommonDataDir() + L"update" + kPathSeparator;
+}
+
+bool HasWorkToDo() {
+    const std::wstring stageDir = StageDir();
+    std::error_code error;
+    return FileExists(stageDir + kStagedManifestName) ||
+           FileExists(stageDir + L"update.xml.applied") ||
+           std::filesystem::exists(PathFromWide(PreviousVersionDir()), error);
+}
+
+Update RollBack(const CKeptVersion& kept) {
+    const LONGLONG refused = kept.RollBack();
+    if (refused < 0) {
+        WriteLog(warning, L"RunSongDeck: the previous version could not be put back yet");
+        return Update::kRolledBack;
+    }
+    RecordRefusedVersion(refused);
+    kept.Remove();
+    WriteLog(warning, L"RunSongDeck: version %I64d did not start; the previous version is back",
+             refused);
+    return Update::kRolledBack;
+}
+
+Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& client) {
+    if (!HasWorkToDo()) {
+        return Update::kNone;
     }
     platform::SingleInstance place(kMainWndClassName);
     if (!WaitForClientToEnd(place)) {
         WriteLog(info, L"RunSongDeck: the client runs; the staged update waits for its end");
-        return;
+        return Update::kNone;
+    }
+    const std::wstring stageDir = StageDir();
+    CStagedUpdate stage(stageDir, programDir);
+    stage.FinishEmptying();
+    CKeptVersion kept(PreviousVersionDir(), programDir);
+    if (kept.IsRollingBack() && kept.IsKept()) {
+        return RollBack(kept);
+    }
+    if (kept.IsProven() || !kept.IsKept()) {
+        kept.Remove();
     }
     const LONGLONG version = InstalledVersion(client);
-    CStagedUpdate stage(stageDir, programDir);
-    stage.Apply([version](const std::wstring& dir, std::vector<ManifestFile>& files) {
-        const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &files);
-        if (check != StagedUpdateCheck::Valid) {
-            WriteLog(warning, L"RunSongDeck: staged update refused (check %d)",
-                     static_cast<int>(check));
+    stage.Apply(
+        [version](const std::wstring& dir, std::vector<ManifestFile>& files) {
+            const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &files);
+            if (check != StagedUpdateCheck::Valid) {
+                WriteLog(warning, L"RunSongDeck: staged update refused (check %d)",
+                         static_cast<int>(check));
+            }
+            return check == StagedUpdateCheck::Valid;
+        },
+        [&](const std::vector<ManifestFile>& files) {
+            // A kept version is the one before an apply that was stopped part-way.
+            return kept.IsKept() ||
+                   kept.Keep(files, ManifestVersionOf(stageDir + kStagedManifestName));
+        });
+    return kept.IsKept() ? Update::kOnTrial : Update::kNone;
+}
+
+// The bound on a new version's start; tests shorten it.
+std::chrono::seconds StartWordWait() {
+    const char* text = std::getenv("SONGDECK_START_WAIT_SECONDS");
+    const long seconds = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+    return seconds > 0 && seconds < kStartWordWait.count() ? std::chrono::seconds(seconds)
+                                                           : kStartWordWait;
+}
+
+// Starts the installed version on trial: true once it gave its word that it started; a
+// client that ends before its word or gives none in time is ended and false returned.
+bool StartsOnTrial(const std::wstring& client, const std::vector<std::wstring>& arguments) {
+    const std::wstring word = PreviousVersionDir() + kStartedWordName;
+    CWatchedProgram program;
+    if (!program.Start(client, arguments)) {
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + StartWordWait();
+    while (!FileExists(word)) {
+        if (program.HasEnded()) {
+            // A mode gives its word just before it ends.
+            return FileExists(word);
         }
-        return check == StagedUpdateCheck::Valid;
-    });
+        if (std::chrono::steady_clock::now() >= deadline) {
+            WriteLog(warning, L"RunSongDeck: the new version gave no word of its start in time");
+            program.End();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// After a failed trial: the kept version goes back while no client runs.
+void RollBackAfterTrial(const std::wstring& programDir) {
+    platform::SingleInstance place(kMainWndClassName);
+    if (!WaitForClientToEnd(place)) {
+        WriteLog(warning, L"RunSongDeck: a client runs; the previous version goes back later");
+        return;
+    }
+    RollBack(CKeptVersion(PreviousVersionDir(), programDir));
 }
 
 }  // namespace
@@ -72,14 +170,28 @@ void ApplyStagedUpdate(const std::wstring& programDir, const std::wstring& clien
 int ProgramMain(std::vector<std::wstring> commandLine) {
     const std::wstring programDir = GetModuleDirectory(nullptr);
     const std::wstring client = programDir + kClientName + kExecutableSuffix;
-    ApplyStagedUpdate(programDir, client);
-
     std::vector<std::wstring> arguments;
     if (!commandLine.empty()) {
         arguments.assign(commandLine.begin() + 1, commandLine.end());
     }
+    if (arguments.size() >= 2 && arguments[0] == kAfterClientArgument) {
+        const LONGLONG id = ParseInt64(arguments[1]);
+        if (id > 0 && !WaitForProcessEnd(static_cast<DWORD>(id), kClientProcessEndWaitMs)) {
+            WriteLog(warning, L"RunSongDeck: the client that restarts did not end in time");
+        }
+        arguments.erase(arguments.begin(), arguments.begin() + 2);
+    }
+    const Update update = UpdateProgramFolder(programDir, client);
+
     if (arguments.empty()) {
         arguments.push_back(kStartArgument);
+    }
+    if (update == Update::kOnTrial) {
+        if (StartsOnTrial(client, arguments)) {
+            WriteLog(info, L"RunSongDeck: the new version started");
+            return 0;
+        }
+        RollBackAfterTrial(programDir);
     }
     // A client that runs already is restored by the one started here.
     if (!StartDetachedProgram(client, arguments)) {

@@ -17,6 +17,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
+// An applied stage's manifest while the stage is emptied: a stop part-way leaves a stage the
+// next start recognises and finishes emptying, never files that no one removes.
+constexpr wchar_t kAppliedManifestName[] = L"update.xml.applied";
 
 std::wstring DeliveredLauncherFileName() {
     return std::wstring(kDeliveredLauncherName) + kExecutableSuffix;
@@ -96,19 +99,33 @@ void CStagedUpdate::RemovePlacedCopies() const {
     }
 }
 
-// The manifest goes first: a stop part-way then leaves files the next update may use, never a
-// stage that looks tampered with.
+// The manifest goes first: a stop part-way then leaves no stage that looks tampered with, and
+// the applied manifest, which goes last, says the rest is to go too.
 void CStagedUpdate::EmptyStage() const {
     std::error_code error;
-    fs::remove(PathFromWide(m_strStageDir + kStagedManifestName), error);
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(PathFromWide(m_strStageDir), error)) {
-        std::error_code ignored;
-        fs::remove_all(entry.path(), ignored);
-    }
+    fs::rename(PathFromWide(m_strStageDir + kStagedManifestName),
+               PathFromWide(m_strStageDir + kAppliedManifestName), error);
+    FinishEmptying();
 }
 
-StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
+void CStagedUpdate::FinishEmptying() const {
+    const fs::path applied = PathFromWide(m_strStageDir + kAppliedManifestName);
+    std::error_code error;
+    if (!fs::exists(applied, error)) {
+        return;
+    }
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(PathFromWide(m_strStageDir), error)) {
+        if (entry.path() != applied) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
+    fs::remove(applied, error);
+}
+
+StageResult CStagedUpdate::Apply(const StageVerifier& verify,
+                                 const BeforeReplacing& beforeReplacing) {
     std::error_code error;
     if (!fs::exists(PathFromWide(m_strStageDir + kStagedManifestName), error)) {
         return StageResult::kNothingStaged;
@@ -117,6 +134,24 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
     std::vector<ManifestFile> files;
     if (!verify(m_strStageDir, files) || !AreStagedFiles(files)) {
         WriteLog(warning, L"RunSongDeck: the staged update does not verify; it is not applied");
+        return StageResult::kRejected;
+    }
+    if (beforeReplacing && !beforeReplacing(files)) {
+        return StageResult::kFailed;
+    }
+    const StageResult result = PutInPlace(files);
+    if (result != StageResult::kApplied) {
+        return result;
+    }
+    EmptyStage();
+    WriteLog(info, L"RunSongDeck: applied the staged update (%d files)",
+             static_cast<int>(files.size()));
+    return StageResult::kApplied;
+}
+
+StageResult CStagedUpdate::PutInPlace(const std::vector<ManifestFile>& files) const {
+    RemovePlacedCopies();
+    if (!AreStagedFiles(files)) {
         return StageResult::kRejected;
     }
     // First every file goes beside its target, then each takes the target's place by a
@@ -132,6 +167,7 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
         }
         placed.push_back(path);
     }
+    std::error_code error;
     for (size_t i = 0; i < files.size(); ++i) {
         fs::rename(PathFromWide(placed[i]), PathFromWide(m_strProgramDir + files[i].name), error);
         if (error) {
@@ -145,8 +181,5 @@ StageResult CStagedUpdate::Apply(const StageVerifier& verify) {
         SwapDeliveredLauncher(m_strProgramDir);
     }
     FlushToDisk(m_strProgramDir);
-    EmptyStage();
-    WriteLog(info, L"RunSongDeck: applied the staged update (%d files)",
-             static_cast<int>(files.size()));
     return StageResult::kApplied;
 }

@@ -19,6 +19,9 @@ enum class StageResult {
 // it checked with their digests, which are the ones applied; it moves nothing.
 using StageVerifier =
     std::function<bool(const std::wstring& stageDir, std::vector<ManifestFile>& files)>;
+// Called with the verified files before the first file of the program folder changes; false
+// stops the apply with the old version whole.
+using BeforeReplacing = std::function<bool(const std::vector<ManifestFile>& files)>;
 
 class CStagedUpdate {
 public:
@@ -27,7 +30,12 @@ public:
 
     // A RunSongDeck2 among the applied files becomes the launcher before the stage is emptied;
     // one that the apply did not place is never swapped in here.
-    StageResult Apply(const StageVerifier& verify);
+    StageResult Apply(const StageVerifier& verify, const BeforeReplacing& beforeReplacing = {});
+    // Puts these files of the stage folder in place as Apply does (each checked against its
+    // digest as it is copied), without a manifest and leaving the stage folder as it is.
+    StageResult PutInPlace(const std::vector<ManifestFile>& files) const;
+    // Ends the emptying of a stage that an applied update left half emptied.
+    void FinishEmptying() const;
 
 private:
     // Every name a plain file name, its file a regular file of the stage and no link.

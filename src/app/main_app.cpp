@@ -8,11 +8,13 @@
 #include "app/running_client.h"
 #include "config/client_options.h"
 #include "platform/executable_suffix.h"
+#include "platform/process.h"
 #include "platform/shell_execute.h"
 #include "platform/single_instance.h"
 #include "platform/thread.h"
 #include "platform/ui.h"
 #include "platform/window_functions.h"
+#include "update/previous_version.h"
 #include "update/update_messages.h"
 #include "update/update_progress_dlg.h"
 #include "update/update_thread.h"
@@ -30,6 +32,7 @@ constexpr wchar_t kStartHintCaption[] = L"操作提示";
 constexpr DWORD kMainWndStyle = 0x86CAC000;
 constexpr RECT kMainWndClientRect{0, 0, 782, 558};
 constexpr DWORD kUpdateThreadStopWaitMs = 3000;
+constexpr wchar_t kRefusedVersionNotice[] = L"新版本未能启动，已恢复为之前的版本。";
 
 // Exact words: "Install", "/exit" or "-hide" start the client like any other argument.
 using RunMode = void (*)();
@@ -88,6 +91,7 @@ BOOL CMainApp::InitInstance() {
     }
     if (const RunMode runMode = CommandModeOf(m_arguments); runMode != nullptr) {
         runMode();
+        ReportVersionStarted();
         return TRUE;
     }
     if (!BecomeTheRunningClient()) {
@@ -155,6 +159,10 @@ void CMainApp::StartClient() {
 }
 
 void CMainApp::OnMainWindowStarted() {
+    ReportVersionStarted();
+    if (TakeRefusedVersionNotice()) {
+        m_wndMain.ShowNotice(kRefusedVersionNotice);
+    }
     // A check still running (one the user asked for meanwhile) is not replaced by the silent
     // one; an ended one is, as StartUpdateCheck does.
     if (m_wndMain.StartWithUpdateCheck() &&
@@ -213,5 +221,8 @@ void CMainApp::RestartClient() {
     StopUpdateThread();
     // The new client must find no running one: the lock goes before the launcher starts.
     m_pSingleInstance.reset();
-    ShellExecuteW(nullptr, L"open", launcher.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // The launcher replaces this executable only once this process has ended.
+    const std::wstring after =
+        std::wstring(kAfterClientArgument) + L" " + std::to_wstring(CurrentProcessId());
+    ShellExecuteW(nullptr, L"open", launcher.c_str(), after.c_str(), nullptr, SW_SHOWNORMAL);
 }

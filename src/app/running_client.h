@@ -9,6 +9,9 @@
 
 // The main window's class name marks the running client, as it names the lock and socket.
 constexpr wchar_t kMainWndClassName[] = L"tavnelSongDeckWndClass";
+// A client that restarts through the launcher starts it with this word and its process id: the
+// launcher replaces no file before that process has ended.
+constexpr wchar_t kAfterClientArgument[] = L"--after-client";
 // Restore and raise the main window (a second start).
 constexpr char kRestoreCommand[] = "restore";
 // Run the tray menu's exit command (the "exit" and "uninstall" modes).

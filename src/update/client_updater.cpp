@@ -6,6 +6,7 @@
 #include "app/update_channel.h"
 #include "platform/files.h"
 #include "update/manifest_files.h"
+#include "update/previous_version.h"
 #include "update/update_files.h"
 #include "update/update_messages.h"
 #include "update/update_progress_dlg.h"
@@ -86,6 +87,13 @@ void CClientUpdater::PostUpdateEnd() {
 }
 
 void CClientUpdater::OnNewVersion() {
+    // A version that could not start here is not fetched again; a newer one is.
+    if (m_nNewVersion == RefusedVersion()) {
+        WriteLog(info, L"update: version %I64d did not start here before; it is skipped",
+                 m_nNewVersion);
+        Finish(2);
+        return;
+    }
     if (!m_bInteractive) {
         StartFileCheck();
         return;

@@ -228,6 +228,14 @@ void CMainWnd::RegisterShowHotkey(WORD vk, WORD modifiers) {
     }
 }
 
+void CMainWnd::ShowNotice(const std::wstring& text) {
+    if (EnsureTrayIcon()) {
+        m_pTrayIcon->ShowBalloon(text, kAppTitle, kBalloonTimeoutMs, NIIF_INFO);
+    } else {
+        MessageBoxW(nullptr, text.c_str(), kAppTitle, MB_ICONINFORMATION);
+    }
+}
+
 void CMainWnd::OnClose() {
     CClientOptions& options = GetClientOptions();
     const bool trayAvailable = EnsureTrayIcon();

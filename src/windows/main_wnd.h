@@ -36,6 +36,8 @@ public:
     void OpenOptionWindow();
     void OpenAboutWindow();
     void ShowUpdatePopup();
+    // A one-time message: a tray balloon, or a box where no tray shows one.
+    void ShowNotice(const std::wstring& text);
     // Whether the window lived and was destroyed (the exit), as against never created.
     bool WasEnded() const { return m_bEnded; }
 

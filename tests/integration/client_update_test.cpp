@@ -15,6 +15,7 @@
 #include "support/manifest_signer.h"
 #include "support/test_http_server.h"
 #include "unit/temp_folder.h"
+#include "update/previous_version.h"
 #include "update/update_messages.h"
 #include "update_client_setting.h"
 #include "update_test_support.h"
@@ -79,6 +80,23 @@ TEST_F(ClientUpdate, ASilentRunWithoutANewerVersionEndsQuietly) {
     EXPECT_FALSE(fs::exists(updateDir / "update.txt"));
     platform::PumpMessagesUntil([] { return false; }, 200);
     EXPECT_TRUE(mainWindow.ready.empty());
+}
+
+// A version the launcher took back after it failed to start is not fetched again; a newer one
+// is, as usual.
+TEST_F(ClientUpdate, AVersionThatFailedToStartIsNotFetchedAgainButANewerOneIs) {
+    RecordRefusedVersion(running + 2);
+    const std::string library = "library bytes";
+    for (const LONGLONG version : {running + 2, running + 3}) {
+        ServeSignedManifest(
+            server, "/desktop/update.xml",
+            BuildManifest(version, {}, {{"files/lib.so", Md5Of(library), version}}));
+        server.ServeFile("/desktop/files/lib.so", library);
+        RunSilentCheck();
+    }
+    EXPECT_EQ(server.RequestsFor("/desktop/update.xml").size(), 2u);
+    EXPECT_EQ(server.RequestsFor("/desktop/files/lib.so").size(), 1u);
+    EXPECT_NE(ReadUpdateFile("update.xml").find(std::to_string(running + 3)), std::string::npos);
 }
 
 TEST_F(ClientUpdate, ADeliveredLauncherReplacesTheLauncherWhenTheThreadEnds) {

@@ -32,16 +32,25 @@ inline const std::string kClient = "SongDeck" + WideToUtf8(kExecutableSuffix);
 inline const std::string kLauncher = "RunSongDeck" + WideToUtf8(kExecutableSuffix);
 inline const std::string kDeliveredLauncher = "RunSongDeck2" + WideToUtf8(kExecutableSuffix);
 
-// A client that writes its version word and its arguments to started.txt beside itself: a
-// script on POSIX; on Windows the client stand-in with the word in a marker line at its end.
+// The client stand-in with a word in a marker line at its end, which it records instead of its
+// stamp; "broken-exit", "broken-hang" or "broken-signal" make it fail to start that way.
+inline std::string MarkedStandIn(const std::string& word) {
+    std::ifstream standIn(SONGDECK_CLIENT_STANDIN_PATH, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(standIn), {}) + "\n#songdeck-client " + word +
+           "\n";
+}
+
+// A client that writes its version word and its arguments to started.txt beside itself and
+// gives the launcher its word that it started: a script on POSIX, the marked stand-in on
+// Windows.
 inline std::string ClientScript(const std::string& version) {
 #ifdef _WIN32
-    std::ifstream standIn(SONGDECK_CLIENT_STANDIN_PATH, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(standIn), {}) + "\n#songdeck-client " +
-           version + "\n";
+    return MarkedStandIn(version);
 #else
     return "#!/bin/sh\necho \"" + version + " $*\" > \"$(dirname \"$0\")/started.tmp\"\n" +
-           "mv \"$(dirname \"$0\")/started.tmp\" \"$(dirname \"$0\")/started.txt\"\n";
+           "mv \"$(dirname \"$0\")/started.tmp\" \"$(dirname \"$0\")/started.txt\"\n" +
+           "kept=\"$SONGDECK_COMMON_APPDATA/Tavnel/SongDeck/previous\"\n" +
+           "[ -f \"$kept/list\" ] && echo > \"$kept/started\"\n";
 #endif
 }
 
@@ -59,6 +68,10 @@ public:
     fs::path Program() const { return m_root.path() / "program"; }
     // The update folder the launcher reads: the all-users data folder + "update".
     fs::path Stage() const { return m_root.path() / "common" / "Tavnel" / "SongDeck" / "update"; }
+    // Where the launcher keeps the version an update replaced until the new one has started.
+    fs::path Kept() const { return Stage().parent_path() / "previous"; }
+    // Shortens the launcher's wait for a new version's word that it started.
+    void SetStartWait(int seconds) { m_startWait = std::to_string(seconds); }
     const TempFolder& root() const { return m_root; }
 
     void WriteClient(const std::string& version) const {
@@ -131,7 +144,8 @@ private:
                Variables extra, int& status) const {
         Variables variables{{"SONGDECK_COMMON_APPDATA", (m_root.path() / "common").string()},
                             {"SONGDECK_LOCAL_APPDATA", (m_root.path() / "local").string()},
-                            {"XDG_RUNTIME_DIR", Runtime().string()}};
+                            {"XDG_RUNTIME_DIR", Runtime().string()},
+                            {"SONGDECK_START_WAIT_SECONDS", m_startWait}};
         variables.insert(variables.end(), extra.begin(), extra.end());
         TestProcess process;
         if (!process.Start(Program() / program, arguments, variables)) {
@@ -141,6 +155,7 @@ private:
     }
 
     TempFolder m_root;
+    std::string m_startWait;
 };
 
 }  // namespace launchertest

@@ -79,7 +79,29 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
     EXPECT_EQ(folder.Run(), "new run");
     EXPECT_FALSE(fs::exists(folder.Program() / "stray.so"));
     EXPECT_EQ(StageEntries(folder), 0u);
+    EXPECT_TRUE(fs::exists(folder.Kept())) << "the replaced version was not kept";
     EXPECT_EQ(folder.Run(), "new run") << "the new version stays";
+    EXPECT_FALSE(fs::exists(folder.Kept())) << "a proven version's predecessor stays";
+}
+
+// A new version that fails to start is ended and the kept one put back, the added library
+// removed; the refused version is recorded, and the user is told once.
+TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
+    for (const char* broken : {"broken-exit", "broken-hang", "broken-signal"}) {
+        LauncherFolder folder;
+        folder.SetStartWait(2);
+        folder.root().Write("program/libold.so", "old library");
+        StageFiles(folder, {{kClient, launchertest::MarkedStandIn(broken)},
+                            {"libold.so", "new library"},
+                            {"libadded.so", "added library"}});
+        EXPECT_EQ(folder.Run(), "old run") << broken;
+        EXPECT_EQ(folder.root().Read("program/libold.so"), "old library") << broken;
+        EXPECT_FALSE(fs::exists(folder.Program() / "libadded.so")) << broken;
+        EXPECT_FALSE(fs::exists(folder.Kept())) << broken;
+        EXPECT_EQ(folder.root().Read("common/Tavnel/SongDeck/refused_version"), "10000020000\n");
+        EXPECT_TRUE(fs::exists(folder.Stage().parent_path() / "refused_notice")) << broken;
+        EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
+    }
 }
 
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
@@ -212,6 +234,42 @@ TEST(LauncherTest, AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes
     EXPECT_GE(stopsAfterTheSwap, 4);
     std::cout << "stopped the launcher at " << stops << " steps, " << stopsAfterTheSwap
               << " of them after the swap\n";
+}
+
+// The launcher stopped at each file-system step of the apply and the roll-back of an update whose
+// client exits at once: the next start ends with the old version running and nothing kept.
+TEST(LauncherTest, AStopAtAnyStepOfARollBackLeavesAVersionThatTheNextStartRuns) {
+    const std::string broken = launchertest::MarkedStandIn("broken-exit");
+    int stops = 0;
+    for (long step = 1; step <= 200; ++step) {
+        LauncherFolder folder;
+        folder.UseClientStandIn();
+        const std::string oldClient = ReadBytes(folder.Program() / kClient);
+        folder.root().Write("program/libextra.so", "old library");
+        StageFiles(folder, {{kClient, broken}, {"libextra.so", "new library"}});
+        const auto isOld = [&] {
+            return ReadBytes(folder.Program() / kClient) == oldClient &&
+                   ReadBytes(folder.Program() / "libextra.so") == "old library";
+        };
+        const bool stopped = folder.RunStoppedAt(kLauncher, {}, step);
+        if (stopped) {
+            ++stops;
+            // A stop amid the renames leaves a mix, the kept version whole beside it.
+            EXPECT_TRUE(isOld() || fs::exists(folder.Kept() / "list"))
+                << "no whole version after a stop at step " << step;
+        }
+        EXPECT_NE(stopped ? folder.Run() : folder.ClientLine(), "")
+            << "no client after step " << step;
+        EXPECT_TRUE(isOld()) << "after a stop at step " << step;
+        EXPECT_FALSE(fs::exists(folder.Kept())) << "after a stop at step " << step;
+        EXPECT_EQ(PlacedCopies(folder), std::vector<std::string>{}) << "after step " << step;
+        EXPECT_EQ(StageEntries(folder), 0u) << "after a stop at step " << step;
+        if (!stopped) {
+            break;
+        }
+    }
+    EXPECT_GE(stops, 15) << "the walk did not reach the roll-back";
+    std::cout << "stopped the launcher at " << stops << " steps of an update rolled back\n";
 }
 
 // The client's own launcher swap, stopped at each step and run again: a launcher is there at

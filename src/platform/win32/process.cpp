@@ -25,9 +25,8 @@ std::wstring QuoteArgument(const std::wstring& argument) {
     return quoted + L"\"";
 }
 
-}  // namespace
-
-bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstring>& arguments) {
+// A process of its own group, so that the started program outlives its starter's console.
+HANDLE StartProcess(const std::wstring& path, const std::vector<std::wstring>& arguments) {
     std::wstring commandLine = QuoteArgument(path);
     for (const std::wstring& argument : arguments) {
         commandLine += L" " + QuoteArgument(argument);
@@ -37,11 +36,60 @@ bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstri
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
-        return false;
+        return nullptr;
     }
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    return process.hProcess;
+}
+
+}  // namespace
+
+bool StartDetachedProgram(const std::wstring& path, const std::vector<std::wstring>& arguments) {
+    const HANDLE process = StartProcess(path, arguments);
+    if (process == nullptr) {
+        return false;
+    }
+    CloseHandle(process);
     return true;
+}
+
+CWatchedProgram::~CWatchedProgram() {
+    if (m_process != 0) {
+        CloseHandle(reinterpret_cast<HANDLE>(m_process));
+    }
+}
+
+bool CWatchedProgram::Start(const std::wstring& path, const std::vector<std::wstring>& arguments) {
+    m_process = reinterpret_cast<intptr_t>(StartProcess(path, arguments));
+    return m_process != 0;
+}
+
+bool CWatchedProgram::HasEnded() {
+    return m_process == 0 ||
+           WaitForSingleObject(reinterpret_cast<HANDLE>(m_process), 0) == WAIT_OBJECT_0;
+}
+
+void CWatchedProgram::End() {
+    if (m_process != 0 && !HasEnded()) {
+        const HANDLE process = reinterpret_cast<HANDLE>(m_process);
+        TerminateProcess(process, 1);
+        // Its files can be replaced only once it is gone.
+        WaitForSingleObject(process, 10000);
+    }
+}
+
+DWORD CurrentProcessId() {
+    return GetCurrentProcessId();
+}
+
+bool WaitForProcessEnd(DWORD processId, DWORD timeoutMs) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) {
+        return true;
+    }
+    const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
 }
 
 bool WaitUntilNoProcessUses(const std::wstring&, DWORD) {
