@@ -126,6 +126,7 @@ target_compile_definitions(songdeck_windows_launcher_tests PRIVATE
 # (LD_PRELOAD), and stamping a newer version into the stand-in takes objcopy on an ELF section.
 set(SONGDECK_WINDOWS_LAUNCHER_PENDING
     LauncherTest.AStopAtAnyStepOfAnUpdateLeavesAStageThatTheNextStartCompletes
+    LauncherTest.AStopAtAnyStepOfARollBackLeavesAVersionThatTheNextStartRuns
     LauncherTest.TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped)
 list(JOIN SONGDECK_WINDOWS_LAUNCHER_PENDING ":" launcher_pending)
 gtest_discover_tests(songdeck_windows_launcher_tests DISCOVERY_MODE PRE_TEST
