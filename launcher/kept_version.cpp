@@ -24,6 +24,8 @@ constexpr wchar_t kFilesFolder[] = L"files";
 // In the list: a file the update added, which a roll-back removes.
 constexpr char kAddedFile[] = "-";
 constexpr size_t kMaxListBytes = 64 * 1024;
+// The roll-back marker's text when the version is to be refused.
+constexpr char kRefuseMark[] = "refuse\n";
 
 struct KeptList {
     LONGLONG version = 0;
@@ -119,10 +121,15 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
     return WriteMarker(m_strFolder + kPreviousListName, list);
 }
 
-LONGLONG CKeptVersion::RollBack() const {
+LONGLONG CKeptVersion::RollBack(bool refuse) const {
     KeptList list;
-    if (!ReadList(m_strFolder + kPreviousListName, list) ||
-        !WriteMarker(m_strFolder + kRollingBackName, "\n")) {
+    std::string begun;
+    if (ReadWholeFile(m_strFolder + kRollingBackName, kMaxListBytes, begun)) {
+        refuse = begun == kRefuseMark;
+    } else if (!WriteMarker(m_strFolder + kRollingBackName, refuse ? kRefuseMark : "\n")) {
+        return -1;
+    }
+    if (!ReadList(m_strFolder + kPreviousListName, list)) {
         return -1;
     }
     const CStagedUpdate kept(m_strFolder + kFilesFolder + kPathSeparator, m_strProgramDir);
@@ -134,7 +141,7 @@ LONGLONG CKeptVersion::RollBack() const {
         fs::remove(PathFromWide(m_strProgramDir + name), ignored);
     }
     FlushToDisk(m_strProgramDir);
-    return list.version;
+    return refuse ? list.version : 0;
 }
 
 void CKeptVersion::Remove() const {

@@ -73,16 +73,23 @@ bool HasWorkToDo() {
            std::filesystem::exists(PathFromWide(PreviousVersionDir()), error);
 }
 
-Update RollBack(const CKeptVersion& kept) {
-    const LONGLONG refused = kept.RollBack();
+// refuse: the installed version failed to start, rather than an apply that could not finish.
+Update RollBack(const CKeptVersion& kept, bool refuse) {
+    const LONGLONG refused = kept.RollBack(refuse);
     if (refused < 0) {
         WriteLog(warning, L"RunSongDeck: the previous version could not be put back yet");
         return Update::kRolledBack;
     }
-    RecordRefusedVersion(refused);
     kept.Remove();
-    WriteLog(warning, L"RunSongDeck: version %I64d did not start; the previous version is back",
-             refused);
+    if (refused > 0) {
+        RecordRefusedVersion(refused);
+        WriteLog(warning, L"RunSongDeck: version %I64d did not start; the previous version is back",
+                 refused);
+    } else {
+        WriteLog(warning,
+                 L"RunSongDeck: the update could not be completed; the previous "
+                 L"version is back and the stage waits for the next start");
+    }
     return Update::kRolledBack;
 }
 
@@ -100,13 +107,13 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
     stage.FinishEmptying();
     CKeptVersion kept(PreviousVersionDir(), programDir);
     if (kept.IsRollingBack() && kept.IsKept()) {
-        return RollBack(kept);
+        return RollBack(kept, true);
     }
     if (kept.IsProven() || !kept.IsKept()) {
         kept.Remove();
     }
     const LONGLONG version = InstalledVersion(client);
-    stage.Apply(
+    const StageResult applied = stage.Apply(
         [version](const std::wstring& dir, std::vector<ManifestFile>& files) {
             const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &files);
             if (check != StagedUpdateCheck::Valid) {
@@ -120,6 +127,11 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
             return kept.IsKept() ||
                    kept.Keep(files, ManifestVersionOf(stageDir + kStagedManifestName));
         });
+    // A file the program folder would not take (one in use) leaves a mix: the kept version
+    // goes back, and the stage stays for the next start.
+    if (applied == StageResult::kFailed && kept.IsKept()) {
+        return RollBack(kept, false);
+    }
     return kept.IsKept() ? Update::kOnTrial : Update::kNone;
 }
 
@@ -162,7 +174,7 @@ void RollBackAfterTrial(const std::wstring& programDir) {
         WriteLog(warning, L"RunSongDeck: a client runs; the previous version goes back later");
         return;
     }
-    RollBack(CKeptVersion(PreviousVersionDir(), programDir));
+    RollBack(CKeptVersion(PreviousVersionDir(), programDir), true);
 }
 
 }  // namespace

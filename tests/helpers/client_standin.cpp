@@ -36,6 +36,11 @@ int main(int argc, char** argv) {
         line = bytes.substr(at + marker.size(), bytes.size() - at - marker.size() - 1);
     }
     // Clients that never give the word that they started.
+    // A client that restarts: it ends a moment after it started the launcher.
+    if (line == "ending") {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        return 0;
+    }
     if (line == "broken-exit") {
         return 3;
     }

@@ -102,6 +102,15 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
         EXPECT_TRUE(fs::exists(folder.Stage().parent_path() / "refused_notice")) << broken;
         EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
     }
+    // A file the program folder does not take (here a folder in its place) stops the update
+    // half-way: the kept version goes back, nothing is refused, and the stage waits.
+    LauncherFolder folder;
+    fs::create_directories(folder.Program() / "libold.so" / "in use");
+    StageFiles(folder, {{kClient, kNewClient}, {"libold.so", "new library"}});
+    EXPECT_EQ(folder.Run(), "old run");
+    EXPECT_TRUE(fs::exists(folder.Stage() / "update.xml"));
+    EXPECT_FALSE(fs::exists(folder.Kept()));
+    EXPECT_FALSE(fs::exists(folder.Stage().parent_path() / "refused_version"));
 }
 
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
@@ -155,6 +164,15 @@ TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {
         EXPECT_EQ(StageEntries(folder), 4u);
     }
     EXPECT_EQ(folder.Run(), "new run") << "applied once the client ended";
+
+    // A client that restarts names its process, which still runs its file (one Windows does not
+    // let go of): the launcher waits for its end, then updates and starts the new client.
+    LauncherFolder restarting;
+    restarting.root().Write("program/" + kClient, launchertest::MarkedStandIn("ending"));
+    StageNewClient(restarting);
+    TestProcess ending;
+    ASSERT_TRUE(ending.Start(restarting.Program() / kClient, {"run"}));
+    EXPECT_EQ(restarting.Run({"--after-client", std::to_string(ending.id())}), "new run");
 }
 
 // The client stand-in with a newer version stamped into it, as the release tool makes the
