@@ -81,11 +81,30 @@ protected:
         return count;
     }
 
+    void RestartIntoTheDemoRelease(bool broken);
+    void ExitTheClient() {
+        const fs::path program = m_folder.ProgramDir();
+        const pid_t exit = m_folder.Start({"exit"});
+        EXPECT_TRUE(m_folder.WaitForExit(exit, kClientEndMs));
+        EXPECT_TRUE(
+            PumpUntil([&] { return ClientProcesses(program / "SongDeck").empty(); }, kClientEndMs))
+            << "the new client did not end";
+        // Not our child: a client that outlived its deadline goes by its id.
+        for (const pid_t pid : ClientProcesses(program / "SongDeck")) {
+            kill(pid, SIGKILL);
+        }
+    }
+
     CClientFolder m_folder;
     testsupport::TestHttpServer m_server;
+    std::string m_running;
+    std::string m_newer;
 };
 
-TEST_F(ProductFlow, TheSilentCheckStagesTheNewVersionAndTheRestartRunsIt) {
+// Serves the demo release (one whose client cannot start, when broken), starts the client and
+// restarts it from the update popup once its silent check staged the release; m_running and
+// m_newer are the versions.
+void ProductFlow::RestartIntoTheDemoRelease(bool broken) {
     const fs::path build = fs::path(SONGDECK_CLIENT_PATH).parent_path();
     const fs::path program = m_folder.ProgramDir();
     fs::copy_file(SONGDECK_LAUNCHER_PATH, program / "RunSongDeck");
@@ -94,15 +113,14 @@ TEST_F(ProductFlow, TheSilentCheckStagesTheNewVersionAndTheRestartRunsIt) {
 
     const fs::path service = m_folder.Root() / "service";
     bool made = false;
-    const std::string tool =
-        RunCommand(std::string(SONGDECK_SOURCE_DIR) + "/tools/make-demo-update '" + build.string() +
-                       "' '" + service.string() + "' 2>&1",
-                   &made, 60000);
+    const std::string tool = RunCommand(
+        std::string(SONGDECK_SOURCE_DIR) + "/tools/make-demo-update " +
+            (broken ? "--broken '" : "'") + build.string() + "' '" + service.string() + "' 2>&1",
+        &made, 60000);
     ASSERT_TRUE(made) << tool;
-    const std::string running = StampedVersion(program / "SongDeck");
-    const std::string newer = StampedVersion(service / "update" / "files" / "SongDeck");
+    const std::string running = m_running = StampedVersion(program / "SongDeck");
+    const std::string newer = m_newer = StampedVersion(service / "update" / "files" / "SongDeck");
     ASSERT_FALSE(running.empty());
-    ASSERT_FALSE(newer.empty());
     ASSERT_NE(running, newer);
 
     ServeFolder(m_server, service);
@@ -132,6 +150,12 @@ TEST_F(ProductFlow, TheSilentCheckStagesTheNewVersionAndTheRestartRunsIt) {
                std::to_string(y + height - 26) + " click 1");
 
     ASSERT_TRUE(m_folder.WaitForExit(first, kClientEndMs)) << "RestartApp did not end the client";
+}
+
+TEST_F(ProductFlow, TheSilentCheckStagesTheNewVersionAndTheRestartRunsIt) {
+    ASSERT_NO_FATAL_FAILURE(RestartIntoTheDemoRelease(false));
+    const fs::path program = m_folder.ProgramDir();
+    const std::string newer = m_newer;
     ASSERT_TRUE(PumpUntil([&] { return HellosFrom(newer) > 0; }, kClientStartMs))
         << "the restarted client did not report the new version";
     EXPECT_EQ(StampedVersion(program / "SongDeck"), newer);
@@ -142,15 +166,23 @@ TEST_F(ProductFlow, TheSilentCheckStagesTheNewVersionAndTheRestartRunsIt) {
     }
     TakeScreenshot("product-after-update");
 
-    const pid_t exit = m_folder.Start({"exit"});
-    EXPECT_TRUE(m_folder.WaitForExit(exit, kClientEndMs));
-    EXPECT_TRUE(
-        PumpUntil([&] { return ClientProcesses(program / "SongDeck").empty(); }, kClientEndMs))
-        << "the new client did not end";
-    // Not our child: a client that outlived its deadline goes by its id.
-    for (const pid_t pid : ClientProcesses(program / "SongDeck")) {
-        kill(pid, SIGKILL);
-    }
+    ExitTheClient();
+}
+
+// A release whose client exits at once: the launcher puts the running version back and starts
+// it, which says so once in a balloon; the version is refused.
+TEST_F(ProductFlow, ABrokenReleaseIsRolledBackAndThePreviousClientSaysSoOnce) {
+    CNotificationRecorder notifications;
+    ASSERT_NO_FATAL_FAILURE(RestartIntoTheDemoRelease(true));
+    ASSERT_TRUE(PumpUntil([&] { return HellosFrom(m_running) > 1; }, kClientStartMs))
+        << "the previous client did not come back";
+    EXPECT_EQ(StampedVersion(m_folder.ProgramDir() / "SongDeck"), m_running);
+    EXPECT_TRUE(PumpUntil([&] { return notifications.Count() == 1; }, kClientStartMs));
+    EXPECT_NE(notifications.Text().find("已恢复为之前的版本"), std::string::npos);
+    EXPECT_FALSE(ReadFile(m_folder.CommonDataDir() / "refused_version").empty());
+    EXPECT_FALSE(fs::exists(m_folder.CommonDataDir() / "previous"));
+    TakeScreenshot("product-broken-release-rolled-back");
+    ExitTheClient();
 }
 
 }  // namespace
