@@ -5,6 +5,7 @@
 
 #include "app/helpers.h"
 #include "platform/files.h"
+#include "platform/trusted_pages.h"
 #include "platform/url_parts.h"
 
 namespace {
@@ -19,69 +20,29 @@ std::wstring ComparablePath(const std::wstring& path) {
     return text;
 }
 
-int HexDigit(wchar_t ch) {
-    if (ch >= L'0' && ch <= L'9') {
-        return ch - L'0';
-    }
-    ch = static_cast<wchar_t>(std::towlower(ch));
-    return ch >= L'a' && ch <= L'f' ? ch - L'a' + 10 : -1;
-}
-
-// One round of %XX decoding, byte by byte; escapes that are not two hex digits stay.
-std::wstring PercentDecoded(const std::wstring& text) {
-    std::wstring decoded;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int high = text[i] == L'%' && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-        const int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
-        if (low < 0) {
-            decoded.push_back(text[i]);
-            continue;
-        }
-        decoded.push_back(static_cast<wchar_t>(high * 16 + low));
-        i += 2;
-    }
-    return decoded;
-}
-
-// Some file systems drop trailing dots and spaces from a name, so "...", ".. " and ". ." may
-// all be ".."; "." alone stays where it is.
-bool IsParentStep(const std::wstring& segment) {
-    return segment != L"." && segment.find_first_not_of(L". ") == std::wstring::npos;
-}
-
-// The path as written: relative, "res" first, and no step that climbs.
-bool IsPlainResPath(const std::wstring& path) {
-    if (path.empty() || path.find_first_of(std::wstring(L":\0", 2)) != std::wstring::npos ||
-        path[0] == L'/' || path[0] == L'\\') {
-        return false;
-    }
+// "res" is the first step, and a name follows it.
+bool NamesPageInRes(const std::wstring& path) {
     bool inRes = false;
-    bool named = false;
     size_t start = 0;
     while (start <= path.size()) {
         const size_t end = std::min(path.find_first_of(L"/\\", start), path.size());
-        const std::wstring segment = path.substr(start, end - start);
+        std::wstring step = path.substr(start, end - start);
         start = end + 1;
-        if (segment.empty() || segment == L".") {
+        if (step.empty() || step == L".") {
             continue;
         }
-        if (IsParentStep(segment)) {
+        if (inRes) {
+            return true;
+        }
+        for (wchar_t& ch : step) {
+            ch = static_cast<wchar_t>(std::towlower(ch));
+        }
+        if (step != L"res") {
             return false;
         }
-        if (!inRes) {
-            std::wstring lower = segment;
-            for (wchar_t& ch : lower) {
-                ch = static_cast<wchar_t>(std::towlower(ch));
-            }
-            if (lower != L"res") {
-                return false;
-            }
-            inRes = true;
-        } else {
-            named = true;
-        }
+        inRes = true;
     }
-    return named;
+    return false;
 }
 
 }  // namespace
@@ -94,19 +55,7 @@ bool IsResPagePath(const std::wstring& relativePath) {
     if (const size_t query = form.find_first_of(L"?#"); query != std::wstring::npos) {
         std::replace(form.begin() + static_cast<std::ptrdiff_t>(query), form.end(), L':', L'_');
     }
-    // Every decoded form is checked too: a reader that decodes once more finds no way out.
-    for (int round = 0; round < 4; ++round) {
-        if (!IsPlainResPath(form)) {
-            return false;
-        }
-        std::wstring decoded = PercentDecoded(form);
-        if (decoded == form) {
-            return true;
-        }
-        form = std::move(decoded);
-    }
-    // Encoded more deeply than anyone decodes: not a name a page has a reason to give.
-    return false;
+    return platform::IsPlainPagePath(form) && NamesPageInRes(form);
 }
 
 std::wstring LocalPagePath(const std::wstring& relativePath) {

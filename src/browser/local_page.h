@@ -8,9 +8,8 @@
 // is the executable's folder followed by res and main.html, with the platform's separators.
 std::wstring LocalPagePath(const std::wstring& relativePath);
 
-// Whether a path that a page names stays inside the res folder beside the executable, however
-// a reader of it might decode or fold it: no ".." step (nor "...", ".. ", or one hidden by
-// percent-encoding, once or more), no absolute path, drive letter or scheme.
+// Whether a path that a page names is a page inside the res folder beside the executable: "res"
+// first, then a name, and plain as platform::IsPlainPagePath decides for every local page.
 bool IsResPagePath(const std::wstring& relativePath);
 
 // Whether a URL reported by the browser control names the local page at pagePath. Separators

@@ -8,6 +8,13 @@
 
 namespace platform {
 
+// Whether a relative path ('/' or '\' between names) names a file inside the folder it is read
+// from, however a reader folds it: no step that is ".." once Windows drops trailing dots and
+// spaces, no ':' (a stream or a drive), no DOS device name (CON, NUL.txt ...), no NUL, not
+// absolute, and the same for every form that decoding %XX once more or again gives. A path
+// only: the caller leaves a query or fragment out.
+bool IsPlainPagePath(const std::wstring& relative);
+
 class CTrustedPages {
 public:
     // File pages inside folder (a full path) are trusted.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/local_page.h"
+#include "platform/text_encoding.h"
+
 using platform::CTrustedPages;
 
 TEST(TrustedPages, ServiceHostsAreTrustedOnTheirOwnPortsOnly) {
@@ -40,7 +43,7 @@ TEST(TrustedPages, LocalPagesOnlyInsideTheFolder) {
     for (const wchar_t* url :
          {L"/opt/song deck/res/main.html", L"/opt/song deck/res\\Option.html",
           L"file:///opt/song%20deck/res/about.html", L"file://localhost/opt/song%20deck/res/x.html",
-          L"/opt/song deck/res/sub/../update.html"}) {
+          L"/opt/song deck/res/sub/./update.html"}) {
         EXPECT_TRUE(trusted.IsTrusted(url)) << url;
     }
     for (const wchar_t* url :
@@ -49,5 +52,31 @@ TEST(TrustedPages, LocalPagesOnlyInsideTheFolder) {
           L"file://evil.example/opt/song%20deck/res/main.html", L"relative/res/main.html",
           L"file:///opt/song%20deck/res/%00.html"}) {
         EXPECT_FALSE(trusted.IsTrusted(url)) << url;
+    }
+}
+
+// One answer to "is this a page of ours" for a page a window names and a page a view reports.
+TEST(TrustedPages, LocalPageAndPopupPathAgreeOnEveryStep) {
+    CTrustedPages trusted;
+    trusted.AddFolder(L"/opt/songdeck/res");
+    const struct {
+        const wchar_t* step;  // after res/
+        bool plain;
+    } rows[] = {{L"main.html", true},          {L"sub/v1.2.html", true},
+                {L"..a.html", true},           {L"a..b/x.html", true},
+                {L"CONSOLE.html", true},       {L"com10.html", true},
+                {L"../x.html", false},         {L"sub/../../x.html", false},
+                {L"..%20/evil.html", false},   {L"%2e%2e/x.html", false},
+                {L"%252e%252E/x.html", false}, {L".../x.html", false},
+                {L".. /x.html", false},        {L"sub\\..\\..\\x.html", false},
+                {L"x.html:ads", false},        {L"x.html%3aads", false},
+                {L"C:x.html", false},          {L"CON", false},
+                {L"nul.txt", false},           {L"sub/Com1.html", false},
+                {L"LPT9 .html", false},        {L"conout$", false},
+                {L"aux%2Ehtml", false}};
+    for (const auto& row : rows) {
+        const std::wstring step = row.step;
+        EXPECT_EQ(trusted.IsTrusted(L"/opt/songdeck/res/" + step), row.plain) << WideToUtf8(step);
+        EXPECT_EQ(IsResPagePath(L"res/" + step), row.plain) << WideToUtf8(step);
     }
 }
