@@ -1,12 +1,31 @@
 #include "commands/cookie_commands.h"
 
 #include "app/log.h"
+#include "browser/page_trust.h"
 #include "browser/script_arguments.h"
 #include "commands/command_support.h"
+#include "platform/url_parts.h"
 #include "platform/web_view.h"
 
+namespace {
+
+// Whether the command may reach url's cookies; a refusal is logged with the host alone.
+bool IsServiceCookieUrl(const std::wstring& command, const std::wstring& url,
+                        const CCookieStore& store) {
+    if (store.Services().IsServiceCookieUrl(url)) {
+        return true;
+    }
+    platform::CUrlParts parts;
+    WriteLog(info, L"call %s refused: host %s is not a host of the service", command.c_str(),
+             parts.Parse(url) ? parts.m_strHost.c_str() : L"(none)");
+    return false;
+}
+
+}  // namespace
+
 const CCookieStore& PlatformCookieStore() {
-    static const CCookieStore store{platform::GetCookieText, platform::SetCookieText};
+    static const CCookieStore store{platform::GetCookieText, platform::SetCookieText,
+                                    GetTrustedPages};
     return store;
 }
 
@@ -37,7 +56,7 @@ BOOL ReadCookie(const std::wstring& url, const std::wstring& name, std::wstring&
 
 BOOL WriteCookie(const std::wstring& url, const std::wstring& name, const std::wstring& data,
                  const CCookieStore& store) {
-    return store.SetCookieText(url, name, data) ? TRUE : FALSE;
+    return store.SetCookieText(url, name, data, store.Services().HostNames()) ? TRUE : FALSE;
 }
 
 HRESULT CInvokeHandler_GetCookie::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams,
@@ -56,6 +75,9 @@ HRESULT CInvokeHandler_GetCookie::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* 
     }
     if (FAILED(hr)) {
         return hr;
+    }
+    if (!IsServiceCookieUrl(m_strName, url, m_store)) {
+        return pVarResult != nullptr ? SetTextResult(pVarResult, std::wstring()) : S_OK;
     }
     std::wstring found;
     ReadCookie(url, name, found, m_store);
@@ -93,8 +115,11 @@ HRESULT CInvokeHandler_SetCookie::Invoke(REFIID, LCID, WORD wFlags, DISPPARAMS* 
     if (FAILED(hr)) {
         return hr;
     }
-    BOOL stored = WriteCookie(url, name, data, m_store);
     SetBoolResult(pVarResult, true);
+    if (!IsServiceCookieUrl(m_strName, url, m_store)) {
+        return S_OK;
+    }
+    BOOL stored = WriteCookie(url, name, data, m_store);
     WriteLog(info, L"call %s, URL=%s, CookieName=%s, CookieData length:%u%s", m_strName.c_str(),
              url.c_str(), name.c_str(), static_cast<unsigned>(data.size()),
              stored ? L"" : L", refused by the cookie store");

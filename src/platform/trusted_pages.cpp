@@ -158,6 +158,50 @@ bool CTrustedPages::IsTrusted(const std::wstring& url) const {
     return false;
 }
 
+bool CTrustedPages::IsServiceCookieUrl(const std::wstring& url) const {
+    CUrlParts parts;
+    // A host name of letters, digits, '-' and '.', and no '\' or blank anywhere: the stores
+    // parse the address again, and must find the same host.
+    if (url.find_first_of(L"\\ \t\r\n") != std::wstring::npos || !parts.Parse(url) ||
+        (parts.m_strScheme != L"http" && parts.m_strScheme != L"https") || !parts.m_bHasAuthority ||
+        parts.m_bHasUserInfo || parts.m_strHost.empty() ||
+        parts.m_strHost.find_first_not_of(L"abcdefghijklmnopqrstuvwxyz0123456789-.") !=
+            std::wstring::npos) {
+        return false;
+    }
+    const std::wstring& host = parts.m_strHost;
+    for (const std::wstring& name : HostNames()) {
+        if (host == name) {
+            return true;
+        }
+        // An address has no domain; a name's domain keeps at least two labels.
+        const size_t dot = name.find(L'.');
+        const bool address = name.find_first_not_of(L"0123456789.") == std::wstring::npos;
+        if (address || dot == std::wstring::npos ||
+            name.find(L'.', dot + 1) == std::wstring::npos) {
+            continue;
+        }
+        const std::wstring domain = name.substr(dot + 1);
+        if (host == domain ||
+            (host.size() > domain.size() + 1 &&
+             host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+             host[host.size() - domain.size() - 1] == L'.')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::wstring> CTrustedPages::HostNames() const {
+    std::vector<std::wstring> names;
+    for (const Host& host : m_hosts) {
+        if (std::find(names.begin(), names.end(), host.name) == names.end()) {
+            names.push_back(host.name);
+        }
+    }
+    return names;
+}
+
 std::vector<std::wstring> CTrustedPages::ScriptOrigins() const {
     std::vector<std::wstring> origins;
     for (const Host& host : m_hosts) {

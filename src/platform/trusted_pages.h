@@ -31,6 +31,13 @@ public:
     // otherwise.
     bool IsTrusted(const std::wstring& url) const;
 
+    // Whether url is an http or https address of a service host or of a host within its domain
+    // (the host without its first label, where that leaves two labels or more): the cookies the
+    // service's pages may reach through the client. Ports do not part cookies.
+    bool IsServiceCookieUrl(const std::wstring& url) const;
+    // The service hosts' names, without ports.
+    std::vector<std::wstring> HostNames() const;
+
     // The trusted origins as a page's script spells them (scheme://host[:port], the default
     // port left out), and the trusted folders as decoded paths ending in '/'.
     std::vector<std::wstring> ScriptOrigins() const;

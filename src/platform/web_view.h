@@ -84,7 +84,10 @@ bool IsWebDataDirectorySet();
 // has none.
 bool GetCookieText(const std::wstring& url, std::wstring* text);
 // Stores "name=data" for url; data may carry attributes ("1; expires=..."). False when the
-// cookie is refused (an HttpOnly one, or one that would replace an HttpOnly one).
-bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data);
+// cookie is refused: an HttpOnly one, or one that would replace or shadow an HttpOnly one sent
+// to url, to where its Domain= and Path= put it, or to any of serviceHosts that its Domain=
+// covers.
+bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data,
+                   const std::vector<std::wstring>& serviceHosts = {});
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include "command_test_support.h"
 #include "commands/cookie_commands.h"
+#include "platform/text_encoding.h"
 
 using commandtest::Args;
 using commandtest::Call;
@@ -25,15 +26,24 @@ struct FakeStore {
         *text = it != texts.end() ? it->second : L"";
         return !text->empty();
     }
-    static bool Set(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
+    static bool Set(const std::wstring& url, const std::wstring& name, const std::wstring& data,
+                    const std::vector<std::wstring>& hosts) {
+        EXPECT_EQ(hosts, (std::vector<std::wstring>{L"h", L"none", L"www.svc.example"}));
         writes.push_back(url + L"|" + name + L"|" + data);
         return !refuse;
+    }
+    static platform::CTrustedPages Services() {
+        platform::CTrustedPages services;
+        for (const wchar_t* host : {L"h", L"none:8080", L"www.svc.example", L"h:81"}) {
+            services.AddHost(host);
+        }
+        return services;
     }
 };
 std::map<std::wstring, std::wstring> FakeStore::texts;
 std::vector<std::wstring> FakeStore::writes;
 bool FakeStore::refuse = false;
-const CCookieStore kFakeStore{FakeStore::Get, FakeStore::Set};
+const CCookieStore kFakeStore{FakeStore::Get, FakeStore::Set, FakeStore::Services};
 
 class CookieCommands : public commandtest::LoggedLines {
 protected:
@@ -115,7 +125,7 @@ TEST_F(CookieCommands, GetCookieRefusesReadsWithASlotAndReadsArgumentsInScriptOr
     EXPECT_EQ(Call(m_get, DISPATCH_METHOD, urlOnly, nullptr), E_FAIL);
     EXPECT_EQ(Lines(), (std::vector<std::string>{
                            "call GetCookie, URL=http://h/, CookieName=a, CookieData length:3",
-                           "call GetCookie, URL=a, CookieName=http://h/, CookieData length:0"}));
+                           "call GetCookie refused: host (none) is not a host of the service"}));
 }
 
 TEST_F(CookieCommands, SetCookieHandsTheDataOverUnchangedAndAnswersTrueEvenWhenRefused) {
@@ -151,4 +161,30 @@ TEST_F(CookieCommands, SetCookieRefusesEveryReadAndNeedsAllThreeArguments) {
     EXPECT_EQ(Call(m_set, DISPATCH_METHOD, number, nullptr), DISP_E_TYPEMISMATCH);
     EXPECT_TRUE(FakeStore::writes.empty());
     EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(CookieCommands, OnlyTheServiceHostsAndTheirDomainAreReached) {
+    for (const wchar_t* url : {L"https://www.svc.example/a", L"http://svc.example:9/",
+                               L"http://api.svc.example/", L"http://a.b.svc.example/"}) {
+        FakeStore::texts = {{url, L"a=1"}};
+        EXPECT_EQ(Get(url, L"a"), L"1") << WideToUtf8(url);
+    }
+    for (const wchar_t* url :
+         {L"http://evil.example/?token=x", L"http://www.svc.example.evil.example/",
+          L"http://evilsvc.example/", L"http://example/", L"http://user@www.svc.example/",
+          L"ftp://www.svc.example/", L"http://www.svc.example%2eevil.example/",
+          L"http://svc.example\\.evil.example/", L"file:///www.svc.example/", L"h/"}) {
+        FakeStore::texts = {{url, L"a=1"}};
+        EXPECT_EQ(Get(url, L"a"), L"") << WideToUtf8(url);
+        Args args;
+        args.Text(url).Text(L"a").Text(L"1");
+        Result result;
+        EXPECT_EQ(Call(m_set, DISPATCH_METHOD, args, &result.value), S_OK);
+        EXPECT_EQ(result.value.boolVal, 1);
+    }
+    EXPECT_TRUE(FakeStore::writes.empty());
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 24u);
+    EXPECT_EQ(lines[4], "call GetCookie refused: host evil.example is not a host of the service");
+    EXPECT_EQ(lines[5], "call SetCookie refused: host evil.example is not a host of the service");
 }

@@ -84,4 +84,20 @@ TEST(CookieJar, PagesCookiesComeBackAndHttpOnlyOnesStayOutOfReach) {
     EXPECT_NE(std::wstring(all.c_str()).find(L"sid=secret"), std::wstring::npos);
 }
 
+TEST(CookieJar, ADomainCookieCannotShadowAServiceHostsHttpOnlyCookie) {
+    // A host-only HttpOnly cookie of www, as its server would set it.
+    ASSERT_NE(InternetSetCookieExW(L"http://www.shadow.example/", L"sid", L"secret; HttpOnly",
+                                   INTERNET_COOKIE_HTTPONLY, 0),
+              0u);
+    const std::vector<std::wstring> hosts{L"www.shadow.example"};
+    EXPECT_FALSE(platform::SetCookieText(L"http://shadow.example/", L"sid",
+                                         L"x; Domain=shadow.example", hosts));
+    EXPECT_FALSE(platform::SetCookieText(L"http://api.shadow.example/", L"SID",
+                                         L"x; Domain=.shadow.example", hosts));
+    // Another name, or a domain that does not cover www, is no shadow.
+    EXPECT_TRUE(platform::SetCookieText(L"http://shadow.example/", L"theme",
+                                        L"x; Domain=shadow.example", hosts));
+    EXPECT_TRUE(platform::SetCookieText(L"http://api.shadow.example/", L"sid", L"x", hosts));
+}
+
 }  // namespace

@@ -142,7 +142,10 @@ bool GetCookieText(const std::wstring& url, std::wstring* text) {
     return !text->empty();
 }
 
-bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
+// The whole store is searched for HttpOnly cookies the new one meets, so every host its Domain=
+// covers is checked without naming them.
+bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data,
+                   const std::vector<std::wstring>&) {
     GUri* caller = ParseWebAddress(url);
     if (caller == nullptr) {
         return false;

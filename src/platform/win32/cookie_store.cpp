@@ -132,7 +132,8 @@ bool GetCookieText(const std::wstring& url, std::wstring* text) {
     return !text->empty();
 }
 
-bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data) {
+bool SetCookieText(const std::wstring& url, const std::wstring& name, const std::wstring& data,
+                   const std::vector<std::wstring>& serviceHosts) {
     CUrlParts caller;
     if (!caller.Parse(url) || caller.m_strHost.empty() ||
         (caller.m_strScheme != L"http" && caller.m_strScheme != L"https")) {
@@ -144,9 +145,23 @@ bool SetCookieText(const std::wstring& url, const std::wstring& name, const std:
     if (place.httpOnly || SendsHttpOnly(url, place.name)) {
         return false;
     }
-    for (const wchar_t* scheme : {L"http://", L"https://"}) {
-        if (SendsHttpOnly(scheme + place.domain + place.path, place.name)) {
-            return false;
+    // The jar cannot list its cookies: ask for each place the new cookie would be sent to, the
+    // Domain= itself and every service host below it (a host-only cookie of www is not sent to
+    // the bare domain).
+    std::vector<std::wstring> hosts{place.domain};
+    for (const std::wstring& host : serviceHosts) {
+        if (host.size() > place.domain.size() &&
+            host.compare(host.size() - place.domain.size(), place.domain.size(), place.domain) ==
+                0 &&
+            host[host.size() - place.domain.size() - 1] == L'.') {
+            hosts.push_back(host);
+        }
+    }
+    for (const std::wstring& host : hosts) {
+        for (const wchar_t* scheme : {L"http://", L"https://"}) {
+            if (SendsHttpOnly(scheme + host + place.path, place.name)) {
+                return false;
+            }
         }
     }
     const DWORD state = InternetSetCookieExW(url.c_str(), name.empty() ? nullptr : name.c_str(),
