@@ -113,10 +113,16 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
         kept.Remove();
     }
     const LONGLONG version = InstalledVersion(client);
+    StagedUpdateCheck check = StagedUpdateCheck::Valid;
+    LONGLONG staged = 0;
     const StageResult applied = stage.Apply(
-        [version](const std::wstring& dir, std::vector<ManifestFile>& files) {
-            const StagedUpdateCheck check = VerifyStagedUpdate(dir, version, &files);
-            if (check != StagedUpdateCheck::Valid) {
+        [version, &check, &staged](const std::wstring& dir, std::vector<ManifestFile>& files) {
+            check = VerifyStagedUpdate(dir, version, &files, &staged);
+            if (check == StagedUpdateCheck::OlderVersion) {
+                WriteLog(warning,
+                         L"RunSongDeck: staged version %I64d is older than the installed %I64d",
+                         staged, version);
+            } else if (check != StagedUpdateCheck::Valid) {
                 WriteLog(warning, L"RunSongDeck: staged update refused (check %d)",
                          static_cast<int>(check));
             }
@@ -124,9 +130,12 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
         },
         [&](const std::vector<ManifestFile>& files) {
             // A kept version is the one before an apply that was stopped part-way.
-            return kept.IsKept() ||
-                   kept.Keep(files, ManifestVersionOf(stageDir + kStagedManifestName));
+            return kept.IsKept() || kept.Keep(files, staged);
         });
+    // An older release is never wanted again, however it came to be staged.
+    if (check == StagedUpdateCheck::OlderVersion) {
+        stage.Drop();
+    }
     // A file the program folder would not take (one in use) leaves a mix: the kept version
     // goes back, and the stage stays for the next start.
     if (applied == StageResult::kFailed && kept.IsKept()) {

@@ -36,6 +36,8 @@ public:
     StageResult PutInPlace(const std::vector<ManifestFile>& files) const;
     // Ends the emptying of a stage that an applied update left half emptied.
     void FinishEmptying() const;
+    // Empties the stage, its manifest first.
+    void Drop() const { EmptyStage(); }
 
 private:
     // Every name a plain file name, its file a regular file of the stage and no link.

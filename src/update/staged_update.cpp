@@ -19,7 +19,8 @@ bool IsStagedWhole(const std::wstring& folder, const ManifestFile& file) {
 }  // namespace
 
 StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG currentVersion,
-                                     std::vector<ManifestFile>* verifiedFiles) {
+                                     std::vector<ManifestFile>* verifiedFiles,
+                                     LONGLONG* stagedVersion) {
     std::string manifest;
     if (!ReadWholeFile(folder + kStagedManifestName, kMaxManifestBytes, manifest)) {
         return StagedUpdateCheck::NoManifest;
@@ -39,6 +40,15 @@ StagedUpdateCheck VerifyStagedUpdate(const std::wstring& folder, LONGLONG curren
     const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
         return StagedUpdateCheck::BadManifest;
+    }
+    std::wstring versionText;
+    GetNodeText(root, "version", versionText);
+    const LONGLONG version = ParseInt64(versionText);
+    if (stagedVersion != nullptr) {
+        *stagedVersion = version;
+    }
+    if (currentVersion > 0 && version < currentVersion) {
+        return StagedUpdateCheck::OlderVersion;
     }
     std::vector<ManifestFile> needed;
     std::vector<ManifestFile> others;

@@ -244,6 +244,13 @@ void CUpdater::ParseManifestBytes(const std::string& bytes) {
         }
         OnNewVersion();
     } else {
+        // An older release, however well signed, is a step back to flaws since mended.
+        if (m_nNewVersion < m_nCurrentVersion) {
+            WriteLog(warning,
+                     L"update: the manifest's version %I64d is older than the installed %I64d",
+                     m_nNewVersion, m_nCurrentVersion);
+            DiscardManifest();
+        }
         Finish(2);
     }
 }

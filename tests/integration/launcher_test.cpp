@@ -33,14 +33,15 @@ struct StagedFile {
 
 // A stage as the client's updater leaves it: the files, the signed manifest, the notes.
 void StageFiles(const LauncherFolder& folder, const std::vector<StagedFile>& files,
-                const CTestSigningKey& key = CTestSigningKey::Development()) {
+                const CTestSigningKey& key = CTestSigningKey::Development(),
+                long long version = 10000020000) {
     fs::create_directories(folder.Stage());
     std::vector<updatetest::ManifestFile> listed;
     for (const StagedFile& file : files) {
         listed.push_back({"files/" + file.name, updatetest::Md5Of(file.bytes), file.version});
         folder.root().Write("common/Tavnel/SongDeck/update/" + file.name, file.bytes);
     }
-    const std::string manifest = updatetest::BuildManifest(10000020000, {}, listed);
+    const std::string manifest = updatetest::BuildManifest(version, {}, listed);
     folder.root().Write("common/Tavnel/SongDeck/update/update.xml", manifest);
     folder.root().Write("common/Tavnel/SongDeck/update/update.xml.sig", key.Sign(manifest));
     folder.root().Write("common/Tavnel/SongDeck/update/update.txt", "notes\r\n");
@@ -149,6 +150,16 @@ TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts)
         EXPECT_TRUE(ReadBytes(folder.Program() / kLauncher) == ReadBytes(SONGDECK_LAUNCHER_PATH))
             << what << ": the launcher was replaced";
     }
+}
+
+TEST(LauncherTest, AStageOfAnOlderVersionIsDroppedAndTheInstalledOneStarts) {
+    LauncherFolder folder;
+    folder.UseClientStandIn();  // 1.0.0.1
+    StageFiles(folder, {{kClient, kNewClient}, {"libold.so", "old library"}},
+               CTestSigningKey::Development(), 10000000000);
+    EXPECT_EQ(folder.Run(), "1.0.0.1 run");
+    EXPECT_FALSE(fs::exists(folder.Program() / "libold.so"));
+    EXPECT_EQ(StageEntries(folder), 0u);
 }
 
 TEST(LauncherTest, WhileAClientRunsItsFilesStayAndTheLauncherOnlyHandsOver) {

@@ -40,6 +40,8 @@ TEST_F(StagedUpdateFolder, OnlyTheFilesTheRunningVersionNeedsMustBePresent) {
     EXPECT_EQ(Check(0), StagedUpdateCheck::FileMismatch);
     folder.Write("old.bin", "old");
     EXPECT_EQ(Check(0), StagedUpdateCheck::Valid);
+    // An older release, signed and whole, is never taken again.
+    EXPECT_EQ(Check(31), StagedUpdateCheck::OlderVersion);
 }
 
 TEST_F(StagedUpdateFolder, EveryListedFileStagedWholeIsAppliedWhateverTheInstalledVersion) {
