@@ -34,6 +34,13 @@ install(CODE "
 configure_file(${CMAKE_SOURCE_DIR}/cmake/package_marker.cmake.in
                ${CMAKE_BINARY_DIR}/debian/package_marker.cmake @ONLY)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/debian/package_marker.cmake)
+# Read by cpack before it builds anything: no package that trusts the development key.
+file(WRITE ${CMAKE_BINARY_DIR}/debian/package_keys.cmake
+     "set(KEYS \"${SONGDECK_UPDATE_KEYS}\")\n"
+     "set(DEVELOPMENT_KEY \"${SONGDECK_DEV_UPDATE_KEY}\")\n"
+     "set(ALLOW ${SONGDECK_ALLOW_DEVELOPMENT_KEY})\n"
+     "include(\"${CMAKE_SOURCE_DIR}/cmake/check_update_keys.cmake\")\n")
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/debian/package_keys.cmake)
 
 set(SONGDECK_PROGRAM_DIR /usr/${SONGDECK_PROGRAM_SUBDIR})
 foreach(script postinst prerm)

@@ -10,6 +10,7 @@ set(setup ${CMAKE_BINARY_DIR}/SongDeckSetup.exe)
 file(GLOB_RECURSE setup_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/res/*)
 # The programs go in without their debugging sections, which would make most of the setup.
 add_custom_command(OUTPUT ${setup}
+    COMMAND ${SONGDECK_CHECK_UPDATE_KEYS}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
     COMMAND ${CMAKE_STRIP} --strip-debug -o ${stage}/SongDeck.exe $<TARGET_FILE:SongDeck>
     COMMAND ${CMAKE_STRIP} --strip-debug -o ${stage}/RunSongDeck.exe $<TARGET_FILE:RunSongDeck>

@@ -13,7 +13,20 @@ fail() {
     exit 1
 }
 
-(cd "$build" && cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1 ||
+# No package trusts the development key or no key unless the build or the packaging run says
+# so (this one is a test package).
+source=$(cd "$(dirname "$0")/../.." && pwd)
+dev=$(sed -n 's/^set(SONGDECK_DEV_UPDATE_KEY "\(.*\)")$/\1/p' "$source/CMakeLists.txt")
+for case in "$dev OFF refused" "other,$dev OFF refused" "' , ' OFF refused" "$dev ON made" \
+    "other OFF made"; do
+    eval "set -- $case"
+    answer=made
+    env -u SONGDECK_ALLOW_DEVELOPMENT_KEY cmake -DKEYS="$1" -DDEVELOPMENT_KEY="$dev" -DALLOW="$2" \
+        -P "$source/cmake/check_update_keys.cmake" >"$scratch/keys.log" 2>&1 ||
+        answer=$(grep -q "development" "$scratch/keys.log" && echo refused)
+    [ "$answer" = "$3" ] || fail "a package with keys \"$1\", allowed $2, was not $3"
+done
+(cd "$build" && SONGDECK_ALLOW_DEVELOPMENT_KEY=1 cpack -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1 ||
     { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
 deb=$(ls "$scratch"/out/songdeck_*.deb)
 dpkg-deb -x "$deb" "$scratch/root"
