@@ -114,11 +114,14 @@ void CStagedUpdate::FinishEmptying() const {
     if (!fs::exists(applied, error)) {
         return;
     }
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(PathFromWide(m_strStageDir), error)) {
-        if (entry.path() != applied) {
-            std::error_code ignored;
-            fs::remove_all(entry.path(), ignored);
+    // A client that ran meanwhile may have staged a newer update beside the marker: only the
+    // marker goes then.
+    if (!fs::exists(PathFromWide(m_strStageDir + kStagedManifestName), error)) {
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(PathFromWide(m_strStageDir), error)) {
+            if (entry.path() != applied) {
+                RemoveTreeNoLinks(entry.path());
+            }
         }
     }
     fs::remove(applied, error);

@@ -70,20 +70,7 @@ BOOL CreateDirectoryPath(const wchar_t* path) {
 }
 
 BOOL DeleteDirectoryTree(const wchar_t* path) {
-    if (path == nullptr) {
-        return FALSE;
-    }
-    fs::path folder = PathFromWide(path);
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        // A link is removed as a link, never followed: the tree ends at the folder's own entries.
-        if (it->is_directory(error) && !it->is_symlink(error)) {
-            DeleteDirectoryTree(WideFromPath(it->path()).c_str());
-        } else {
-            fs::remove(it->path(), error);
-        }
-    }
-    return fs::remove(folder, error) && !error ? TRUE : FALSE;
+    return path != nullptr && RemoveTreeNoLinks(PathFromWide(path)) ? TRUE : FALSE;
 }
 
 std::wstring FileNameFromUrl(const std::wstring& url) {

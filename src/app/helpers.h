@@ -70,7 +70,8 @@ BOOL WriteTextFile(const wchar_t* text, const wchar_t* path);
 // Creates every folder of the path up to its last separator ('/' or '\\'): a path must end
 // with a separator to be created whole.
 BOOL CreateDirectoryPath(const wchar_t* path);
-// Removes the folder with everything in it; links inside are removed, never followed.
+// Removes the folder with everything in it; a link, the folder itself included, is removed as
+// itself, never followed (RemoveTreeNoLinks).
 BOOL DeleteDirectoryTree(const wchar_t* path);
 
 // Module handles (HMODULE, platform/types.h): null names the executable; any other value is

@@ -30,6 +30,13 @@ BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, 
 // when the file is missing, is a link (never followed) or its sharing cannot be changed.
 BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
 
+// Removes path and, when it is a folder, everything in it. A link is removed as itself and never
+// entered, wherever it stands (path included): on Windows anything with a reparse point (a
+// junction, a symbolic link, a mount point), which the standard library there cannot tell from
+// a folder. An entry that cannot be removed does not stop the others; FALSE when anything
+// stays or path was missing.
+BOOL RemoveTreeNoLinks(const std::filesystem::path& path);
+
 // Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that
 // read a file of the folder and then create it do so one at a time. Creates no folder.
 class CFolderLock {

@@ -16,6 +16,9 @@
 #include "app/helpers.h"
 #include "platform/files.h"
 #include "temp_folder.h"
+#ifdef _WIN32
+#include "platform/win32/tree_removal.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -172,7 +175,35 @@ TEST(DeleteDirectoryTree, RemovesEverythingButDoesNotFollowLinks) {
     EXPECT_FALSE(fs::exists(dir.path() / "tree"));
     EXPECT_EQ(outside.Read("precious.txt"), "keep");
     EXPECT_FALSE(DeleteDirectoryTree(dir.wide(L"tree").c_str()));
+    // A folder that is itself a link goes as a link, with or without a trailing separator.
+    for (const wchar_t* name : {L"folder-link", L"folder-link/"}) {
+        fs::create_directory_symlink(outside.path(), dir.path() / "folder-link");
+        EXPECT_TRUE(DeleteDirectoryTree(dir.wide(name).c_str()));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "folder-link")));
+        EXPECT_EQ(outside.Read("precious.txt"), "keep");
+    }
 }
+
+#ifdef _WIN32
+// Wine makes no junction: the walk sees an ordinary folder as one through its attribute view.
+TEST(DeleteDirectoryTree, AReparsePointIsRemovedAsItselfAndNeverEntered) {
+    TempFolder dir;
+    fs::create_directories(dir.path() / "tree" / "sub" / "junction");
+    dir.Write("tree/sub/a.txt", "a");
+    dir.Write("tree/sub/junction/precious.txt", "keep");
+    const auto view = [](const std::wstring& path, DWORD listed) -> DWORD {
+        return path.ends_with(L"\\junction") ? listed | FILE_ATTRIBUTE_REPARSE_POINT : listed;
+    };
+    // The junction's target is not empty, so only RemoveDirectoryW on the junction could go.
+    EXPECT_FALSE(platform::win32::RemoveEntry(dir.wide(L"tree"), FILE_ATTRIBUTE_DIRECTORY, view));
+    EXPECT_EQ(dir.Read("tree/sub/junction/precious.txt"), "keep");
+    EXPECT_FALSE(fs::exists(dir.path() / "tree" / "sub" / "a.txt"));
+    dir.Write("tree/sub/b.txt", "b");
+    fs::permissions(dir.path() / "tree" / "sub" / "b.txt", fs::perms::owner_read);
+    EXPECT_TRUE(DeleteDirectoryTree(dir.wide(L"tree\\").c_str()));
+    EXPECT_FALSE(fs::exists(dir.path() / "tree"));
+}
+#endif
 
 #ifndef _WIN32
 // An entry that cannot be removed, even by root: its path is longer than the system allows.
