@@ -62,7 +62,7 @@ enum class Update {
 };
 
 std::wstring StageDir() {
-    return GetCommonDataDir() + L"update" + kPathSeparator;
+    return GetUpdateDir();
 }
 
 bool HasWorkToDo() {

@@ -14,11 +14,27 @@ namespace {
 
 constexpr wchar_t kClientIdFileName[] = L"guid.dat";
 
+// Only what the client put there goes: the user's update stage, and the one in the all-users
+// folder (where earlier versions staged on Windows), each reached through no link: another
+// user may have made those folders, or links in them, before the client did.
+void RemoveUpdateStages() {
+    for (const std::wstring& stage : {GetUpdateDir(), GetCommonDataDir() + L"update"}) {
+        std::filesystem::path update = PathFromWide(stage);
+        if (!update.has_filename()) {
+            update = update.parent_path();
+        }
+        const std::filesystem::path product = update.parent_path();
+        if (!IsLinkEntry(product) && !IsLinkEntry(product.parent_path())) {
+            RemoveTreeNoLinks(update);
+        }
+    }
+}
+
 }  // namespace
 
 void RunInstallMode() {
     const std::wstring commonDataDir = GetCommonDataDir();
-    DeleteDirectoryTree(commonDataDir.c_str());
+    RemoveUpdateStages();
     // One level only: without the vendor folder this fails, as it may.
     std::error_code ignored;
     std::filesystem::create_directory(PathFromWide(commonDataDir), ignored);
@@ -39,9 +55,11 @@ void RunUninstallMode() {
         WaitForRunningClientToEnd();
     }
     WaitUntilNoProcessUses(GetUserDataDir(), kRunningClientAnswerMs);
-    DeleteDirectoryTree(GetCommonDataDir().c_str());
+    RemoveUpdateStages();
     std::error_code ignored;
-    // Removed only when empty: another product of the vendor may keep its data there.
+    // Removed only when empty (or a link, as itself): another product of the vendor, or
+    // another user, may keep files there.
+    std::filesystem::remove(PathFromWide(GetCommonDataDir()), ignored);
     std::filesystem::remove(PathFromWide(GetCommonVendorDir()), ignored);
     std::filesystem::remove(PathFromWide(GetModuleDirectory(nullptr) + kClientIdFileName), ignored);
     GetClientOptions();

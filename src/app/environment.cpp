@@ -51,6 +51,11 @@ std::wstring GetCommonDataDir() {
     return GetCommonVendorDir() + kProduct + kPathSeparator;
 }
 
+std::wstring GetUpdateDir() {
+    return WithSeparator(GetKnownFolderPath(GetUpdateStageFolder())) + kVendor + kPathSeparator +
+           kProduct + kPathSeparator + L"update" + kPathSeparator;
+}
+
 std::wstring GetSharedDataDir() {
     return LocalVendorFolder(L"common");
 }

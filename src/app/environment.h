@@ -10,6 +10,9 @@ std::wstring GetUserDataDir();
 std::wstring GetCommonVendorDir();
 std::wstring GetCommonDataDir();
 std::wstring GetSharedDataDir();
+// The user's update stage: the updater stages there and the launcher applies from there. Not
+// created here.
+std::wstring GetUpdateDir();
 
 std::wstring GetAppVersionString();
 LONGLONG GetAppVersionNumber();

@@ -36,6 +36,8 @@ BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
 // a folder. An entry that cannot be removed does not stop the others; FALSE when anything
 // stays or path was missing.
 BOOL RemoveTreeNoLinks(const std::filesystem::path& path);
+// Whether path is a link itself (on Windows: has a reparse point); false when it is missing.
+bool IsLinkEntry(const std::filesystem::path& path);
 
 // Holds an exclusive lock on a folder for its lifetime, so that processes (and threads) that
 // read a file of the folder and then create it do so one at a time. Creates no folder.

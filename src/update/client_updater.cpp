@@ -25,7 +25,7 @@ CClientUpdater::~CClientUpdater() {
 }
 
 std::wstring CClientUpdater::GetUpdateDirectory() {
-    return GetCommonDataDir() + L"update" + kPathSeparator;
+    return GetUpdateDir();
 }
 
 void CClientUpdater::SwapLauncher() {

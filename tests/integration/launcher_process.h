@@ -54,6 +54,12 @@ inline std::string ClientScript(const std::string& version) {
 #endif
 }
 
+#ifdef _WIN32
+inline const std::string kStage = "local/Tavnel/SongDeck/update/";
+#else
+inline const std::string kStage = "common/Tavnel/SongDeck/update/";
+#endif
+
 class LauncherFolder {
 public:
     LauncherFolder() {
@@ -66,10 +72,11 @@ public:
     // The launcher's runtime folder, where a running client holds its place.
     fs::path Runtime() const { return m_root.path() / "runtime"; }
     fs::path Program() const { return m_root.path() / "program"; }
-    // The update folder the launcher reads: the all-users data folder + "update".
-    fs::path Stage() const { return m_root.path() / "common" / "Tavnel" / "SongDeck" / "update"; }
+    // The update folder the launcher reads: the user's own (the all-users data folder is the
+    // user's on Linux, every user's on Windows) + "update".
+    fs::path Stage() const { return m_root.path() / kStage; }
     // Where the launcher keeps the version an update replaced until the new one has started.
-    fs::path Kept() const { return Stage().parent_path() / "previous"; }
+    fs::path Kept() const { return (Stage() / "..").lexically_normal() / "previous"; }
     // Shortens the launcher's wait for a new version's word that it started.
     void SetStartWait(int seconds) { m_startWait = std::to_string(seconds); }
     const TempFolder& root() const { return m_root; }

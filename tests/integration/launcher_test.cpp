@@ -39,12 +39,12 @@ void StageFiles(const LauncherFolder& folder, const std::vector<StagedFile>& fil
     std::vector<updatetest::ManifestFile> listed;
     for (const StagedFile& file : files) {
         listed.push_back({"files/" + file.name, updatetest::Md5Of(file.bytes), file.version});
-        folder.root().Write("common/Tavnel/SongDeck/update/" + file.name, file.bytes);
+        folder.root().Write(launchertest::kStage + file.name, file.bytes);
     }
     const std::string manifest = updatetest::BuildManifest(version, {}, listed);
-    folder.root().Write("common/Tavnel/SongDeck/update/update.xml", manifest);
-    folder.root().Write("common/Tavnel/SongDeck/update/update.xml.sig", key.Sign(manifest));
-    folder.root().Write("common/Tavnel/SongDeck/update/update.txt", "notes\r\n");
+    folder.root().Write(launchertest::kStage + "update.xml", manifest);
+    folder.root().Write(launchertest::kStage + "update.xml.sig", key.Sign(manifest));
+    folder.root().Write(launchertest::kStage + "update.txt", "notes\r\n");
 }
 
 void StageNewClient(const LauncherFolder& folder,
@@ -76,7 +76,7 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
     LauncherFolder folder;
     StageNewClient(folder);
     // A file the signed manifest does not list never reaches the program folder.
-    folder.root().Write("common/Tavnel/SongDeck/update/stray.so", "not listed");
+    folder.root().Write(launchertest::kStage + "stray.so", "not listed");
     EXPECT_EQ(folder.Run(), "new run");
     EXPECT_FALSE(fs::exists(folder.Program() / "stray.so"));
     EXPECT_EQ(StageEntries(folder), 0u);
@@ -128,14 +128,13 @@ TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts)
          [](const LauncherFolder& f) { fs::resize_file(f.Stage() / kClient, 10); }},
         {"a file changed after staging",
          [](const LauncherFolder& f) {
-             f.root().Write("common/Tavnel/SongDeck/update/" + kClient,
-                            launchertest::ClientScript("bad"));
+             f.root().Write(launchertest::kStage + kClient, launchertest::ClientScript("bad"));
          }},
         {"the manifest changed after signing",
          [](const LauncherFolder& f) {
-             std::string manifest = f.root().Read("common/Tavnel/SongDeck/update/update.xml");
+             std::string manifest = f.root().Read(launchertest::kStage + "update.xml");
              manifest.replace(manifest.find("10000020000"), 1, "2");
-             f.root().Write("common/Tavnel/SongDeck/update/update.xml", manifest);
+             f.root().Write(launchertest::kStage + "update.xml", manifest);
          }},
     };
     for (const auto& [what, spoil] : spoils) {

@@ -45,7 +45,7 @@ public:
             "test.ini",
             "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" + server.Url(manifestPath) + "\n");
         running = GetAppVersionNumber();
-        updateDir = PathFromWide(GetCommonDataDir()) / "update";
+        updateDir = PathFromWide(GetUpdateDir()).parent_path();
     }
     ~UpdateClientSetting() { SetUpdateMainWindow(nullptr); }
 

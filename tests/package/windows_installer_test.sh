@@ -41,7 +41,9 @@ shortcut="${folders[1]}/Microsoft/Windows/Start Menu/Programs/SongDeck.lnk"
 program="$local_data/Tavnel/SongDeck"
 program_win="${win_folders[0]}\\Tavnel\\SongDeck"
 guid="$local_data/Tavnel/common/guid.dat"
-stage="$common_data/Tavnel/SongDeck/update"
+# The user's own update stage, and the all-users one of earlier versions.
+stage="$local_data/Tavnel/SongDeck/update"
+old_stage="$common_data/Tavnel/SongDeck/update"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\SongDeck'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 run_value() { field TavNelSongDeck "$(bounded_wine reg query "$run_key" | tr -d '\r')"; }
@@ -75,11 +77,12 @@ expect "the Run value" "$(run_value)" "\"$program_win\\SongDeck.exe\" -hide"
 printf '[TAVNELDESKTOPCLIENT]\r\nHOTKEY_VK=70\r\n' >"$program/config.ini"
 cp "$program/config.ini" "$scratch/config.ini"
 cp "$guid" "$scratch/guid.dat"
-mkdir -p "$stage" && echo '<update/>' >"$stage/update.xml"
+mkdir -p "$stage" "$old_stage" && echo '<update/>' | tee "$stage/update.xml" >"$old_stage/update.xml"
 bounded_wine "$setup" /S || fail "the second install failed"
 cmp -s "$program/config.ini" "$scratch/config.ini" || fail "installing again changed config.ini"
 cmp -s "$guid" "$scratch/guid.dat" || fail "installing again changed the client id"
-[ ! -e "$stage/update.xml" ] || fail "installing again kept the old version's staged update"
+[ ! -e "$stage/update.xml" ] && [ ! -e "$old_stage" ] ||
+    fail "installing again kept the old version's staged update"
 expect "the Run value after installing again" "$(run_value)" "\"$program_win\\SongDeck.exe\" -hide"
 
 # The client's windows asked for the browser control's document mode under its name.

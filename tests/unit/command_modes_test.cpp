@@ -9,6 +9,7 @@
 #include "app/main_app.h"
 #include "config/client_options.h"
 #include "scoped_environment.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -95,6 +96,27 @@ TEST_F(CommandModes, UninstallLeavesAVendorFolderThatOtherProductsStillUse) {
     EXPECT_FALSE(fs::exists(CommonData()));
     EXPECT_TRUE(fs::exists(CommonVendor() / "OtherProduct"));
 }
+
+#ifndef _WIN32
+// Another user may have made the all-users folders, with files and links of theirs.
+TEST_F(CommandModes, InstallAndUninstallRemoveOnlyTheStageAndFollowNoLink) {
+    TempFolder outside;
+    fs::create_directories(outside.path() / "update");
+    outside.Write("update/precious.txt", "keep");
+    fs::create_directories(CommonData() / "update");
+    fs::create_directory_symlink(outside.path() / "update", CommonData() / "update" / "link");
+    m_env.root().Write("common/Tavnel/SongDeck/notes.txt", "not ours");
+    RunInstallMode();
+    EXPECT_FALSE(fs::exists(CommonData() / "update"));
+    EXPECT_EQ(m_env.root().Read("common/Tavnel/SongDeck/notes.txt"), "not ours");
+    EXPECT_EQ(outside.Read("update/precious.txt"), "keep");
+
+    fs::remove_all(CommonData());
+    fs::create_directory_symlink(outside.path(), CommonData());
+    RunUninstallMode();
+    EXPECT_EQ(outside.Read("update/precious.txt"), "keep");
+}
+#endif
 
 TEST_F(CommandModes, ExitWithNoClientRunningReturnsAtOnceAndTouchesNothing) {
     WriteConfig("[TAVNELDESKTOPCLIENT]\nHOTKEY_VK=70\n");

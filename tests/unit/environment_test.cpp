@@ -26,6 +26,12 @@ TEST(Environment, FoldersFollowTheOverridesAndOnlyPerUserOnesAreCreated) {
 
     EXPECT_EQ(GetCommonVendorDir(), (root / "common/Tavnel/").make_preferred().wstring());
     EXPECT_EQ(GetCommonDataDir(), (root / "common/Tavnel/SongDeck/").make_preferred().wstring());
+    // The update stage is the user's own: Windows' all-users folder is every user's.
+#ifdef _WIN32
+    EXPECT_EQ(GetUpdateDir(), GetUserDataDir() + L"update\\");
+#else
+    EXPECT_EQ(GetUpdateDir(), GetCommonDataDir() + L"update/");
+#endif
     EXPECT_FALSE(fs::exists(root / "common"));
 }
 

@@ -74,3 +74,7 @@ std::wstring GetKnownFolderPath(int csidl) {
     }
     return Utf8ToWide(WithoutTrailingSeparators(path));
 }
+
+int GetUpdateStageFolder() {
+    return CSIDL_COMMON_APPDATA;
+}

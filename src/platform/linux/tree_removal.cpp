@@ -24,3 +24,9 @@ BOOL RemoveTreeNoLinks(const fs::path& given) {
     }
     return fs::remove(path, error) && !error && whole ? TRUE : FALSE;
 }
+
+bool IsLinkEntry(const fs::path& path) {
+    std::error_code error;
+    return fs::is_symlink(
+        fs::symlink_status(path.has_filename() ? path : path.parent_path(), error));
+}

@@ -45,3 +45,7 @@ std::wstring GetKnownFolderPath(int csidl) {
     }
     return WithoutTrailingSeparators(path);
 }
+
+int GetUpdateStageFolder() {
+    return CSIDL_LOCAL_APPDATA;
+}

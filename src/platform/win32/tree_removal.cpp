@@ -40,11 +40,26 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes, AttributeView view)
 
 }  // namespace platform::win32
 
-BOOL RemoveTreeNoLinks(const std::filesystem::path& path) {
+namespace {
+
+std::wstring WithoutTrailingSeparators(const std::filesystem::path& path) {
     std::wstring native = path.wstring();
     while (native.size() > 3 && (native.back() == L'\\' || native.back() == L'/')) {
         native.pop_back();
     }
+    return native;
+}
+
+}  // namespace
+
+bool IsLinkEntry(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(WithoutTrailingSeparators(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+BOOL RemoveTreeNoLinks(const std::filesystem::path& path) {
+    const std::wstring native = WithoutTrailingSeparators(path);
     const DWORD attributes = GetFileAttributesW(native.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return FALSE;
