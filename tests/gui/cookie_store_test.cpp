@@ -83,22 +83,6 @@ TEST(CookieStore, CommandsAndPagesShareOneStore) {
     // Kept on disk in the web data folder, for the next start.
     EXPECT_TRUE(
         g_file_test((GuiWorkDir() + "/webdata/cookies.sqlite").c_str(), G_FILE_TEST_IS_REGULAR));
-    // A host-only HttpOnly cookie of www, as its server would set it, is not shadowed by a
-    // cookie for the whole domain.
-    SoupCookie* sid = soup_cookie_new("sid", "secret", "www.shadow.example", "/", 3600);
-    soup_cookie_set_http_only(sid, TRUE);
-    bool added = false;
-    webkit_cookie_manager_add_cookie(
-        webkit_website_data_manager_get_cookie_manager(webkit_web_context_get_website_data_manager(
-            webkit_web_view_get_context(WEBKIT_WEB_VIEW(view->GetWidget())))),
-        sid, nullptr,
-        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &added);
-    soup_cookie_free(sid);
-    ASSERT_TRUE(PumpUntil([&] { return added; }, 5000));
-    EXPECT_FALSE(
-        platform::SetCookieText(L"http://shadow.example/", L"sid", L"x; Domain=shadow.example"));
-    EXPECT_TRUE(
-        platform::SetCookieText(L"http://shadow.example/", L"theme", L"x; Domain=shadow.example"));
     view.reset();
     gtk_widget_destroy(window);
     soup_server_disconnect(server);
