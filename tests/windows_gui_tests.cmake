@@ -10,7 +10,7 @@ set(SONGDECK_WINDOWS_GUI_TESTS
 add_executable(songdeck_windows_gui_tests ${SONGDECK_WINDOWS_GUI_TESTS})
 songdeck_add_client_resources(songdeck_windows_gui_tests)
 target_include_directories(songdeck_windows_gui_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(songdeck_windows_gui_tests PRIVATE songdeck_system gtest comctl32)
+target_link_libraries(songdeck_windows_gui_tests PRIVATE songdeck_system gtest ${SONGDECK_DELAY_IMPORT_LIBS})
 add_test(NAME windows_gui
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows_gui/run.sh ${CMAKE_BINARY_DIR}/wine-prefix-gui
             $<TARGET_FILE:songdeck_windows_gui_tests>)

@@ -143,7 +143,8 @@ target_link_libraries(songdeck_windows_test_support PUBLIC songdeck_system ws2_3
 target_sources(songdeck_windows_test_support PRIVATE
     tests/support/manifest_signer.cpp tests/support/win32/signing_key_cng.cpp
     tests/support/win32/tls_relay.cpp)
-target_link_libraries(songdeck_windows_test_support PUBLIC bcrypt crypt32)
+# The system libraries as the programs have them: one program cannot import a DLL both ways.
+target_link_libraries(songdeck_windows_test_support PUBLIC ${SONGDECK_DELAY_IMPORT_LIBS})
 target_compile_definitions(songdeck_windows_test_support PUBLIC
     SONGDECK_TEST_SUPPORT_DIR="${CMAKE_SOURCE_DIR}/tests/support")
 # The updater against WinINet and MSXML: manifests signed over CNG, the hostile servers, the
@@ -202,6 +203,14 @@ add_test(NAME windows_installer
 set_tests_properties(windows_installer PROPERTIES
     TIMEOUT 300 LABELS "windows;package" SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
 
+# The programs import only KnownDLLs and the C runtime when they load; the other system
+# libraries are delay-loaded (cmake/windows_delay_load.cmake), so none comes from their folder.
+add_test(NAME windows_delay_loaded_imports COMMAND sh -c "imports=$(${CMAKE_OBJDUMP} -p \"$0\" \"$1\") &&
+    echo \"$imports\" | grep -q 'DLL Name: KERNEL32.dll' &&
+    ! echo \"$imports\" | grep -iE 'DLL Name: (wininet|bcrypt|crypt32|version|comctl32)'"
+    $<TARGET_FILE:SongDeck> $<TARGET_FILE:RunSongDeck>)
+set_tests_properties(windows_delay_loaded_imports PROPERTIES LABELS windows)
+
 # The browser control's script bridge and the cookie jar, without a display: window.external
 # driven by the JScript engine (no page renders under wine), cookies in WinINet's jar with
 # the test server setting an HttpOnly one.
@@ -214,7 +223,7 @@ add_executable(songdeck_windows_browser_tests
     ${CMAKE_BINARY_DIR}/generated/RunSongDeck.rc)
 target_include_directories(songdeck_windows_browser_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(songdeck_windows_browser_tests PRIVATE
-    songdeck_launcher songdeck_windows_test_support gtest gtest_main wininet ole32 oleaut32 uuid)
+    songdeck_launcher songdeck_windows_test_support gtest gtest_main ole32 oleaut32 uuid)
 gtest_discover_tests(songdeck_windows_browser_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 120 LABELS windows)
 
