@@ -1,14 +1,21 @@
 ; SongDeckSetup.exe: installs SongDeck for the user who runs it, without administrator rights,
 ; into a folder that user owns, so the client can put its own updates in place there.
-; The build passes VERSION (a.b.c.d), SONGDECK_EXE, RUNSONGDECK_EXE, RES_DIR and OUTFILE with -D.
+; The build passes VERSION (a.b.c.d), SONGDECK_EXE, RUNSONGDECK_EXE, PAGES_NSH (the pages: put
+; in place and recorded) and OUTFILE with -D.
 Unicode true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 !include LogicLib.nsh
+!include StrFunc.nsh
+${UnStrStr}
 
 !define PRODUCT "SongDeck"
 !define PUBLISHER "Tavnel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; What setup put into the program folder, and what updates added (the launcher appends): one
+; path below the folder a line, UTF-16LE, folders ending in '\'. The uninstaller removes
+; exactly these, so the user's own files in a folder they chose stay.
+!define RECORD "SongDeck.files"
 
 Name "${PRODUCT}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -56,17 +63,41 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; A folder the user chose that holds files, but no SongDeck, gets a SongDeck folder of its
+; own inside it.
+Function PlaceInstallFolder
+    ${If} ${FileExists} "$INSTDIR\${RECORD}"
+    ${OrIf} ${FileExists} "$INSTDIR\SongDeck.exe"
+        Return
+    ${EndIf}
+    FindFirst $R0 $R1 "$INSTDIR\*"
+    ${DoWhile} $R1 != ""
+        ${If} $R1 != "."
+        ${AndIf} $R1 != ".."
+            StrCpy $INSTDIR "$INSTDIR\${PRODUCT}"
+            ${Break}
+        ${EndIf}
+        FindNext $R0 $R1
+    ${Loop}
+    FindClose $R0
+FunctionEnd
+
 Section
+    Call PlaceInstallFolder
     SetOutPath "$INSTDIR"
     ; A client of an earlier installation ends first, so its files can be replaced.
     ${If} ${FileExists} "$INSTDIR\SongDeck.exe"
         ExecWait '"$INSTDIR\SongDeck.exe" exit'
         Call WaitForClientEnd
     ${EndIf}
+    ; Added to: an earlier version's files and its updates' stay recorded.
+    FileOpen $9 "$INSTDIR\${RECORD}" a
+    FileSeek $9 0 END
     File "${SONGDECK_EXE}"
     File "${RUNSONGDECK_EXE}"
-    SetOutPath "$INSTDIR\res"
-    File /r /x .gitkeep "${RES_DIR}\*"
+    FileWriteUTF16LE $9 "SongDeck.exe$\r$\nRunSongDeck.exe$\r$\nUninstall.exe$\r$\n"
+    !include "${PAGES_NSH}"
+    FileClose $9
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
@@ -91,15 +122,72 @@ Section
     ${EndIf}
 SectionEnd
 
+; $R1: a line of the record; $R3: "file" or "folder", what this pass removes. A line that could
+; name anything outside the folder (a drive, a stream, a ".." step, a root) is skipped.
+Function un.RemoveRecorded
+    ${Do}
+        StrCpy $R2 $R1 1 -1
+        ${If} $R2 != "$\r"
+        ${AndIf} $R2 != "$\n"
+            ${Break}
+        ${EndIf}
+        StrCpy $R1 $R1 -1
+    ${Loop}
+    StrCpy $R2 $R1 1
+    ${If} $R1 == ""
+    ${OrIf} $R2 == "\"
+    ${OrIf} $R2 == "/"
+        Return
+    ${EndIf}
+    ${UnStrStr} $R2 $R1 ".."
+    ${If} $R2 != ""
+        Return
+    ${EndIf}
+    ${UnStrStr} $R2 $R1 ":"
+    ${If} $R2 != ""
+        Return
+    ${EndIf}
+    StrCpy $R2 $R1 1 -1
+    ${If} $R2 == "\"
+        ${If} $R3 == "folder"
+            RMDir "$INSTDIR\$R1"
+        ${EndIf}
+    ${ElseIf} $R3 == "file"
+        Delete "$INSTDIR\$R1"
+    ${EndIf}
+FunctionEnd
+
 Section Uninstall
+    ; Read before the client's own step, which may remove the folder's data with the record.
+    InitPluginsDir
+    CopyFiles /SILENT "$INSTDIR\${RECORD}" "$PLUGINSDIR\${RECORD}"
     ; The client ends and removes what it keeps (options, start at login) while it is still here.
     ExecWait '"$INSTDIR\SongDeck.exe" uninstall'
     Call un.WaitForClientEnd
     ; Only what setup or an update put here: the folder may have been chosen by the user.
-    Delete "$INSTDIR\SongDeck.exe"
-    Delete "$INSTDIR\RunSongDeck.exe"
-    Delete "$INSTDIR\RunSongDeck2.exe"
-    RMDir /r "$INSTDIR\res"
+    ; Files first, then the folders that are empty by then.
+    StrCpy $R3 "file"
+    ${Do}
+        ClearErrors
+        FileOpen $9 "$PLUGINSDIR\${RECORD}" r
+        ${If} ${Errors}
+            ${Break}
+        ${EndIf}
+        ${Do}
+            FileReadUTF16LE $9 $R1
+            ${If} ${Errors}
+            ${OrIf} $R1 == ""
+                ${Break}
+            ${EndIf}
+            Call un.RemoveRecorded
+        ${Loop}
+        FileClose $9
+        ${If} $R3 == "folder"
+            ${Break}
+        ${EndIf}
+        StrCpy $R3 "folder"
+    ${Loop}
+    Delete "$INSTDIR\${RECORD}"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -20,6 +21,23 @@ constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
 // An applied stage's manifest while the stage is emptied: a stop part-way leaves a stage the
 // next start recognises and finishes emptying, never files that no one removes.
 constexpr wchar_t kAppliedManifestName[] = L"update.xml.applied";
+// Written by setup (installer/SongDeckSetup.nsi): one path below the program folder a line,
+// UTF-16LE, lines ending in CR LF.
+constexpr wchar_t kSetupRecordName[] = L"SongDeck.files";
+
+void AppendUtf16Le(std::string& bytes, const std::wstring& text) {
+    for (const wchar_t ch : text) {
+        const unsigned long code = static_cast<unsigned long>(ch);
+        if (code > 0xFFFF) {
+            const unsigned long rest = code - 0x10000;
+            AppendUtf16Le(bytes, {static_cast<wchar_t>(0xD800 + (rest >> 10)),
+                                  static_cast<wchar_t>(0xDC00 + (rest & 0x3FF))});
+            continue;
+        }
+        bytes.push_back(static_cast<char>(code & 0xFF));
+        bytes.push_back(static_cast<char>(code >> 8));
+    }
+}
 
 std::wstring DeliveredLauncherFileName() {
     return std::wstring(kDeliveredLauncherName) + kExecutableSuffix;
@@ -85,6 +103,20 @@ StageResult CStagedUpdate::PlaceBesideTarget(const ManifestFile& file, std::wstr
     std::error_code error;
     fs::permissions(PathFromWide(placed), ModeFor(m_strProgramDir, file.name), error);
     return error ? StageResult::kFailed : StageResult::kApplied;
+}
+
+void CStagedUpdate::RecordPlacedFiles(const std::vector<ManifestFile>& files) const {
+    const fs::path record = PathFromWide(m_strProgramDir + kSetupRecordName);
+    std::error_code error;
+    // Only an installation made by setup has a record; a link in its place is not one.
+    if (!fs::is_regular_file(fs::symlink_status(record, error))) {
+        return;
+    }
+    std::string lines;
+    for (const ManifestFile& file : files) {
+        AppendUtf16Le(lines, file.name + L"\r\n");
+    }
+    std::ofstream(record, std::ios::binary | std::ios::app) << lines;
 }
 
 void CStagedUpdate::RemovePlacedCopies() const {
@@ -183,6 +215,7 @@ StageResult CStagedUpdate::PutInPlace(const std::vector<ManifestFile>& files) co
         })) {
         SwapDeliveredLauncher(m_strProgramDir);
     }
+    RecordPlacedFiles(files);
     FlushToDisk(m_strProgramDir);
     return StageResult::kApplied;
 }

@@ -46,6 +46,9 @@ private:
     StageResult PlaceBesideTarget(const ManifestFile& file, std::wstring& placed) const;
     // Copies an earlier apply left when it was stopped.
     void RemovePlacedCopies() const;
+    // Adds the placed files to the setup's record of what it put in the program folder, where
+    // there is one, so that the uninstaller removes them too.
+    void RecordPlacedFiles(const std::vector<ManifestFile>& files) const;
     void EmptyStage() const;
 
     std::wstring m_strStageDir;

@@ -77,7 +77,13 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
     StageNewClient(folder);
     // A file the signed manifest does not list never reaches the program folder.
     folder.root().Write(launchertest::kStage + "stray.so", "not listed");
+    folder.root().Write("program/SongDeck.files", "");  // setup's record, UTF-16LE
     EXPECT_EQ(folder.Run(), "new run");
+    std::string record;
+    for (const char ch : kClient + "\r\n") {
+        record += std::string{ch, '\0'};
+    }
+    EXPECT_EQ(folder.root().Read("program/SongDeck.files"), record) << "the apply was not recorded";
     EXPECT_FALSE(fs::exists(folder.Program() / "stray.so"));
     EXPECT_EQ(StageEntries(folder), 0u);
     EXPECT_TRUE(fs::exists(folder.Kept())) << "the replaced version was not kept";

@@ -108,4 +108,25 @@ expect "the Run value after the uninstall" "$(run_value)" ""
 ! bounded_wine reg query "$emulation_key" /v SongDeck.exe >/dev/null 2>&1 ||
     fail "the browser control's document mode value is left"
 [ -f "$guid" ] || fail "the client id is kept for a later installation, but it is gone"
+# A folder of the user's own: setup makes a SongDeck folder inside it, and the uninstaller takes
+# only what setup and an update put there, never the user's files beside them.
+chosen="$scratch/chosen"
+mkdir -p "$chosen/res/photos"
+echo thesis >"$chosen/res/photos/thesis.txt" && echo notes >"$chosen/notes.txt"
+echo foreign >"$chosen/RunSongDeck2.exe"
+chosen_win=$(timeout 60 winepath -w "$chosen")
+bounded_wine "$setup" /S "/D=$chosen_win" || fail "the install into a chosen folder failed"
+[ -f "$chosen/SongDeck/SongDeck.exe" ] || fail "setup did not install into a folder of its own"
+cp -r "$chosen/res" "$chosen/notes.txt" "$chosen/RunSongDeck2.exe" "$chosen/SongDeck/"
+# An update's apply placed a file and added it to the record, as the launcher does.
+echo update >"$chosen/SongDeck/libupdate.dll"
+printf 'libupdate.dll\r\n' | iconv -t UTF-16LE >>"$chosen/SongDeck/SongDeck.files"
+cp "$chosen/SongDeck/Uninstall.exe" "$scratch/"
+bounded_wine "$scratch/Uninstall.exe" /S "_?=$chosen_win\\SongDeck" || fail "the uninstall failed"
+for folder in "$chosen" "$chosen/SongDeck"; do
+    [ "$(cat "$folder/res/photos/thesis.txt" "$folder/notes.txt" "$folder/RunSongDeck2.exe")" = \
+        "$(printf 'thesis\nnotes\nforeign')" ] || fail "the user's files in $folder were touched"
+done
+left=$(cd "$chosen/SongDeck" && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+expect "what the uninstall left" "$left" "./RunSongDeck2.exe ./notes.txt ./res/photos/thesis.txt "
 echo "windows installer: SongDeckSetup.exe installs, installs again and uninstalls"
