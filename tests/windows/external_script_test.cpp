@@ -12,6 +12,7 @@
 #include "app/environment.h"
 #include "browser/external_call.h"
 #include "browser/main_dispatch_imp.h"
+#include "browser/page_trust.h"
 #include "platform/trusted_pages.h"
 #include "platform/win32/external_dispatch.h"
 #include "script_host.h"
@@ -121,12 +122,13 @@ TEST_F(PageScriptTest, CommandsAnswerAPagesScriptWithResultsAndErrors) {
     // Called without a main window on screen: asked of nobody, and no error.
     EXPECT_EQ(page.Eval(L"external.OpenOptionWnd()"), L"undefined");
 
-    // Cookies go to the browser's own jar and come back.
-    EXPECT_EQ(page.Eval(L"external.SetCookie('http://www.service.test/m', 'a', '1')"), L"true");
-    EXPECT_EQ(page.Eval(L"external.SetCookie('http://www.service.test/m', 'b', '2')"), L"true");
-    EXPECT_EQ(page.Eval(L"external.GetCookie('http://www.service.test/m', 'b')"), L"2");
-    EXPECT_EQ(page.Eval(L"external.GetCookie('http://www.service.test/m', 'a')"), L"1");
-    EXPECT_EQ(page.Eval(L"external.GetCookie('http://www.service.test/m', 'zz')"), L"");
+    // Cookies of the service go to the browser's own jar and come back.
+    const std::wstring url = L"'http://" + GetServiceWebHost() + L"/m'";
+    EXPECT_EQ(page.Eval(L"external.SetCookie(" + url + L", 'a', '1')"), L"true");
+    EXPECT_EQ(page.Eval(L"external.SetCookie(" + url + L", 'b', '2')"), L"true");
+    EXPECT_EQ(page.Eval(L"external.GetCookie(" + url + L", 'b')"), L"2");
+    EXPECT_EQ(page.Eval(L"external.GetCookie(" + url + L", 'a')"), L"1");
+    EXPECT_EQ(page.Eval(L"external.GetCookie(" + url + L", 'zz')"), L"");
 
     // Errors reach the page's try/catch as Errors carrying the command's result.
     EXPECT_EQ(page.Eval(CaughtError(L"external.Alert('only the text')")), L"80004005");
