@@ -51,9 +51,13 @@ std::wstring GetCommonDataDir() {
     return GetCommonVendorDir() + kProduct + kPathSeparator;
 }
 
-std::wstring GetUpdateDir() {
+std::wstring GetUpdateStateDir() {
     return WithSeparator(GetKnownFolderPath(GetUpdateStageFolder())) + kVendor + kPathSeparator +
-           kProduct + kPathSeparator + L"update" + kPathSeparator;
+           kProduct + kPathSeparator;
+}
+
+std::wstring GetUpdateDir() {
+    return GetUpdateStateDir() + L"update" + kPathSeparator;
 }
 
 std::wstring GetSharedDataDir() {

@@ -13,6 +13,9 @@ std::wstring GetSharedDataDir();
 // The user's update stage: the updater stages there and the launcher applies from there. Not
 // created here.
 std::wstring GetUpdateDir();
+// The user's folder around the update stage: the version an update replaced and the versions
+// refused live there too.
+std::wstring GetUpdateStateDir();
 
 std::wstring GetAppVersionString();
 LONGLONG GetAppVersionNumber();

@@ -4,7 +4,6 @@
 
 #include "app/environment.h"
 #include "platform/files.h"
-#include "platform/xml_document.h"
 #include "update/manifest_files.h"
 #include "update/update_files.h"
 #include "update/xml_document.h"
@@ -30,7 +29,7 @@ LONGLONG ReadVersionFile(const std::wstring& path) {
 }  // namespace
 
 std::wstring PreviousVersionDir() {
-    return GetCommonDataDir() + L"previous" + kPathSeparator;
+    return GetUpdateStateDir() + L"previous" + kPathSeparator;
 }
 
 void ReportVersionStarted() {
@@ -41,24 +40,14 @@ void ReportVersionStarted() {
 }
 
 LONGLONG RefusedVersion() {
-    return ReadVersionFile(GetCommonDataDir() + kRefusedVersionName);
+    return ReadVersionFile(GetUpdateStateDir() + kRefusedVersionName);
 }
 
 void RecordRefusedVersion(LONGLONG version) {
-    WriteText(GetCommonDataDir() + kRefusedVersionName, std::to_string(version) + "\n");
-    WriteText(GetCommonDataDir() + kRefusedNoticeName, "\n");
+    WriteText(GetUpdateStateDir() + kRefusedVersionName, std::to_string(version) + "\n");
+    WriteText(GetUpdateStateDir() + kRefusedNoticeName, "\n");
 }
 
 bool TakeRefusedVersionNotice() {
-    return DeleteFileAt(GetCommonDataDir() + kRefusedNoticeName) != FALSE;
-}
-
-LONGLONG ManifestVersionOf(const std::wstring& manifestPath) {
-    platform::CXmlDocument document;
-    std::wstring version;
-    if (FAILED(LoadXmlDocument(manifestPath, document)) ||
-        !GetNodeText(document.Root(), "updater/version", version)) {
-        return 0;
-    }
-    return ParseInt64(version);
+    return DeleteFileAt(GetUpdateStateDir() + kRefusedNoticeName) != FALSE;
 }

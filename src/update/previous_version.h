@@ -23,6 +23,3 @@ LONGLONG RefusedVersion();
 void RecordRefusedVersion(LONGLONG version);
 // True once after a version was refused; the notice is gone afterwards.
 bool TakeRefusedVersionNotice();
-
-// The version a staged or kept manifest names in its version element; 0 when none.
-LONGLONG ManifestVersionOf(const std::wstring& manifestPath);

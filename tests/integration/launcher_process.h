@@ -76,7 +76,9 @@ public:
     // user's on Linux, every user's on Windows) + "update".
     fs::path Stage() const { return m_root.path() / kStage; }
     // Where the launcher keeps the version an update replaced until the new one has started.
-    fs::path Kept() const { return (Stage() / "..").lexically_normal() / "previous"; }
+    fs::path Kept() const { return State() / "previous"; }
+    // The folder around the stage, where refused versions are recorded.
+    fs::path State() const { return (Stage() / "..").lexically_normal(); }
     // Shortens the launcher's wait for a new version's word that it started.
     void SetStartWait(int seconds) { m_startWait = std::to_string(seconds); }
     const TempFolder& root() const { return m_root; }

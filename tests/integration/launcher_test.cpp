@@ -106,7 +106,7 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
         EXPECT_FALSE(fs::exists(folder.Program() / "libadded.so")) << broken;
         EXPECT_FALSE(fs::exists(folder.Kept())) << broken;
         EXPECT_EQ(folder.root().Read("common/Tavnel/SongDeck/refused_version"), "10000020000\n");
-        EXPECT_TRUE(fs::exists(folder.Stage().parent_path() / "refused_notice")) << broken;
+        EXPECT_TRUE(fs::exists(folder.State() / "refused_notice")) << broken;
         EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
     }
     // A file the program folder does not take (here a folder in its place) stops the update
@@ -117,7 +117,7 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
     EXPECT_EQ(folder.Run(), "old run");
     EXPECT_TRUE(fs::exists(folder.Stage() / "update.xml"));
     EXPECT_FALSE(fs::exists(folder.Kept()));
-    EXPECT_FALSE(fs::exists(folder.Stage().parent_path() / "refused_version"));
+    EXPECT_FALSE(fs::exists(folder.State() / "refused_version"));
 }
 
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
