@@ -105,7 +105,7 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
         EXPECT_EQ(folder.root().Read("program/libold.so"), "old library") << broken;
         EXPECT_FALSE(fs::exists(folder.Program() / "libadded.so")) << broken;
         EXPECT_FALSE(fs::exists(folder.Kept())) << broken;
-        EXPECT_EQ(folder.root().Read("common/Tavnel/SongDeck/refused_version"), "10000020000\n");
+        EXPECT_EQ(folder.root().Read(launchertest::kStage + "../refused_version"), "10000020000\n");
         EXPECT_TRUE(fs::exists(folder.State() / "refused_notice")) << broken;
         EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
     }
