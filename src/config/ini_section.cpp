@@ -28,7 +28,7 @@ CIniSection::CIniSection(const std::wstring& strFile, const std::wstring& strSec
 
 int CIniSection::ReadInt(const std::wstring& strKey, int nDefault) const {
     wchar_t buffer[50] = {};
-    DWORD count = GetPrivateProfileStringW(m_strSection.c_str(), strKey.c_str(), L"", buffer, 50,
+    DWORD count = ReadPrivateProfileString(m_strSection.c_str(), strKey.c_str(), L"", buffer, 50,
                                            m_strFile.c_str());
     return count > 0 ? WideToInt(buffer) : nDefault;
 }
@@ -36,7 +36,7 @@ int CIniSection::ReadInt(const std::wstring& strKey, int nDefault) const {
 std::wstring CIniSection::ReadString(const std::wstring& strKey,
                                      const std::wstring& strDefault) const {
     wchar_t buffer[1024] = {};
-    DWORD count = GetPrivateProfileStringW(m_strSection.c_str(), strKey.c_str(), L"", buffer, 1024,
+    DWORD count = ReadPrivateProfileString(m_strSection.c_str(), strKey.c_str(), L"", buffer, 1024,
                                            m_strFile.c_str());
     return count > 0 ? std::wstring(buffer, count) : strDefault;
 }

@@ -24,6 +24,12 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
 
 #endif
 
+// The client's reader: as GetPrivateProfileStringW, but the file is always read in code page
+// 936, as the writer below writes it. The system's own reads in the machine's ANSI code page,
+// which garbles Chinese text on every Windows that is not a Simplified-Chinese one.
+DWORD ReadPrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
+                               DWORD size, LPCWSTR fileName);
+
 // One key of a batch: a null value deletes the key.
 struct PROFILE_WRITE {
     LPCWSTR section;

@@ -1,9 +1,11 @@
-// The writing half of the private-profile functions over CIniDocument, the same on every
-// platform: the file is read whole, and every write replaces it whole and atomically, under
+// The private-profile reader and writer over CIniDocument, the same on every platform: the
+// file is read whole in code page 936, and every write replaces it whole and atomically, under
 // the folder's lock so that writers in other processes never work from a stale copy.
 #include "platform/profile_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cwchar>
 #include <fstream>
 #include <string>
 
@@ -95,6 +97,32 @@ BOOL WriteProfileKeys(const PROFILE_WRITE* writes, size_t count, LPCWSTR fileNam
 }
 
 }  // namespace platform::detail
+
+DWORD ReadPrivateProfileString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWSTR buffer,
+                               DWORD size, LPCWSTR fileName) {
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    buffer[0] = L'\0';
+    if (section == nullptr || key == nullptr || fileName == nullptr) {
+        return 0;
+    }
+    std::wstring result = defaultValue != nullptr ? std::wstring(defaultValue) : std::wstring();
+    {
+        // The file is only ever replaced whole, so a read needs no lock of other processes.
+        std::lock_guard<std::mutex> lock(platform::detail::ProfileMutex());
+        std::string bytes;
+        if (platform::detail::ReadProfileBytes(PathFromWide(fileName), bytes)) {
+            if (auto value = CIniDocument(bytes).Find(section, key)) {
+                result = *value;
+            }
+        }
+    }
+    DWORD count = static_cast<DWORD>(std::min<size_t>(result.size(), size - 1));
+    std::wmemcpy(buffer, result.data(), count);
+    buffer[count] = L'\0';
+    return count;
+}
 
 BOOL WritePrivateProfileBatch(const PROFILE_WRITE* writes, size_t count, LPCWSTR fileName) {
     return platform::detail::WriteProfileKeys(writes, count, fileName);

@@ -107,17 +107,18 @@ protected:
 };
 
 TEST_F(CustomOptions, TextIsStoredWithItsKindAndReadBack) {
-    VARIANT value = Text(L"abc");
+    // Chinese text reads back on a machine of any code page.
+    VARIANT value = Text(L"\u6B4C\u5355 abc");
     SetCustomOption(L"k", value);
     VariantClear(&value);
     EXPECT_EQ(
         CIniSection(GetConfigIniPath(), L"TAVNELDESKTOPCLIENT_CUSTOM_TYPE").ReadInt(L"k_TYPE", 0),
         8);
     EXPECT_EQ(CIniSection(GetConfigIniPath(), L"TAVNELDESKTOPCLIENT_CUSTOM").ReadString(L"k", L""),
-              L"abc");
+              L"\u6B4C\u5355 abc");
     VARIANT read = GetCustomOption(L"k");
     ASSERT_EQ(read.vt, VT_BSTR);
-    EXPECT_EQ(std::wstring(read.bstrVal, SysStringLen(read.bstrVal)), L"abc");
+    EXPECT_EQ(std::wstring(read.bstrVal, SysStringLen(read.bstrVal)), L"\u6B4C\u5355 abc");
     VariantClear(&read);
 }
 

@@ -112,7 +112,7 @@ TEST(PlatformFacilities, ProfileKeysKeepChineseTextInCodePage936) {
     EXPECT_NE(folder.Read("config.ini").find("TITLE=\xD6\xD0\xCE\xC4"), std::string::npos);
     wchar_t value[16];
     EXPECT_EQ(
-        GetPrivateProfileStringW(L"client_option_sheet", L"title", L"", value, 16, ini.c_str()),
+        ReadPrivateProfileString(L"client_option_sheet", L"title", L"", value, 16, ini.c_str()),
         2u);
     EXPECT_EQ(std::wstring(value), L"\u4E2D\u6587");
     // A key that would break the file's lines refuses the whole batch.
@@ -120,7 +120,7 @@ TEST(PlatformFacilities, ProfileKeysKeepChineseTextInCodePage936) {
                                      {L"CLIENT_OPTION_SHEET", L"BAD\nKEY", L"x"}};
     EXPECT_FALSE(WritePrivateProfileBatch(refused, 2, ini.c_str()));
     EXPECT_EQ(
-        GetPrivateProfileStringW(L"CLIENT_OPTION_SHEET", L"HOTKEY", L"", value, 16, ini.c_str()),
+        ReadPrivateProfileString(L"CLIENT_OPTION_SHEET", L"HOTKEY", L"", value, 16, ini.c_str()),
         1u);
     EXPECT_EQ(std::wstring(value), L"1");
 }

@@ -16,7 +16,7 @@ protected:
     std::wstring Read(const wchar_t* section, const wchar_t* key, DWORD size = 256,
                       DWORD* count = nullptr) {
         std::wstring buffer(size, L'#');
-        DWORD n = GetPrivateProfileStringW(section, key, L"", buffer.data(), size, m_path.c_str());
+        DWORD n = ReadPrivateProfileString(section, key, L"", buffer.data(), size, m_path.c_str());
         if (count != nullptr) {
             *count = n;
         }
@@ -49,7 +49,7 @@ TEST_F(PrivateProfile, MissingFileKeyOrEmptyValueReadsNothing) {
     EXPECT_EQ(count, 0u);
 
     wchar_t buffer[8];
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"MISSING", L"dflt", buffer, 8, m_path.c_str()), 4u);
+    EXPECT_EQ(ReadPrivateProfileString(L"S", L"MISSING", L"dflt", buffer, 8, m_path.c_str()), 4u);
     EXPECT_STREQ(buffer, L"dflt");
 }
 
@@ -72,7 +72,7 @@ TEST_F(PrivateProfile, ReadsAreCutToTheBufferAndReportTheCount) {
     EXPECT_EQ(Read(L"S", L"K", 5, &count), L"0123");
     EXPECT_EQ(count, 4u);
     wchar_t none[1] = {L'#'};
-    EXPECT_EQ(GetPrivateProfileStringW(L"S", L"K", L"", none, 0, m_path.c_str()), 0u);
+    EXPECT_EQ(ReadPrivateProfileString(L"S", L"K", L"", none, 0, m_path.c_str()), 0u);
     EXPECT_EQ(none[0], L'#');
 }
 
