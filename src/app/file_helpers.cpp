@@ -73,12 +73,18 @@ BOOL DeleteDirectoryTree(const wchar_t* path) {
     return path != nullptr && RemoveTreeNoLinks(PathFromWide(path)) ? TRUE : FALSE;
 }
 
+std::wstring UrlPathOf(const std::wstring& url) {
+    return url.substr(0, url.find_first_of(L"?#"));
+}
+
 std::wstring FileNameFromUrl(const std::wstring& url) {
-    size_t slash = url.rfind(L'/');
+    // The query carries the request's parameters (the client id among them), not the name.
+    const std::wstring path = UrlPathOf(url);
+    size_t slash = path.rfind(L'/');
     if (slash == std::wstring::npos) {
         return {};
     }
-    std::wstring name = url.substr(slash + 1);
+    std::wstring name = path.substr(slash + 1);
     SanitizeFileName(name);
     return name;
 }

@@ -84,6 +84,9 @@ std::wstring GetModuleFileName(HMODULE module);
 // buffer is too small it becomes the count needed, terminator included, and 0 is returned.
 BOOL GetModuleFileVersion(HMODULE module, wchar_t* buffer, DWORD* length);
 
+// The URL without its query and fragment.
+std::wstring UrlPathOf(const std::wstring& url);
+// The last segment of the URL's path, with characters no file name may hold replaced.
 std::wstring FileNameFromUrl(const std::wstring& url);
 void SanitizeFileName(std::wstring& name);
 

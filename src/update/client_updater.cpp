@@ -139,6 +139,8 @@ void CClientUpdater::OnUpdateFinished(int result) {
             DeleteFileAt(m_strDir + kStagedSignatureName);
         }
         WriteTextFile(m_strLog.c_str(), (m_strDir + kStagedNotesName).c_str());
+        WriteLog(info, L"update: version %lld is staged for the launcher",
+                 static_cast<long long>(m_nNewVersion));
         if (m_bInteractive) {
             if (GetProgressDialog() != nullptr) {
                 if (m_pDlg->GetProgressPos(CUpdateProgressDlg::IDC_PROGRESS) < 100) {

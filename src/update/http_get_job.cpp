@@ -148,7 +148,7 @@ unsigned CHttpGetJob::DownloadThread() {
 
 std::wstring CHttpGetJob::TakeFileName() {
     // The name comes from the URL as given; a redirect later does not change it.
-    std::wstring name = FileNameFromUrl(m_strUrl);
+    std::wstring name = m_strGivenName.empty() ? FileNameFromUrl(m_strUrl) : m_strGivenName;
     if (name.empty() || name == L"." || name == L"..") {
         Post(HTTPGET_ERR_REQUEST, 0);
         return {};

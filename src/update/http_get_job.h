@@ -26,6 +26,8 @@ public:
     HttpRequestSettings m_settings;
     std::wstring m_strUrl;
     std::wstring m_strDirectory;
+    // The file's name when the task was given one; else it comes from the URL.
+    std::wstring m_strGivenName;
 
     // The download ends, its ".part" deleted, when the file would grow past this.
     uint64_t m_nMaxBytes = UINT64_MAX;

@@ -81,7 +81,7 @@ BOOL CHttpGetTask::Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR p
     return m_bInitialized;
 }
 
-void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
+void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url, LPCWSTR fileName) {
     // Also closes the handle of a thread that already ended.
     Stop();
     if (directory != nullptr) {
@@ -112,6 +112,7 @@ void CHttpGetTask::Start(LPCWSTR directory, LPCWSTR url) {
     job->m_limits.speedWindowMs = g_nSpeedWindowMs.load();
     job->m_strUrl = url != nullptr ? url : L"";
     job->m_strDirectory = m_strDirectory;
+    job->m_strGivenName = fileName != nullptr ? fileName : L"";
     job->m_nRunning.store(1);
     m_pJob = job;
 

@@ -36,8 +36,9 @@ public:
     // empty for none). FALSE when the network library cannot be initialised.
     BOOL Init(HWND notifyWnd, UINT msgId, LPCWSTR userAgent, LPCWSTR proxyServer, LPCWSTR proxyUser,
               LPCWSTR proxyPassword);
-    // Downloads url into directory (used as a prefix; a null directory keeps the previous one).
-    void Start(LPCWSTR directory, LPCWSTR url);
+    // Downloads url into directory (used as a prefix; a null directory keeps the previous one),
+    // as fileName, or when that is null as the last segment of the URL's path.
+    void Start(LPCWSTR directory, LPCWSTR url, LPCWSTR fileName = nullptr);
     // Asks the download to end and waits for it a bounded time; a thread that does not end in
     // time is left to finish on its own and posts nothing more (one inside OnDownloaded, which
     // works on this task, is waited for).

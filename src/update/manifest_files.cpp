@@ -1,5 +1,6 @@
 #include "update/manifest_files.h"
 
+#include "app/helpers.h"
 #include "platform/text_encoding.h"
 #include "platform/xml_document.h"
 #include "update/xml_document.h"
@@ -11,7 +12,8 @@ bool IsPlainName(const std::wstring& name) {
         name.find_first_of(L"/\\") != std::wstring::npos) {
         return false;
     }
-    for (const wchar_t* reserved : {kStagedManifestName, kStagedSignatureName, kStagedNotesName}) {
+    for (const wchar_t* reserved : {kStagedManifestName, kStagedSignatureName, kStagedNotesName,
+                                    kCheckManifestName, kCheckSignatureName}) {
         if (EqualsIgnoringCase(name, reserved)) {
             return false;
         }
@@ -35,9 +37,10 @@ std::vector<ManifestFile> ReadManifestFiles(const platform::CXmlNode& root) {
             file.digest = md5;
         }
         file.version = ParseInt64(version);
-        const size_t last = file.link.rfind(L'/');
-        file.name =
-            (last == std::wstring::npos || last == 0) ? file.link : file.link.substr(last + 1);
+        // The name the download gets: the last segment of the link's path.
+        const std::wstring path = UrlPathOf(file.link);
+        const size_t last = path.rfind(L'/');
+        file.name = (last == std::wstring::npos || last == 0) ? path : path.substr(last + 1);
         files.push_back(std::move(file));
     }
     return files;

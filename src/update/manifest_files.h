@@ -36,3 +36,7 @@ bool CanStageFiles(const std::vector<ManifestFile>& files, bool digestsRequired)
 constexpr wchar_t kStagedManifestName[] = L"update.xml";
 constexpr wchar_t kStagedSignatureName[] = L"update.xml.sig";
 constexpr wchar_t kStagedNotesName[] = L"update.txt";
+// A check fetches the manifest and its signature under names of their own, so that it never
+// overwrites a stage that waits for the launcher.
+constexpr wchar_t kCheckManifestName[] = L"update.check.xml";
+constexpr wchar_t kCheckSignatureName[] = L"update.check.xml.sig";

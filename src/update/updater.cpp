@@ -1,5 +1,6 @@
 #include "update/updater.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "app/helpers.h"
@@ -69,7 +70,12 @@ BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, con
     m_bFetchingSignature = false;
     m_bSigned = false;
     m_strSignaturePath.clear();
+    m_strManifestPath.clear();
+    m_nNewVersion = 0;
     LogManifestTrustOnce();
+    // The query carries the client id, which stays out of the log.
+    WriteLog(info, L"update: checking %ls for a version newer than %lld",
+             UrlPathOf(m_strUrl).c_str(), static_cast<long long>(m_nCurrentVersion));
 
     // A failed registration asks for the usual id again next time.
     m_nMsgId = m_pProxy->RegisterReceiver(m_nMsgId != 0 ? m_nMsgId : kDefaultMsgId, this);
@@ -87,7 +93,7 @@ BOOL CUpdater::CheckUpdate(const std::wstring& url, const std::wstring& dir, con
                   proxyUser.c_str(), proxyPassword.c_str());
     m_pTask->Stop();
     m_pTask->SetMaxBytes(kMaxManifestBytes);
-    m_pTask->Start(m_strDir.c_str(), m_strUrl.c_str());
+    m_pTask->Start(m_strDir.c_str(), m_strUrl.c_str(), kCheckManifestName);
     return TRUE;
 }
 
@@ -128,6 +134,10 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
                     }
                     m_downloads = m_pJob->m_downloads;
                     m_dShare = m_pJob->m_dShare;
+                    WriteLog(info, L"update: %d files already in place, %d to download",
+                             static_cast<int>(m_names.size() -
+                                              std::min(m_names.size(), m_downloads.size())),
+                             static_cast<int>(m_downloads.size()));
                     m_nState = 2;
                     StartDownloads();
                     break;
@@ -136,6 +146,7 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
                     break;
             }
         } else if (wParam >= kFirstFailure && wParam <= kLastFailure) {
+            LogFailedDownload(wParam, lParam);
             if (m_bFetchingSignature) {
                 // Without its signature the manifest is nothing to keep.
                 DiscardManifest();
@@ -153,9 +164,42 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+void CUpdater::LogFailedDownload(WPARAM code, LPARAM value) const {
+    const LPCWSTR what = m_nState == 2 && !m_downloads.empty() ? L"file"
+                         : m_bFetchingSignature                ? L"manifest's signature"
+                                                               : L"manifest";
+    const std::wstring url =
+        m_nState == 2 && !m_downloads.empty() ? UrlPathOf(m_downloads.front().first) : L"";
+    WriteLog(info, L"update: the %ls %ls could not be downloaded (error %d, %ld)", what,
+             url.c_str(), static_cast<int>(code), static_cast<long>(value));
+}
+
 void CUpdater::Finish(int result) {
     StopUpdate();
+    if (result != 1) {
+        RemoveCheckFiles();
+    }
+    switch (result) {
+        case 1:
+            WriteLog(info, L"update: every file of version %lld is downloaded and verified",
+                     static_cast<long long>(m_nNewVersion));
+            break;
+        case 2:
+            WriteLog(info, L"update: no newer version (the manifest names %lld)",
+                     static_cast<long long>(m_nNewVersion));
+            break;
+        default:
+            WriteLog(info, L"update: the check ended without an update");
+            break;
+    }
     OnUpdateFinished(result);
+}
+
+void CUpdater::RemoveCheckFiles() {
+    for (const wchar_t* name : {kCheckManifestName, kCheckSignatureName}) {
+        DeleteFileAt(m_strDir + name);
+        DeleteFileAt(m_strDir + name + L".part");
+    }
 }
 
 std::wstring CUpdater::GetSignatureUrl() const {
@@ -179,7 +223,7 @@ void CUpdater::OnManifestDownloaded() {
     m_bFetchingSignature = true;
     m_pTask->Stop();
     m_pTask->SetMaxBytes(kManifestSignatureBytes);
-    m_pTask->Start(m_strDir.c_str(), GetSignatureUrl().c_str());
+    m_pTask->Start(m_strDir.c_str(), GetSignatureUrl().c_str(), kCheckSignatureName);
 }
 
 void CUpdater::OnSignatureDownloaded() {
@@ -221,12 +265,14 @@ void CUpdater::ParseManifest() {
 void CUpdater::ParseManifestBytes(const std::string& bytes) {
     platform::CXmlDocument document;
     if (FAILED(LoadXmlBytes(bytes, document))) {
+        WriteLog(info, L"update: the manifest cannot be read");
         DiscardManifest();
         Finish(0);
         return;
     }
     const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
+        WriteLog(info, L"update: the manifest cannot be read");
         DiscardManifest();
         Finish(0);
         return;
@@ -242,6 +288,9 @@ void CUpdater::ParseManifestBytes(const std::string& bytes) {
             Finish(0);
             return;
         }
+        WriteLog(info, L"update: version %lld found%ls, %d files",
+                 static_cast<long long>(m_nNewVersion), m_bSigned ? L" (signed)" : L"",
+                 static_cast<int>(m_downloads.size()));
         OnNewVersion();
     } else {
         // An older release, however well signed, is a step back to flaws since mended.
@@ -389,7 +438,12 @@ void CUpdater::OnFileDownloaded() {
     const std::wstring& computed =
         front.second.size() == kSha256Digits ? m_pTask->GetSHA256() : m_pTask->GetMD5();
     const bool good = front.second.empty() || front.second == computed;
+    const std::wstring name = fileName != nullptr ? fileName : L"";
     if (good) {
+        WriteLog(info,
+                 front.second.empty() ? L"update: \"%ls\" downloaded (no digest to check)"
+                                      : L"update: \"%ls\" downloaded and verified",
+                 name.c_str());
         m_downloads.erase(m_downloads.begin());
         m_dDone += m_dShare;
         m_nFailures = 0;
@@ -397,6 +451,8 @@ void CUpdater::OnFileDownloaded() {
     } else {
         DeleteFileAt(path);
         ++m_nFailures;
+        WriteLog(info, L"update: \"%ls\" does not match its digest (%d of %d)", name.c_str(),
+                 m_nFailures, kMaxMismatches);
     }
 
     if (m_nFailures >= kMaxMismatches) {

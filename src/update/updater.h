@@ -81,7 +81,10 @@ protected:
     // job, never this object.
     void StartFileCheck();
     void StopFileCheck();
+    // Ends the run: what the check fetched goes unless it is to be staged (result 1).
     void Finish(int result);
+    void RemoveCheckFiles();
+    void LogFailedDownload(WPARAM code, LPARAM value) const;
 
     int m_nState = 0;
     std::wstring m_strManifestPath;

@@ -37,14 +37,14 @@ TEST_F(HttpGetTaskTest, PlainDownloadReplacesTheFileAndReportsItsMd5) {
     EXPECT_FALSE(requests[0].HasHeader("Range"));
 }
 
-TEST_F(HttpGetTaskTest, QueryIsKeptInTheFileNameMadeSafe) {
+TEST_F(HttpGetTaskTest, TheFileIsNamedByThePathsLastSegmentWithoutTheQuery) {
     server.ServeFile("/update.xml", "<updater/>");
 
-    Download("/update.xml?id=A&ver=1");
+    Download("/update.xml?id=A&ver=1/x");
 
-    EXPECT_STREQ(L"update.xml_id=A&ver=1", task.GetFileName());
-    EXPECT_EQ("<updater/>", ReadFile("update.xml_id=A&ver=1"));
-    EXPECT_EQ("/update.xml?id=A&ver=1", server.Requests().at(0).target);
+    EXPECT_STREQ(L"update.xml", task.GetFileName());
+    EXPECT_EQ("<updater/>", ReadFile("update.xml"));
+    EXPECT_EQ("/update.xml?id=A&ver=1/x", server.Requests().at(0).target);
 }
 
 TEST_F(HttpGetTaskTest, UrlWithoutLastSegmentIsARequestErrorAndAsksNothing) {

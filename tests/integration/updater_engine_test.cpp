@@ -7,9 +7,12 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "app/helpers.h"
+#include "app/environment.h"
 #include "platform/files.h"
+#include "platform/logger.h"
 #include "platform/thread.h"
 #include "platform/wnd.h"
 #include "support/manifest_signer.h"
@@ -29,6 +32,25 @@ class UpdaterEngine : public UpdaterEngineTest {
 protected:
     // These runs are those of a build without keys: manifests unsigned, digests optional.
     testsupport::CScopedManifestKeys noKeys{""};
+
+    std::set<std::string> FilesInDir() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+};
+
+// The log lines of the runs inside its life, in a file of its own.
+class LogCapture {
+public:
+    LogCapture() { Logger::instance().SetFile(m_folder.wide(L"SongDeck.log")); }
+    ~LogCapture() { Logger::instance().SetFile(GetUserDataDir() + L"SongDeck.log"); }
+    std::string Text() const { return m_folder.Read("SongDeck.log"); }
+
+private:
+    TempFolder m_folder;
 };
 
 TEST_F(UpdaterEngine, TheSameVersionIsNoUpdateAndTheQueryCarriesIdAndVersion) {
@@ -42,6 +64,7 @@ TEST_F(UpdaterEngine, TheSameVersionIsNoUpdateAndTheQueryCarriesIdAndVersion) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].target, "/app/update.xml?id={TEST-ID}&ver=10200030004");
     EXPECT_EQ(FetchesOf("/app/files/a.bin"), 0u);
+    EXPECT_TRUE(FilesInDir().empty()) << "a finished check leaves nothing behind";
 }
 
 TEST_F(UpdaterEngine, ANewerVersionDownloadsAndVerifiesEveryFile) {
@@ -58,15 +81,29 @@ TEST_F(UpdaterEngine, ANewerVersionDownloadsAndVerifiesEveryFile) {
     server.ServeFile("/app/files/first.bin", first);
     server.ServeFile("/app/files/sub/second.bin", second);
 
+    LogCapture log;
     const Outcome outcome = Run(ManifestUrl());
 
     EXPECT_EQ(outcome.result, 1);
+    // The manifest waits under the check's own name for the stage, beside the files.
+    EXPECT_EQ(FilesInDir(), (std::set<std::string>{"first.bin", "second.bin", "update.check.xml"}));
+    // Each step once, and the client id of the query never.
+    const std::string lines = log.Text();
+    for (const char* step :
+         {"checking http://127.0.0.1:", "version 10200030006 found, 2 files",
+          "0 files already in place, 2 to download", "\"first.bin\" downloaded and verified",
+          "\"second.bin\" downloaded and verified", "every file of version 10200030006"}) {
+        const size_t at = lines.find(step);
+        EXPECT_NE(at, std::string::npos) << step << " in\n" << lines;
+        EXPECT_EQ(lines.find(step, at + 1), std::string::npos) << step << " twice";
+    }
+    EXPECT_EQ(lines.find("TEST-ID"), std::string::npos) << lines;
     EXPECT_EQ(dir.Read("first.bin"), first);
     EXPECT_EQ(dir.Read("second.bin"), second);
     EXPECT_EQ(FetchesOf("/app/files/old.bin"), 0u);
     EXPECT_EQ(outcome.desc, L"two a\r\ntwo b\r\n");
     EXPECT_EQ(outcome.log, L"two a\r\ntwo b\r\n\r\none\r\n\r\n");
-    EXPECT_EQ(outcome.manifestPath, dir.wide(L"update.xml_id={TEST-ID}&ver=10200030004"));
+    EXPECT_EQ(outcome.manifestPath, dir.wide(L"update.check.xml"));
     // Two files: each verified file is a third of the way.
     ASSERT_FALSE(outcome.progress.empty());
     EXPECT_NE(std::find(outcome.progress.begin(), outcome.progress.end(), 33),
@@ -145,12 +182,13 @@ TEST_F(UpdaterEngine, AFailedDownloadEndsTheRunAtItsStage) {
     const Outcome early = Run(server.WideUrl("/app/nowhere.xml"));
     EXPECT_EQ(early.result, 0);
     EXPECT_EQ(early.state, 0);
+    EXPECT_TRUE(FilesInDir().empty()) << "no manifest and no part of one is left";
 }
 
 TEST_F(UpdaterEngine, APartialManifestIsContinued) {
     const std::string manifest = BuildManifest(kRunning + 1, {{kRunning + 1, {"resumed"}}}, {});
     server.ServeFile("/app/update.xml", manifest);
-    dir.Write("update.xml_id={TEST-ID}&ver=10200030004.part", manifest.substr(0, 40));
+    dir.Write("update.check.xml.part", manifest.substr(0, 40));
 
     const Outcome outcome = Run(ManifestUrl());
 

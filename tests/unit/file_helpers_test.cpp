@@ -250,7 +250,8 @@ TEST(DeleteDirectoryTree, AnEntryThatCannotBeRemovedDoesNotStopTheOthers) {
 
 TEST(FileNameFromUrl, TakesTheLastSegmentMadeSafe) {
     EXPECT_EQ(FileNameFromUrl(L"http://host/dir/"), L"");
-    EXPECT_EQ(FileNameFromUrl(L"http://host/dir/x?a=b|c"), L"x_a=b_c");
+    EXPECT_EQ(FileNameFromUrl(L"http://host/dir/x?a=b/c"), L"x");
+    EXPECT_EQ(FileNameFromUrl(L"http://host/dir/x|y#a/b"), L"x_y");
     EXPECT_EQ(FileNameFromUrl(L"no-slash"), L"");
     EXPECT_EQ(FileNameFromUrl(L"http://h/SongDeck.exe"), L"SongDeck.exe");
 
