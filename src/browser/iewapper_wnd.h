@@ -31,9 +31,25 @@ public:
     virtual void OnPageNavigateComplete(std::wstring url) {}
     virtual void OnPageDocumentComplete(std::wstring url) {}
     virtual void OnPageNavigateError(std::wstring url) {}
+    // The page of the last navigation has not loaded within the bound (it hangs, it failed
+    // with nothing else to show, or there is no page engine): the window shows what it has.
+    virtual void OnPageLoadOverdue(std::wstring url) {}
+
+    // How long a page may take before OnPageLoadOverdue; 10 s.
+    static UINT s_nPageLoadBoundMs;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     CHtmlCtrlEx m_htmlCtrl;
+
+private:
+    // Starts the bound of a navigation once the window exists.
+    void WatchPageLoad(const std::wstring& url);
+    void EndPageLoadWatch();
+    void OnPageLoadBound();
+
+    static constexpr UINT_PTR ID_TIMER_PAGE_LOAD_BOUND = 0x5D01;
+    // The page being waited for; empty when none is.
+    std::wstring m_strLoadingUrl;
 };

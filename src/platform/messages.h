@@ -26,6 +26,7 @@ constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_MOVE = 0x0003;
 constexpr UINT WM_SIZE = 0x0005;
 constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
@@ -46,6 +47,9 @@ constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_HOTKEY = 0x0312;
 constexpr UINT WM_USER = 0x0400;
+
+// WM_ACTIVATE's low word for a window that is no longer active.
+constexpr WORD WA_INACTIVE = 0;
 
 // WM_SIZE wParam values.
 constexpr WPARAM SIZE_RESTORED = 0;

@@ -76,6 +76,10 @@ namespace platform {
 // Whether the desktop shows tray icons at all: a system tray (XEmbed) or a
 // StatusNotifierWatcher runs. Without one a window hidden to the tray could not come back.
 bool IsTrayAvailable();
+// The message the shell broadcasts to top-level windows when its taskbar (and the tray) was
+// made anew, e.g. after a crash of Explorer: every icon must be added again. 0 where no such
+// message comes (a Linux tray keeps or re-embeds its icons itself).
+UINT TrayCreatedMessage();
 
 namespace testing {
 // Where the icon (hwnd, id) is drawn on the screen; false when it is not shown as an XEmbed

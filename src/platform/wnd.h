@@ -154,6 +154,8 @@ public:
     // it, or as last placed); for a child its place in the parent's client area.
     void GetWindowRect(RECT* lpRect) const;
     BOOL SetForegroundWindow();
+    // Gives the window the keyboard focus (a child control: to what it shows).
+    void SetFocus();
     // Sets the window's icon from a PNG of the resources folder (big and small alike).
     void SetIconFromFile(LPCWSTR path);
 

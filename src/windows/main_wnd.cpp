@@ -105,9 +105,21 @@ LRESULT CMainWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         default:
+            if (message != 0 && message == platform::TrayCreatedMessage()) {
+                OnTrayCreated();
+                return 0;
+            }
             break;
     }
     return CIEWapperWnd::WindowProc(message, wParam, lParam);
+}
+
+void CMainWnd::OnTrayCreated() {
+    // The new tray knows no icons; before the services start there is none to add yet.
+    m_bTrayIconShown = false;
+    if (m_services == Services::Started) {
+        EnsureTrayIcon();
+    }
 }
 
 void CMainWnd::PreloadStartPage() {
@@ -259,10 +271,8 @@ void CMainWnd::OnTrayNotify(WPARAM wParam, LPARAM lParam) {
     }
     switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDOWN:
-            // Only a visible window comes to the front: a single click never shows it.
-            if (IsWindowVisible()) {
-                SetForegroundWindow();
-            }
+            // A single click never shows the window: a hidden one stays hidden.
+            SetForegroundWindow();
             break;
         case WM_LBUTTONDBLCLK:
             RestoreMainWindow();
@@ -283,12 +293,13 @@ void CMainWnd::ShowTrayMenu() {
         return;
     }
     HMENU items = GetSubMenu(menu, 0);
-    // Bringing a hidden window forward would show it; the menu closes on outside clicks anyway.
-    if (IsWindowVisible()) {
-        SetForegroundWindow();
-    }
+    // The menu closes on an outside click or Escape only while its owner is the foreground
+    // window, hidden in the tray or not (a hidden window stays hidden).
+    SetForegroundWindow();
     SetMenuDefaultItem(items, ID_TRAY_OPEN, FALSE);
     TrackPopupMenu(items, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    // The task switch that follows the menu must find the window's queue awake.
+    PostMessage(WM_NULL);
     DestroyMenu(menu);
 }
 
@@ -310,7 +321,10 @@ void CMainWnd::OpenOptionWindow() {
     }
     // The option page may capture any combination, this one included.
     UnregisterHotKey(m_hWnd, m_nHotkeyId);
-    m_wndOption.CreateWnd();
+    if (!m_wndOption.CreateWnd()) {
+        RegisterShowHotkey();  // no window will give it back when it closes
+        return;
+    }
     m_wndOption.NavigateTo(LocalPagePath(L"res\\Option.html"));
 }
 
@@ -375,6 +389,12 @@ void CMainWnd::OnPageDocumentComplete(std::wstring url) {
         }
     }
     ShowWindow(SW_SHOW);
+}
+
+void CMainWnd::OnPageLoadOverdue(std::wstring url) {
+    // Shown with what it has, then recovered as from a failed load.
+    ShowWindow(SW_SHOW);
+    OnPageNavigateError(url);
 }
 
 void CMainWnd::OnPageNavigateError(std::wstring url) {

@@ -44,6 +44,7 @@ public:
     void OnPageTitleChange(std::wstring title) override;
     void OnPageDocumentComplete(std::wstring url) override;
     void OnPageNavigateError(std::wstring url) override;
+    void OnPageLoadOverdue(std::wstring url) override;
 
     CTrayIcon* m_pTrayIcon = nullptr;
     UINT m_nTrayIconId = 1;
@@ -75,6 +76,8 @@ private:
     void OnExit();
     // Adds the tray icon when a tray runs and it is not shown yet; false when none can be.
     bool EnsureTrayIcon();
+    // The shell's tray was made anew: the icon is added again.
+    void OnTrayCreated();
     // window.external of the main page, made once.
     void BuildDispatch();
     // The tray icon, the hotkey and the application's background work: shortly after the

@@ -28,6 +28,12 @@ void CPageDialogWnd::OnPageDocumentComplete(std::wstring url) {
     SizeToPageCenterAndShow(*this, m_htmlCtrl);
 }
 
+void CPageDialogWnd::OnPageLoadOverdue(std::wstring url) {
+    // At its first size unless the page declared one; the user can close it (and the option
+    // window then gives the hotkey back).
+    SizeToPageCenterAndShow(*this, m_htmlCtrl);
+}
+
 LRESULT CPageDialogWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
         if (CIEWapperWnd::WindowProc(message, wParam, lParam) == -1) {

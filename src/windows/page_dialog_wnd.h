@@ -14,6 +14,7 @@ public:
     BOOL CreateWnd();
 
     void OnPageDocumentComplete(std::wstring url) override;
+    void OnPageLoadOverdue(std::wstring url) override;
 
     CMainDispatchImp* m_pDispatch = nullptr;
 

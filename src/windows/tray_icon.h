@@ -12,6 +12,8 @@ public:
     BOOL AddIcon(HICON hIcon, const std::wstring& tip);
     BOOL SetTip(const std::wstring& tip);
     BOOL RemoveIcon();
+    // The tip last given, empty before any.
+    const std::wstring& GetTip() const { return m_strTip; }
     BOOL ShowBalloon(const std::wstring& text, const std::wstring& title, UINT timeoutMs,
                      DWORD infoFlags);
 

@@ -14,6 +14,7 @@
 #include "platform/win32/browser_events.h"
 #include "platform/win32/browser_site.h"
 #include "platform/win32/external_dispatch.h"
+#include "platform/win32/web_browser_view.h"
 #include "support/test_http_server.h"
 
 namespace {
@@ -43,10 +44,41 @@ public:
     void OnPageNavigateError(std::wstring url) override { m_errors.push_back(url); }
     // The browser's own window inside the window's control.
     HWND BrowserWindow() const { return GetWindow(m_htmlCtrl.m_hWnd, GW_CHILD); }
+    HWND Control() const { return m_htmlCtrl.m_hWnd; }
 
     std::vector<std::wstring> m_before;
     std::vector<std::wstring> m_loaded;
     std::vector<std::wstring> m_errors;
+};
+
+// Stands in for the control's active object, which wine's control (without a document) never
+// sets: records the key messages it is given and uses Tab.
+class CRecordingActiveObject : public IOleInPlaceActiveObject {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
+                       IsEqualIID(riid, IID_IOleInPlaceActiveObject)
+                   ? this
+                   : nullptr;
+        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nReferences; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_nReferences; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(WINBOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override {
+        m_keys.push_back(*message);
+        return message->wParam == VK_TAB ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override { return S_OK; }
+
+    ULONG m_nReferences = 0;
+    std::vector<MSG> m_keys;
 };
 
 TEST(WebBrowserHost, PageWindowHostsTheControlReportsNavigationsAndLetsItGo) {
@@ -95,6 +127,29 @@ TEST(WebBrowserHost, PageWindowHostsTheControlReportsNavigationsAndLetsItGo) {
     ASSERT_FALSE(window.m_before.empty());
     EXPECT_EQ(window.m_before[0], url);
     EXPECT_TRUE(window.m_loaded.empty());
+
+    // The focus follows the window into the control, and the control's active object gets the
+    // page's keys before the loop makes characters of them; other windows' keys it never sees.
+    SetForegroundWindow(window.m_hWnd);
+    SetFocus(window.m_hWnd);
+    const HWND focus = GetFocus();
+    EXPECT_TRUE(focus == window.Control() || IsChild(window.Control(), focus)) << focus;
+    CRecordingActiveObject active;
+    auto* view = platform::win32::CWebBrowserView::FromWindow(browser);
+    ASSERT_NE(view, nullptr);
+    view->GetSite()->SetActiveObject(&active, nullptr);
+    PostMessageW(window.m_hWnd, WM_KEYDOWN, 'V', 0);
+    PostMessageW(browser, WM_KEYDOWN, VK_TAB, 0);
+    PostMessageW(browser, WM_KEYDOWN, 'C', 0);
+    PostMessageW(browser, WM_KEYUP, VK_DELETE, 0);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return active.m_keys.size() >= 3; }, 5000));
+    ASSERT_EQ(active.m_keys.size(), 3u);
+    EXPECT_EQ(active.m_keys[0].hwnd, browser);
+    EXPECT_EQ(active.m_keys[0].wParam, WPARAM{VK_TAB});
+    EXPECT_EQ(active.m_keys[1].wParam, WPARAM{'C'});
+    EXPECT_EQ(active.m_keys[2].message, UINT{WM_KEYUP});
+    view->GetSite()->SetActiveObject(nullptr, nullptr);
+    EXPECT_EQ(active.m_nReferences, 0u) << "the site lets the object go";
 
     window.DestroyWindow();
     EXPECT_TRUE(PumpMessagesUntil(AllBrowserObjectsFreed, 5000))

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_messages.h"
+#include "app/environment.h"
 #include "app/running_client.h"
 #include "browser/iewapper_wnd.h"
 #include "browser/local_page.h"
@@ -149,10 +150,16 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     wingui::Click(icon, false);
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main.m_hWnd) != FALSE; }))
         << "a double click restores the window";
+    // Restored, the window hands the keys to its page.
+    EXPECT_TRUE(PumpUntil([&] { return IsChild(main.m_hWnd, GetFocus()) != FALSE; }))
+        << "the focus is on " << GetFocus();
 
-    // A right click opens the menu of resource 129: the four items, 打开 the default.
+    // A right click opens the menu of resource 129: the four items, 打开 the default. With the
+    // window in the tray, Escape (or a click elsewhere) still closes it.
+    main.SendMessage(WM_CLOSE);
     std::vector<std::pair<UINT, std::wstring>> shownItems;
     UINT defaultItem = 0;
+    bool closedByEscape = false;
     {
         wingui::WindowWatcher menu(L"#32768", L"", [&](HWND found) {
             auto shown = reinterpret_cast<HMENU>(SendMessageW(found, MN_GETHMENU, 0, 0));
@@ -163,14 +170,32 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
             }
             defaultItem = GetMenuDefaultItem(shown, FALSE, 0);
             Sleep(wingui::ScreenshotHoldMs());
+            wingui::PressKey(VK_ESCAPE);
+            for (int i = 0; i < 150 && IsWindowVisible(found); ++i) {
+                Sleep(20);
+            }
+            closedByEscape = !IsWindowVisible(found);
+            // A menu that kept the key would hold the UI thread: it is ended here.
             PostMessageW(found, WM_KEYDOWN, VK_ESCAPE, 0);
         });
         wingui::Click(icon, true);
         PumpUntil([&] { return menu.Done(); });
         EXPECT_TRUE(menu.Seen()) << "a right click opens the menu";
     }
+    EXPECT_TRUE(closedByEscape) << "Escape closes the menu of a window in the tray";
+    EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "the menu shows no hidden window";
     EXPECT_EQ(shownItems, TrayMenuTemplate().items);
     EXPECT_EQ(defaultItem, ID_TRAY_OPEN);
+
+    // Explorer made its taskbar anew and knows no icons: the broadcast brings the icon back.
+    NOTIFYICONDATAW lost{};
+    lost.cbSize = sizeof(lost);
+    lost.hWnd = main.m_hWnd;
+    lost.uID = kTrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }))
+        << "the icon is added again";
 
     const HWND mainHwnd = main.m_hWnd;
     main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
@@ -178,6 +203,31 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     EXPECT_EQ(main.m_hWnd, nullptr);
     EXPECT_FALSE(TrayIconExists(mainHwnd));
     EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
+}
+
+// Where no page ever loads (no page engine here), the page windows show after the bound all
+// the same: the main window, which then recovers as from a failed load, 选项 and 关于.
+TEST(ClientWindows, PageWindowsShowWhenTheirPageNeverLoads) {
+    const UINT bound = CIEWapperWnd::s_nPageLoadBoundMs;
+    CIEWapperWnd::s_nPageLoadBoundMs = 1000;
+    CMainWnd main;
+    const SIZE outer = OuterSizeForClient(782, 558);
+    ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
+                              RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
+    EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "the window waits for its page first";
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main.m_hWnd) != FALSE; }));
+    const std::wstring errorPage = GetUserDataDir() + L"main_error.html";
+    EXPECT_TRUE(PumpUntil(
+        [&] { return GetFileAttributesW(errorPage.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000))
+        << "after its reloads the window shows its error page";
+
+    main.SendMessage(WM_COMMAND, ID_TRAY_OPTIONS, 0);
+    EXPECT_TRUE(PumpUntil([&] { return main.m_wndOption.IsWindowVisible() != FALSE; }));
+    main.SendMessage(WM_COMMAND, ID_TRAY_ABOUT, 0);
+    EXPECT_TRUE(PumpUntil([&] { return main.m_wndAbout.IsWindowVisible() != FALSE; }));
+    main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
+    DropQuit();
+    CIEWapperWnd::s_nPageLoadBoundMs = bound;
 }
 
 // The option window's frame as created, and the client area a page's size gives it.

@@ -179,13 +179,20 @@ void CWnd::GetWindowRect(RECT* lpRect) const {
 }
 
 BOOL CWnd::SetForegroundWindow() {
-    if (m_hWnd == nullptr) {
+    // As on Windows, a hidden window stays hidden: the tray menu brings its hidden owner forward.
+    if (m_hWnd == nullptr || !IsWindowVisible()) {
         return FALSE;
     }
     if (auto* native = m_pState->native.load()) {
         OnUiThread([native] { native->Present(); });
     }
     return TRUE;
+}
+
+void CWnd::SetFocus() {
+    if (auto* native = m_pState->native.load()) {
+        OnUiThread([native] { native->Focus(); });
+    }
 }
 
 void CWnd::SetIconFromFile(LPCWSTR path) {

@@ -247,6 +247,10 @@ void NativeWindow::Enable(bool enable) {
     }
 }
 
+void NativeWindow::Focus() {
+    gtk_widget_grab_focus(m_pFill != nullptr ? m_pFill : m_pWidget);
+}
+
 void NativeWindow::Present() {
     if (!m_bTopLevel || m_pWidget == nullptr) {
         return;

@@ -46,6 +46,8 @@ public:
     void Show(int nCmdShow);
     void Enable(bool enable);
     void Present();
+    // The keyboard focus to what the window shows (a child's content, e.g. its web view).
+    void Focus();
     void SetIcon(const std::string& path);
     void SetFill(GtkWidget* content);
 

@@ -259,6 +259,10 @@ bool IsTrayAvailable() {
     return available;
 }
 
+UINT TrayCreatedMessage() {
+    return 0;
+}
+
 namespace testing {
 
 bool TrayIconGeometry(HWND hwnd, UINT id, RECT* rect) {

@@ -17,6 +17,27 @@ HRESULT NoObject(T** out) {
 
 CBrowserSite::CBrowserSite(IBrowserSiteOwner* owner) : m_pOwner(owner) {}
 
+CBrowserSite::~CBrowserSite() {
+    Detach();
+}
+
+void CBrowserSite::Detach() {
+    m_pOwner = nullptr;
+    // The control holds the site: a reference kept back would hold the control.
+    SetActiveObject(nullptr, nullptr);
+}
+
+HRESULT CBrowserSite::SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) {
+    if (object != nullptr) {
+        object->AddRef();
+    }
+    if (m_pActiveObject != nullptr) {
+        m_pActiveObject->Release();
+    }
+    m_pActiveObject = object;
+    return S_OK;
+}
+
 HRESULT CBrowserSite::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) {
         return E_POINTER;

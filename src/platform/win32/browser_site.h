@@ -36,7 +36,9 @@ public:
     explicit CBrowserSite(IBrowserSiteOwner* owner);
 
     // The owner is going; the browser may still hold the site a while.
-    void Detach() { m_pOwner = nullptr; }
+    void Detach();
+    // The control's active object while it is UI-active; null otherwise. Not referenced.
+    IOleInPlaceActiveObject* GetActiveObject() const { return m_pActiveObject; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -76,9 +78,9 @@ public:
         return INPLACE_E_NOTOOLSPACE;
     }
     HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
-        return S_OK;
-    }
+    // The control's active object, kept: it translates the keys of the page (Tab, copy and
+    // paste, Delete) before the message loop turns them into characters.
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override;
     HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override {
         return E_NOTIMPL;
     }
@@ -124,9 +126,10 @@ public:
 
 private:
     friend class CRefCounted<CBrowserSite>;
-    ~CBrowserSite() = default;
+    ~CBrowserSite();
 
     IBrowserSiteOwner* m_pOwner;
+    IOleInPlaceActiveObject* m_pActiveObject = nullptr;
 };
 
 }  // namespace platform::win32

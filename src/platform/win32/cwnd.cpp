@@ -230,6 +230,10 @@ BOOL CWnd::SetForegroundWindow() {
     return ::SetForegroundWindow(m_hWnd);
 }
 
+void CWnd::SetFocus() {
+    ::SetFocus(m_hWnd);
+}
+
 void CWnd::CenterWindow(CWnd* pAlternateOwner) {
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);

@@ -6,6 +6,7 @@
 
 #include "platform/messages.h"
 #include "platform/win32/task_window.h"
+#include "platform/win32/web_browser_view.h"
 #include "platform/wnd.h"
 
 namespace {
@@ -28,6 +29,10 @@ void Dispatch(const MSG& message) {
     HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
     if (root != nullptr && GetClassLongPtrW(root, GCW_ATOM) == kDialogClassAtom &&
         IsDialogMessageW(root, const_cast<MSG*>(&message))) {
+        return;
+    }
+    // The page's keys go to its browser control first (Tab, Ctrl+C/V/X/A/Z, Delete).
+    if (platform::win32::TranslateBrowserKeys(const_cast<MSG*>(&message))) {
         return;
     }
     TranslateMessage(&message);

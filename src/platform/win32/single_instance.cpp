@@ -118,6 +118,12 @@ SingleInstance::SendResult SingleInstance::SendToPrimary(const std::wstring& nam
         if (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, kWindowClass, title.c_str())) {
             COPYDATASTRUCT data{kCommandTag, static_cast<DWORD>(command.size()),
                                 const_cast<char*>(command.data())};
+            // The process the user just started may take the foreground; the running client
+            // restores its window only with this right handed over, or Windows leaves it
+            // behind the active window with a flashing taskbar button.
+            DWORD primary = 0;
+            GetWindowThreadProcessId(window, &primary);
+            AllowSetForegroundWindow(primary);
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
             DWORD_PTR answer = 0;

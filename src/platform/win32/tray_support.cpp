@@ -12,4 +12,9 @@ bool IsTrayAvailable() {
     return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
 }
 
+UINT TrayCreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
 }  // namespace platform

@@ -185,8 +185,50 @@ LRESULT CALLBACK CWebBrowserView::WindowHook(HWND hwnd, UINT message, WPARAM wPa
     const LRESULT result = CallWindowProcW(next, hwnd, message, wParam, lParam);
     if (message == WM_SIZE && GetPropW(hwnd, kViewProperty) == view) {
         view->FitToWindow();
+    } else if (message == WM_SETFOCUS && GetPropW(hwnd, kViewProperty) == view) {
+        view->FocusBrowser();
     }
     return result;
+}
+
+void CWebBrowserView::FocusBrowser() {
+    // The control may hand the focus back to this window while it activates.
+    if (m_bFocusing) {
+        return;
+    }
+    m_bFocusing = true;
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    m_pOleObject->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(m_pSite), 0,
+                         m_hWnd, &client);
+    m_bFocusing = false;
+}
+
+CWebBrowserView* CWebBrowserView::FromWindow(HWND window) {
+    for (; window != nullptr; window = GetParent(window)) {
+        if (auto* view = static_cast<CWebBrowserView*>(GetPropW(window, kViewProperty))) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
+bool TranslateBrowserKeys(MSG* message) {
+    if (message->message < WM_KEYFIRST || message->message > WM_KEYLAST) {
+        return false;
+    }
+    CWebBrowserView* view = CWebBrowserView::FromWindow(message->hwnd);
+    IOleInPlaceActiveObject* active = view != nullptr && view->GetSite() != nullptr
+                                          ? view->GetSite()->GetActiveObject()
+                                          : nullptr;
+    if (active == nullptr) {
+        return false;
+    }
+    // The call may end the window and with it the site: the object lives through it.
+    active->AddRef();
+    const bool used = active->TranslateAccelerator(message) == S_OK;
+    active->Release();
+    return used;
 }
 
 void CWebBrowserView::FitToWindow() {

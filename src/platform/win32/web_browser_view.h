@@ -41,6 +41,9 @@ public:
 
     // The browser reports local pages as file: URLs; the owner gets them as paths.
     static std::wstring LocationFromUrl(const std::wstring& url);
+    // The view whose window is window or holds it; null for none.
+    static CWebBrowserView* FromWindow(HWND window);
+    CBrowserSite* GetSite() const { return m_pSite; }
 
 private:
     // IBrowserSiteOwner
@@ -61,6 +64,8 @@ private:
     bool IsTopFrame(IDispatch* frame) const;
     void StartNavigation(const std::wstring& url);
     void FitToWindow();
+    // The focus goes into the control: it becomes UI-active and shows its caret.
+    void FocusBrowser();
     static LRESULT CALLBACK WindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Unhook();
 
@@ -77,6 +82,7 @@ private:
     HWND m_hWnd = nullptr;
     WNDPROC m_pfnOldProc = nullptr;
     bool m_bSilent = false;
+    bool m_bFocusing = false;
     // A navigation asked for before the view had its window.
     std::wstring m_strPendingUrl;
     // The top document is the browser's error page for a failed load, which is neither a
@@ -87,5 +93,10 @@ private:
     // False once the object is gone; handlers that called out check it before going on.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };
+
+// Hands a key message (WM_KEYFIRST to WM_KEYLAST) for a window inside a browser control to
+// the control's active object first; true when the control used it, and it must then be
+// neither translated nor dispatched.
+bool TranslateBrowserKeys(MSG* message);
 
 }  // namespace platform::win32
