@@ -15,3 +15,10 @@ add_test(NAME windows_gui
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows_gui/run.sh ${CMAKE_BINARY_DIR}/wine-prefix-gui
             $<TARGET_FILE:songdeck_windows_gui_tests>)
 set_tests_properties(windows_gui PROPERTIES LABELS "windows;wine_desktop" TIMEOUT 420)
+# The windows on a screen at 150 %: each at its logical size times the scale.
+add_test(NAME windows_gui_150
+    COMMAND ${CMAKE_COMMAND} -E env SONGDECK_WINE_LOGPIXELS=144 SONGDECK_GUI_SCREEN=1920x1200
+            ${CMAKE_SOURCE_DIR}/tests/windows_gui/run.sh ${CMAKE_BINARY_DIR}/wine-prefix-gui-150
+            $<TARGET_FILE:songdeck_windows_gui_tests>
+            --gtest_filter=ClientWindows.PageWindows*:ClientWindows.OptionWindow*:ClientWindows.Popup*:UpdateDialogWin32.*)
+set_tests_properties(windows_gui_150 PROPERTIES LABELS "windows;wine_desktop" TIMEOUT 420)

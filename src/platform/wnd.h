@@ -225,4 +225,9 @@ std::wstring DisplayNote();
 // The outer size of a top-level window with a caption and a fixed frame (the client's page
 // windows) whose client area is width x height: the frame the platform really draws.
 SIZE CaptionedWindowSize(int width, int height);
+// The scale of the monitor the window is on (the primary monitor's for null): its dots per
+// inch over 96, 1.5 at 150 %. The system's sizes are logical (the pages' CSS pixels, the
+// options'); windows get them times this. 1 where the window framework itself works in logical
+// pixels (GTK).
+double MonitorScale(HWND hwnd);
 }  // namespace platform

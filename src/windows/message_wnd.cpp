@@ -3,6 +3,7 @@
 #include <new>
 
 #include "windows/message_wnd_geometry.h"
+#include "windows/window_size.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ CMessageWnd::~CMessageWnd() {
 
 BOOL CMessageWnd::Create(int width, int height) {
     return CreateEx(kPopupExStyle, L"SongDeckMessageWnd", L"", kPopupStyle,
-                    RECT{0, 0, width, height}, nullptr, 0);
+                    ScaledRect(RECT{0, 0, width, height}), nullptr, 0);
 }
 
 CMessageWnd* CMessageWnd::CreatePopup(int width, int height) {
@@ -118,6 +119,9 @@ void CMessageWnd::OnPageDocumentComplete(std::wstring) {
         int width = 0;
         int height = 0;
         m_htmlCtrl.GetPageSize(width, height);
+        const double scale = platform::MonitorScale(m_hWnd);
+        width = ScaledLength(width, scale);
+        height = ScaledLength(height, scale);
         if (width > 0 && height > 0) {
             Place(RECT{rect.right - width, rect.bottom - height, rect.right, rect.bottom}, HWND_TOP,
                   SWP_HIDEWINDOW);

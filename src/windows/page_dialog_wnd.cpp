@@ -21,7 +21,8 @@ CPageDialogWnd::~CPageDialogWnd() {
 }
 
 BOOL CPageDialogWnd::CreateWnd() {
-    return CreateEx(0, L"SongDeckPageDialog", L"", kPageDialogStyle, m_rcInitial, nullptr, 0);
+    return CreateEx(0, L"SongDeckPageDialog", L"", kPageDialogStyle, ScaledRect(m_rcInitial),
+                    nullptr, 0);
 }
 
 void CPageDialogWnd::OnPageDocumentComplete(std::wstring url) {

@@ -1,15 +1,29 @@
 #include "windows/window_size.h"
 
+#include <cmath>
+
 #include "browser/html_ctrl_ex.h"
 
-SIZE OuterSizeForClient(int width, int height) {
-    return platform::CaptionedWindowSize(width, height);
+int ScaledLength(int logical, double scale) {
+    return static_cast<int>(std::lround(logical * scale));
+}
+
+RECT ScaledRect(const RECT& logical, HWND hwnd) {
+    const double scale = platform::MonitorScale(hwnd);
+    return RECT{logical.left, logical.top,
+                logical.left + ScaledLength(logical.right - logical.left, scale),
+                logical.top + ScaledLength(logical.bottom - logical.top, scale)};
+}
+
+SIZE OuterSizeForClient(int width, int height, HWND hwnd) {
+    const double scale = platform::MonitorScale(hwnd);
+    return platform::CaptionedWindowSize(ScaledLength(width, scale), ScaledLength(height, scale));
 }
 
 void SetClientSizeAtCorner(CWnd& window, int width, int height, HWND insertAfter, UINT flags) {
     RECT frame;
     window.GetWindowRect(&frame);
-    const SIZE outer = OuterSizeForClient(width, height);
+    const SIZE outer = OuterSizeForClient(width, height, window.m_hWnd);
     window.SetWindowPos(insertAfter, frame.left, frame.top, outer.cx, outer.cy, flags);
 }
 

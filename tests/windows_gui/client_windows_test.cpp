@@ -27,6 +27,7 @@ using wingui::ClassOf;
 using wingui::ClientSize;
 using wingui::IconSize;
 using wingui::PumpUntil;
+using wingui::Px;
 using wingui::TextOf;
 
 constexpr DWORD kMainWndStyle = 0x86CAC000;
@@ -81,8 +82,8 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
                               RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
     // Others find the running client by its class.
     EXPECT_EQ(FindWindowW(L"tavnelSongDeckWndClass", nullptr), main.m_hWnd);
-    EXPECT_EQ(ClientSize(main.m_hWnd).cx, 782);
-    EXPECT_EQ(ClientSize(main.m_hWnd).cy, 558);
+    EXPECT_EQ(ClientSize(main.m_hWnd).cx, Px(782));
+    EXPECT_EQ(ClientSize(main.m_hWnd).cy, Px(558));
     // Icon 128 at 32 x 32 and icon 133 at 16 x 16.
     EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_BIG)).cx, 32);
     EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_SMALL)).cx, 16);
@@ -206,7 +207,8 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
 }
 
 // Where no page ever loads (no page engine here), the page windows show after the bound all
-// the same: the main window, which then recovers as from a failed load, 选项 and 关于.
+// the same: the main window, which then recovers as from a failed load, 选项 and 关于. Every
+// window has its logical size at the screen's scale.
 TEST(ClientWindows, PageWindowsShowWhenTheirPageNeverLoads) {
     const UINT bound = CIEWapperWnd::s_nPageLoadBoundMs;
     CIEWapperWnd::s_nPageLoadBoundMs = 1000;
@@ -214,6 +216,19 @@ TEST(ClientWindows, PageWindowsShowWhenTheirPageNeverLoads) {
     const SIZE outer = OuterSizeForClient(782, 558);
     ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
                               RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
+    // At the screen's scale (1173 x 837 at 150 %), centred in the work area. The client is DPI
+    // aware: it sees the scale the run set.
+    if (const DWORD logPixels = wingui::EnvNumber(L"SONGDECK_WINE_LOGPIXELS")) {
+        EXPECT_EQ(Px(96), static_cast<int>(logPixels));
+    }
+    EXPECT_EQ(ClientSize(main.m_hWnd).cx, Px(782));
+    EXPECT_EQ(ClientSize(main.m_hWnd).cy, Px(558));
+    RECT placed{};
+    GetWindowRect(main.m_hWnd, &placed);
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    EXPECT_NEAR(placed.left + placed.right, workArea.left + workArea.right, 1);
+    EXPECT_NEAR(placed.top + placed.bottom, workArea.top + workArea.bottom, 1);
     EXPECT_FALSE(IsWindowVisible(main.m_hWnd)) << "the window waits for its page first";
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main.m_hWnd) != FALSE; }));
     const std::wstring errorPage = GetUserDataDir() + L"main_error.html";
@@ -241,8 +256,8 @@ TEST(ClientWindows, OptionWindowFrameAndPageSize) {
     EXPECT_EQ(ExStyleOf(hwnd), 0u);
     RECT frame{};
     GetWindowRect(hwnd, &frame);
-    EXPECT_EQ(frame.right - frame.left, 400);
-    EXPECT_EQ(frame.bottom - frame.top, 500);
+    EXPECT_EQ(frame.right - frame.left, Px(400));
+    EXPECT_EQ(frame.bottom - frame.top, Px(500));
     // Both icons from resource 128 (a shared icon keeps the size it was first loaded at; the
     // caption draws it small), never the main window's 133.
     EXPECT_EQ(IconSize(WindowIcon(hwnd, ICON_BIG)).cx, 32);
@@ -250,8 +265,8 @@ TEST(ClientWindows, OptionWindowFrameAndPageSize) {
     EXPECT_NE(WindowIcon(hwnd, ICON_SMALL), LoadSharedIcon(IDI_MAIN_SMALL, 16));
 
     SetClientSizeAtCorner(option, 320, 180, HWND_TOP, SWP_SHOWWINDOW);
-    EXPECT_EQ(ClientSize(hwnd).cx, 320);
-    EXPECT_EQ(ClientSize(hwnd).cy, 180);
+    EXPECT_EQ(ClientSize(hwnd).cx, Px(320));
+    EXPECT_EQ(ClientSize(hwnd).cy, Px(180));
     option.CenterWindow();
     wingui::HoldForScreenshot();
     option.SendMessage(WM_CLOSE);
@@ -266,7 +281,7 @@ TEST(ClientWindows, PopupBesideTheWorkAreaSlidesInAndOut) {
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     RECT taskbar{};
     ASSERT_TRUE(TaskbarRectFromWorkArea(screen, work, &taskbar)) << "the test desktop's panel";
-    const POINT at = PlaceBesideTaskbar(taskbar, 250, 153);
+    const POINT at = PlaceBesideTaskbar(taskbar, Px(250), Px(153));
 
     CMessageWnd* popup = CMessageWnd::CreatePopup(250, 153);
     ASSERT_NE(popup, nullptr);
@@ -278,7 +293,7 @@ TEST(ClientWindows, PopupBesideTheWorkAreaSlidesInAndOut) {
     GetWindowRect(hwnd, &placed);
     EXPECT_EQ(placed.left, at.x);
     EXPECT_EQ(placed.top, at.y);
-    EXPECT_EQ(placed.bottom - placed.top, 153);
+    EXPECT_EQ(placed.bottom - placed.top, Px(153));
     EXPECT_FALSE(IsWindowVisible(hwnd));
 
     const std::wstring page = L"http://127.0.0.1/message";
@@ -290,8 +305,8 @@ TEST(ClientWindows, PopupBesideTheWorkAreaSlidesInAndOut) {
         return shown.top == at.y;
     })) << "top stopped at "
         << shown.top;
-    EXPECT_EQ(shown.bottom, at.y + 153);
-    EXPECT_EQ(shown.right, at.x + 250);
+    EXPECT_EQ(shown.bottom, at.y + Px(153));
+    EXPECT_EQ(shown.right, at.x + Px(250));
 
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); })) << "the popup slid out and went";

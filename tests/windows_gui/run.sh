@@ -4,7 +4,7 @@
 # prefix is made without a display: made inside the session, its services never start and every
 # navigation of the browser control waits on them. Its wineserver then starts inside the
 # session, so wine's desktop uses that display, its panel (the work area) and its tray. Every
-# step is bounded.
+# step is bounded. SONGDECK_WINE_LOGPIXELS (e.g. 144 for 150 %) sets the screen's scale.
 #   tests/windows_gui/run.sh PREFIX PROGRAM [ARGS...]
 set -u
 if [ "${1:-}" = "--inside" ]; then
@@ -37,6 +37,14 @@ prefix=$1
     # A crashing test must not wait on a dialog.
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
         /f >/dev/null 2>&1
+    # Wine reads the scale when its server starts: the session's server below.
+    if [ -n "${SONGDECK_WINE_LOGPIXELS:-}" ]; then
+        for key in 'HKCU\Control Panel\Desktop' \
+            'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+            timeout 60 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$SONGDECK_WINE_LOGPIXELS" \
+                /f >/dev/null 2>&1
+        done
+    fi
     wineserver -k 2>/dev/null
     timeout 30 wineserver -w
 )

@@ -112,4 +112,9 @@ SIZE CaptionedWindowSize(int width, int height) {
                 height + GetSystemMetrics(SM_CYBORDER) + GetSystemMetrics(SM_CYCAPTION)};
 }
 
+double MonitorScale(HWND) {
+    // GTK sizes and places windows in logical pixels and scales them itself.
+    return 1.0;
+}
+
 }  // namespace platform

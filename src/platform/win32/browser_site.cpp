@@ -110,7 +110,8 @@ HRESULT CBrowserSite::GetHostInfo(DOCHOSTUIINFO* pInfo) {
     if (pInfo == nullptr) {
         return E_POINTER;
     }
-    pInfo->dwFlags |= DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_NO3DBORDER;
+    // DPI-aware: the pages are drawn sharp at the monitor's scale (the view sets the zoom).
+    pInfo->dwFlags |= DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
     return S_OK;
 }
 

@@ -32,6 +32,15 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     if (wnd == nullptr) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
+    if (message == WM_DPICHANGED && lParam != 0) {
+        // Moved to a monitor of another scale: Windows suggests where the window keeps its
+        // logical size; the browser control zooms on its own message.
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     if (message != WM_NCDESTROY) {
         return wnd->WindowProc(message, wParam, lParam);
     }
@@ -264,6 +273,20 @@ BOOL GetWorkArea(RECT* rect) {
 }
 
 namespace platform {
+
+double MonitorScale(HWND hwnd) {
+    // Per monitor where Windows knows it (10, 1607 and later), else the system's one scale.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = hwnd != nullptr && dpiForWindow != nullptr ? dpiForWindow(hwnd) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi / 96.0 : 1.0;
+}
 
 SIZE CaptionedWindowSize(int width, int height) {
     // The frame of the client's captioned windows: caption, system menu, no sizing border.

@@ -5,13 +5,19 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <cmath>
 #include <cwctype>
 #include <vector>
 
 #include "platform/url_parts.h"
+#include "platform/wnd.h"
 
 namespace platform::win32 {
 namespace {
+
+// Sent to child windows once their top-level window moved to a monitor of another scale
+// (Windows 10 1703; the SDK names it only for that version).
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 // The view that follows a child window's size, kept with that window.
 constexpr wchar_t kViewProperty[] = L"SongDeck.WebBrowserView";
@@ -187,8 +193,22 @@ LRESULT CALLBACK CWebBrowserView::WindowHook(HWND hwnd, UINT message, WPARAM wPa
         view->FitToWindow();
     } else if (message == WM_SETFOCUS && GetPropW(hwnd, kViewProperty) == view) {
         view->FocusBrowser();
+    } else if (message == kDpiChangedAfterParent && GetPropW(hwnd, kViewProperty) == view) {
+        view->ZoomToMonitor();
     }
     return result;
+}
+
+void CWebBrowserView::ZoomToMonitor() {
+    if (m_pBrowser == nullptr || m_hWnd == nullptr) {
+        return;
+    }
+    // The page keeps its CSS size in logical pixels: 150 % zoom on a monitor at 150 %.
+    VARIANT zoom;
+    VariantInit(&zoom);
+    zoom.vt = VT_I4;
+    zoom.lVal = static_cast<LONG>(std::lround(MonitorScale(m_hWnd) * 100));
+    m_pBrowser->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &zoom, nullptr);
 }
 
 void CWebBrowserView::FocusBrowser() {
@@ -397,6 +417,7 @@ void CWebBrowserView::OnBrowserDocumentComplete(IDispatch* frame, const std::wst
         return;
     }
     if (IsTopFrame(frame)) {
+        ZoomToMonitor();
         if (!m_bErrorPage) {
             m_pEvents->OnLoadFinished(LocationFromUrl(url));
         }

@@ -66,6 +66,9 @@ private:
     void FitToWindow();
     // The focus goes into the control: it becomes UI-active and shows its caret.
     void FocusBrowser();
+    // Zooms the page to the scale of the monitor the view is on (after each load, and when
+    // the window moved to a monitor of another scale).
+    void ZoomToMonitor();
     static LRESULT CALLBACK WindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Unhook();
 
