@@ -8,6 +8,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include StrFunc.nsh
 ${UnStrStr}
+!include nsDialogs.nsh
 
 !define PRODUCT "SongDeck"
 !define PUBLISHER "Tavnel"
@@ -28,6 +29,10 @@ LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
 LangString StepFailed ${LANG_SIMPCHINESE} "SongDeck 的安装步骤未完成"
 LangString StepFailed ${LANG_ENGLISH} "SongDeck's own install step did not complete"
+LangString Installed ${LANG_SIMPCHINESE} "SongDeck 已安装完成。"
+LangString Installed ${LANG_ENGLISH} "SongDeck has been installed."
+LangString StartNow ${LANG_SIMPCHINESE} "立即启动 SongDeck"
+LangString StartNow ${LANG_ENGLISH} "Start SongDeck now"
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT}"
@@ -58,8 +63,41 @@ FunctionEnd
 !insertmacro WAIT_FOR_CLIENT_END ""
 !insertmacro WAIT_FOR_CLIENT_END "un."
 
+; The last page offers to start the client (a silent install shows no pages, so starts nothing).
+Var StartNowBox
+Function FinishPageShow
+    nsDialogs::Create 1018
+    Pop $0
+    ${If} $0 == error
+        Abort
+    ${EndIf}
+    ${NSD_CreateLabel} 0 0 100% 24u "$(Installed)"
+    Pop $0
+    ${NSD_CreateCheckbox} 0 32u 100% 12u "$(StartNow)"
+    Pop $StartNowBox
+    ${NSD_Check} $StartNowBox
+    ; Nothing is left to cancel: the one button finishes.
+    GetDlgItem $0 $HWNDPARENT 1
+    SendMessage $0 ${WM_SETTEXT} 0 "STR:$(^CloseBtn)"
+    GetDlgItem $0 $HWNDPARENT 2
+    EnableWindow $0 0
+    GetDlgItem $0 $HWNDPARENT 3
+    ShowWindow $0 ${SW_HIDE}
+    nsDialogs::Show
+FunctionEnd
+
+Function FinishPageLeave
+    ${NSD_GetState} $StartNowBox $0
+    ${If} $0 == ${BST_CHECKED}
+        ; Through the launcher, as the Start-menu shortcut starts it.
+        SetOutPath "$INSTDIR"
+        Exec '"$INSTDIR\RunSongDeck.exe"'
+    ${EndIf}
+FunctionEnd
+
 Page directory
 Page instfiles
+Page custom FinishPageShow FinishPageLeave
 UninstPage uninstConfirm
 UninstPage instfiles
 

@@ -42,17 +42,6 @@ protected:
     }
 };
 
-// The log lines of the runs inside its life, in a file of its own.
-class LogCapture {
-public:
-    LogCapture() { Logger::instance().SetFile(m_folder.wide(L"SongDeck.log")); }
-    ~LogCapture() { Logger::instance().SetFile(GetUserDataDir() + L"SongDeck.log"); }
-    std::string Text() const { return m_folder.Read("SongDeck.log"); }
-
-private:
-    TempFolder m_folder;
-};
-
 TEST_F(UpdaterEngine, TheSameVersionIsNoUpdateAndTheQueryCarriesIdAndVersion) {
     server.ServeFile("/app/update.xml", BuildManifest(kRunning, {}, {{"files/a.bin", "", 0}}));
     server.ServeFile("/app/files/a.bin", "never fetched");
@@ -81,14 +70,16 @@ TEST_F(UpdaterEngine, ANewerVersionDownloadsAndVerifiesEveryFile) {
     server.ServeFile("/app/files/first.bin", first);
     server.ServeFile("/app/files/sub/second.bin", second);
 
-    LogCapture log;
+    TempFolder logDir;
+    Logger::instance().SetFile(logDir.wide(L"SongDeck.log"));
     const Outcome outcome = Run(ManifestUrl());
+    Logger::instance().SetFile(GetUserDataDir() + L"SongDeck.log");
 
     EXPECT_EQ(outcome.result, 1);
     // The manifest waits under the check's own name for the stage, beside the files.
     EXPECT_EQ(FilesInDir(), (std::set<std::string>{"first.bin", "second.bin", "update.check.xml"}));
     // Each step once, and the client id of the query never.
-    const std::string lines = log.Text();
+    const std::string lines = logDir.Read("SongDeck.log");
     for (const char* step :
          {"checking http://127.0.0.1:", "version 10200030006 found, 2 files",
           "0 files already in place, 2 to download", "\"first.bin\" downloaded and verified",

@@ -52,23 +52,16 @@ public:
 };
 
 // Stands in for the control's active object, which wine's control (without a document) never
-// sets: records the key messages it is given and uses Tab.
-class CRecordingActiveObject : public IOleInPlaceActiveObject {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
-                       IsEqualIID(riid, IID_IOleInPlaceActiveObject)
-                   ? this
-                   : nullptr;
-        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
-    }
+// sets: records the key messages it is given.
+struct CRecordingActiveObject : IOleInPlaceActiveObject {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nReferences; }
     ULONG STDMETHODCALLTYPE Release() override { return --m_nReferences; }
     HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(WINBOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override {
-        m_keys.push_back(*message);
-        return message->wParam == VK_TAB ? S_OK : S_FALSE;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG key) override {
+        m_keys.push_back(*key);
+        return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override { return S_OK; }
@@ -76,7 +69,6 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override { return S_OK; }
-
     ULONG m_nReferences = 0;
     std::vector<MSG> m_keys;
 };
@@ -140,14 +132,12 @@ TEST(WebBrowserHost, PageWindowHostsTheControlReportsNavigationsAndLetsItGo) {
     view->GetSite()->SetActiveObject(&active, nullptr);
     PostMessageW(window.m_hWnd, WM_KEYDOWN, 'V', 0);
     PostMessageW(browser, WM_KEYDOWN, VK_TAB, 0);
-    PostMessageW(browser, WM_KEYDOWN, 'C', 0);
-    PostMessageW(browser, WM_KEYUP, VK_DELETE, 0);
-    EXPECT_TRUE(PumpMessagesUntil([&] { return active.m_keys.size() >= 3; }, 5000));
-    ASSERT_EQ(active.m_keys.size(), 3u);
+    PostMessageW(browser, WM_KEYUP, 'C', 0);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return active.m_keys.size() >= 2; }, 5000));
+    ASSERT_EQ(active.m_keys.size(), 2u);
     EXPECT_EQ(active.m_keys[0].hwnd, browser);
     EXPECT_EQ(active.m_keys[0].wParam, WPARAM{VK_TAB});
-    EXPECT_EQ(active.m_keys[1].wParam, WPARAM{'C'});
-    EXPECT_EQ(active.m_keys[2].message, UINT{WM_KEYUP});
+    EXPECT_EQ(active.m_keys[1].message, UINT{WM_KEYUP});
     view->GetSite()->SetActiveObject(nullptr, nullptr);
     EXPECT_EQ(active.m_nReferences, 0u) << "the site lets the object go";
 

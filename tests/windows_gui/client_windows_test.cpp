@@ -171,7 +171,8 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
             }
             defaultItem = GetMenuDefaultItem(shown, FALSE, 0);
             Sleep(wingui::ScreenshotHoldMs());
-            wingui::PressKey(VK_ESCAPE);
+            keybd_event(VK_ESCAPE, 0, 0, 0);  // to the foreground window's thread
+            keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
             for (int i = 0; i < 150 && IsWindowVisible(found); ++i) {
                 Sleep(20);
             }

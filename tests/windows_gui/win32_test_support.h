@@ -120,15 +120,6 @@ inline void Click(POINT at, bool right) {
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-// A key pressed and released, as the keyboard sends it (to the foreground window's thread).
-inline void PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
 inline BOOL CALLBACK FindShownTooltip(HWND hwnd, LPARAM found) {
     if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"tooltips_class32") {
         *reinterpret_cast<bool*>(found) = true;
