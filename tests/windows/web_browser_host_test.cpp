@@ -44,7 +44,6 @@ public:
     void OnPageNavigateError(std::wstring url) override { m_errors.push_back(url); }
     // The browser's own window inside the window's control.
     HWND BrowserWindow() const { return GetWindow(m_htmlCtrl.m_hWnd, GW_CHILD); }
-    HWND Control() const { return m_htmlCtrl.m_hWnd; }
 
     std::vector<std::wstring> m_before;
     std::vector<std::wstring> m_loaded;
@@ -125,7 +124,7 @@ TEST(WebBrowserHost, PageWindowHostsTheControlReportsNavigationsAndLetsItGo) {
     SetForegroundWindow(window.m_hWnd);
     SetFocus(window.m_hWnd);
     const HWND focus = GetFocus();
-    EXPECT_TRUE(focus == window.Control() || IsChild(window.Control(), focus)) << focus;
+    EXPECT_TRUE(focus == GetParent(browser) || IsChild(GetParent(browser), focus)) << focus;
     CRecordingActiveObject active;
     auto* view = platform::win32::CWebBrowserView::FromWindow(browser);
     ASSERT_NE(view, nullptr);

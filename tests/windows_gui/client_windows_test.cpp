@@ -43,13 +43,13 @@ DWORD ExStyleOf(HWND hwnd) {
     return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)) & ~DWORD{WS_EX_WINDOWEDGE};
 }
 
-// The shell knows the icon (hwnd, id): it accepts a change of nothing for it.
-bool TrayIconExists(HWND hwnd) {
+// NIM_MODIFY: the shell knows the icon (hwnd, id) when it accepts a change of nothing for it.
+bool TrayIcon(HWND hwnd, DWORD what = NIM_MODIFY) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = hwnd;
     data.uID = kTrayIconId;
-    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    return Shell_NotifyIconW(what, &data) != FALSE;
 }
 
 // A window of the test that holds hotkeys, as another program would.
@@ -87,12 +87,12 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     // Icon 128 at 32 x 32 and icon 133 at 16 x 16.
     EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_BIG)).cx, 32);
     EXPECT_EQ(IconSize(WindowIcon(main.m_hWnd, ICON_SMALL)).cx, 16);
-    EXPECT_FALSE(TrayIconExists(main.m_hWnd));
+    EXPECT_FALSE(TrayIcon(main.m_hWnd));
 
     const std::wstring startPage = LocalPagePath(L"res\\main.html");
     main.SendMessage(WM_PAGE_NOTIFY, 3, reinterpret_cast<LPARAM>(startPage.c_str()));
     EXPECT_TRUE(IsWindowVisible(main.m_hWnd));
-    ASSERT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }));
+    ASSERT_TRUE(PumpUntil([&] { return TrayIcon(main.m_hWnd); }));
     HotkeyHolder holder;
     EXPECT_FALSE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "Ctrl+D is the client's";
 
@@ -155,8 +155,7 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     EXPECT_TRUE(PumpUntil([&] { return IsChild(main.m_hWnd, GetFocus()) != FALSE; }))
         << "the focus is on " << GetFocus();
 
-    // A right click opens the menu of resource 129: the four items, 打开 the default. With the
-    // window in the tray, Escape (or a click elsewhere) still closes it.
+    // A right click opens the menu of resource 129 (打开 the default); Escape closes it.
     main.SendMessage(WM_CLOSE);
     std::vector<std::pair<UINT, std::wstring>> shownItems;
     UINT defaultItem = 0;
@@ -190,26 +189,20 @@ TEST(ClientWindows, MainWindowTrayIconMenuAndHotkey) {
     EXPECT_EQ(defaultItem, ID_TRAY_OPEN);
 
     // Explorer made its taskbar anew and knows no icons: the broadcast brings the icon back.
-    NOTIFYICONDATAW lost{};
-    lost.cbSize = sizeof(lost);
-    lost.hWnd = main.m_hWnd;
-    lost.uID = kTrayIconId;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));
+    ASSERT_TRUE(TrayIcon(main.m_hWnd, NIM_DELETE));
     PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return TrayIconExists(main.m_hWnd); }))
-        << "the icon is added again";
+    EXPECT_TRUE(PumpUntil([&] { return TrayIcon(main.m_hWnd); })) << "the icon is added again";
 
     const HWND mainHwnd = main.m_hWnd;
     main.SendMessage(WM_COMMAND, ID_TRAY_EXIT, 0);
     DropQuit();
     EXPECT_EQ(main.m_hWnd, nullptr);
-    EXPECT_FALSE(TrayIconExists(mainHwnd));
+    EXPECT_FALSE(TrayIcon(mainHwnd));
     EXPECT_TRUE(RegisterHotKey(holder.m_hWnd, 1, MOD_CONTROL, 'D')) << "released at the exit";
 }
 
-// Where no page ever loads (no page engine here), the page windows show after the bound all
-// the same: the main window, which then recovers as from a failed load, 选项 and 关于. Every
-// window has its logical size at the screen's scale.
+// Where no page ever loads (no engine here), the page windows show after the bound all the
+// same: the main window (which then recovers as from a failed load), 选项 and 关于.
 TEST(ClientWindows, PageWindowsShowWhenTheirPageNeverLoads) {
     const UINT bound = CIEWapperWnd::s_nPageLoadBoundMs;
     CIEWapperWnd::s_nPageLoadBoundMs = 1000;
@@ -217,10 +210,9 @@ TEST(ClientWindows, PageWindowsShowWhenTheirPageNeverLoads) {
     const SIZE outer = OuterSizeForClient(782, 558);
     ASSERT_TRUE(main.CreateEx(0, kMainWndClassName, L"Quorvi", kMainWndStyle,
                               RECT{0, 0, outer.cx, outer.cy}, nullptr, 0));
-    // At the screen's scale (1173 x 837 at 150 %), centred in the work area. The client is DPI
-    // aware: it sees the scale the run set.
-    if (const DWORD logPixels = wingui::EnvNumber(L"SONGDECK_WINE_LOGPIXELS")) {
-        EXPECT_EQ(Px(96), static_cast<int>(logPixels));
+    // DPI aware, at the run's scale (1173 x 837 at 150 %), centred in the work area.
+    if (const wchar_t* logPixels = _wgetenv(L"SONGDECK_WINE_LOGPIXELS")) {
+        EXPECT_EQ(Px(96), _wtoi(logPixels));
     }
     EXPECT_EQ(ClientSize(main.m_hWnd).cx, Px(782));
     EXPECT_EQ(ClientSize(main.m_hWnd).cy, Px(558));

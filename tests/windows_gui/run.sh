@@ -38,13 +38,9 @@ prefix=$1
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 \
         /f >/dev/null 2>&1
     # Wine reads the scale when its server starts: the session's server below.
-    if [ -n "${SONGDECK_WINE_LOGPIXELS:-}" ]; then
-        for key in 'HKCU\Control Panel\Desktop' \
-            'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
-            timeout 60 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$SONGDECK_WINE_LOGPIXELS" \
-                /f >/dev/null 2>&1
-        done
-    fi
+    for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        [ -z "${SONGDECK_WINE_LOGPIXELS:-}" ] || timeout 60 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$SONGDECK_WINE_LOGPIXELS" /f >/dev/null 2>&1
+    done
     wineserver -k 2>/dev/null
     timeout 30 wineserver -w
 )

@@ -41,9 +41,7 @@ inline SIZE ClientSize(HWND hwnd) {
 
 // A logical length at the screen's scale (LogPixels over 96).
 inline int Px(int logical) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    static const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSX);  // the screen's DC, kept
     return MulDiv(logical, dpi, 96);
 }
 
@@ -135,15 +133,12 @@ inline bool TooltipShown() {
     return shown;
 }
 
-// A number from the environment; 0 when unset.
-inline DWORD EnvNumber(const wchar_t* name) {
-    wchar_t value[32] = {};
-    return GetEnvironmentVariableW(name, value, 32) > 0 ? static_cast<DWORD>(_wtoi(value)) : 0;
-}
-
 // How long a screenshot run keeps a menu or box open (SONGDECK_SCREENSHOT_HOLD_MS); 0 in tests.
 inline DWORD ScreenshotHoldMs() {
-    return EnvNumber(L"SONGDECK_SCREENSHOT_HOLD_MS");
+    wchar_t value[32] = {};
+    return GetEnvironmentVariableW(L"SONGDECK_SCREENSHOT_HOLD_MS", value, 32) > 0
+               ? static_cast<DWORD>(_wtoi(value))
+               : 0;
 }
 
 // A screenshot run keeps the UI thread's windows up (and painted) for its hold.
