@@ -187,13 +187,13 @@ TEST(BrowserEvents, EventsReachTheOwnerAndTheirCancelFlagsAreSet) {
 TEST(BrowserSite, HostInfoExternalAndDownloadsAsThePagesNeedThem) {
     CRecordingOwner owner;
     auto* site = new CBrowserSite(&owner);
-    // No scroll bars and no 3D border; the browser's own flags stay.
+    // No scroll bars, no 3D border, DPI aware; the browser's own flags stay.
     DOCHOSTUIINFO info{};
     info.cbSize = sizeof(info);
     info.dwFlags = DOCHOSTUIFLAG_DIALOG;
     EXPECT_EQ(site->GetHostInfo(&info), S_OK);
     EXPECT_EQ(info.dwFlags, static_cast<DWORD>(DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_SCROLL_NO |
-                                               DOCHOSTUIFLAG_NO3DBORDER));
+                                               DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE));
 
     // window.external is what the owner answers for the document shown.
     IDispatch* external = reinterpret_cast<IDispatch*>(1);
