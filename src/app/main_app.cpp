@@ -159,7 +159,6 @@ void CMainApp::StartClient() {
 }
 
 void CMainApp::OnMainWindowStarted() {
-    ReportVersionStarted();
     if (TakeRefusedVersionNotice()) {
         m_wndMain.ShowNotice(kRefusedVersionNotice);
     }

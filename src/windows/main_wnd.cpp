@@ -9,6 +9,7 @@
 #include "platform/tray.h"
 #include "platform/ui.h"
 #include "platform/window_functions.h"
+#include "update/previous_version.h"
 #include "update/update_messages.h"
 #include "windows/message_wnd.h"
 #include "windows/service_page.h"
@@ -176,6 +177,9 @@ void CMainWnd::StartServices() {
         return;
     }
     m_services = Services::Started;
+    // The page is shown: the word comes before the hotkey's warning box, which may stay open
+    // past the launcher's wait or end in an exit.
+    ReportVersionStarted();
     EnsureTrayIcon();
     // An option window opened meanwhile registers the hotkey itself when it closes.
     if (m_wndOption.GetSafeHwnd() == nullptr) {

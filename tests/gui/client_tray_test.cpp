@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "client_fixture.h"
@@ -193,6 +194,10 @@ TEST_F(ClientTray, ABareKeyStaysFreeForOtherProgramsAndAnExitDuringItsWarningEnd
     m_folder.WriteProgramFile("test.ini", "[CLIENT_PROFILE_SHEET]\nUPDATE_CONFIG_URL=" +
                                               server.Url("/update.xml") + "\n");
     m_folder.WriteConfig("[TAVNELDESKTOPCLIENT]\nAUTOUPDATE=1\nVK=65\nMODIFIERS=0\n");
+    // As the first start of a new version: its page shown, it gives its word before the box.
+    const std::filesystem::path kept = m_folder.CommonDataDir() / "previous";
+    std::filesystem::create_directories(kept);
+    std::ofstream(kept / "list") << "10000020000\n";
     const pid_t pid = m_folder.Start({"-test"});
     ASSERT_NE(WaitForHotkeyWarning(pid), "") << "a bare key was refused without a word";
     TakeScreenshot("client-bare-key-warning");
@@ -213,6 +218,7 @@ TEST_F(ClientTray, ABareKeyStaysFreeForOtherProgramsAndAnExitDuringItsWarningEnd
     EXPECT_EQ(m_folder.ConfigValue("VK"), "65");
     EXPECT_EQ(m_folder.ConfigValue("FIRSTCLOSEMAINWND"), "1");
     EXPECT_TRUE(server.Requests().empty()) << "an update check started on the way out";
+    EXPECT_TRUE(std::filesystem::exists(kept / "started")) << "the good version was not proven";
 }
 
 TEST_F(ClientTray, TheOptionWindowSavesOnCloseAndTheNewHotkeyWorksAtOnce) {
