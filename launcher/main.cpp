@@ -94,6 +94,12 @@ Update RollBack(const CKeptVersion& kept, bool refuse) {
 }
 
 Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& client) {
+    CKeptVersion kept(PreviousVersionDir(), programDir);
+    // The installed version has proven itself: its predecessor goes without touching a program
+    // file, so no running client is waited for.
+    if (kept.IsProven() && !kept.IsRollingBack()) {
+        kept.Remove();
+    }
     if (!HasWorkToDo()) {
         return Update::kNone;
     }
@@ -105,7 +111,6 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
     const std::wstring stageDir = StageDir();
     CStagedUpdate stage(stageDir, programDir);
     stage.FinishEmptying();
-    CKeptVersion kept(PreviousVersionDir(), programDir);
     if (kept.IsRollingBack() && kept.IsKept()) {
         return RollBack(kept, true);
     }

@@ -87,6 +87,11 @@ TEST(LauncherTest, AVerifiedStageIsAppliedAndTheNewClientStarts) {
     EXPECT_FALSE(fs::exists(folder.Program() / "stray.so"));
     EXPECT_EQ(StageEntries(folder), 0u);
     EXPECT_TRUE(fs::exists(folder.Kept())) << "the replaced version was not kept";
+    // A proven version's predecessor goes even while a client runs: no program file changes.
+    ScopedEnvironment environment;
+    environment.Set("XDG_RUNTIME_DIR", folder.Runtime().string());
+    platform::SingleInstance running(kMainWndClassName);
+    ASSERT_TRUE(running.TryBecomePrimary([](const std::string&) {}));
     EXPECT_EQ(folder.Run(), "new run") << "the new version stays";
     EXPECT_FALSE(fs::exists(folder.Kept())) << "a proven version's predecessor stays";
 }
