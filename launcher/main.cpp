@@ -80,9 +80,12 @@ Update RollBack(const CKeptVersion& kept, bool refuse) {
         WriteLog(warning, L"RunSongDeck: the previous version could not be put back yet");
         return Update::kRolledBack;
     }
-    kept.Remove();
+    // Recorded before the kept version goes, so that a stop between them refuses it still.
     if (refused > 0) {
         RecordRefusedVersion(refused);
+    }
+    kept.Remove();
+    if (refused > 0) {
         WriteLog(warning, L"RunSongDeck: version %I64d did not start; the previous version is back",
                  refused);
     } else {

@@ -301,6 +301,7 @@ TEST(LauncherTest, AStopAtAnyStepOfARollBackLeavesAVersionThatTheNextStartRuns) 
             << "no client after step " << step;
         EXPECT_TRUE(isOld()) << "after a stop at step " << step;
         EXPECT_FALSE(fs::exists(folder.Kept())) << "after a stop at step " << step;
+        EXPECT_TRUE(fs::exists(folder.State() / "refused_version")) << "after step " << step;
         EXPECT_EQ(PlacedCopies(folder), std::vector<std::string>{}) << "after step " << step;
         EXPECT_EQ(StageEntries(folder), 0u) << "after a stop at step " << step;
         if (!stopped) {
