@@ -121,27 +121,35 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
     return WriteMarker(m_strFolder + kPreviousListName, list);
 }
 
-LONGLONG CKeptVersion::RollBack(bool refuse) const {
+CKeptVersion::RollBackResult CKeptVersion::RollBack(bool refuse, LONGLONG& refused) const {
+    refused = 0;
     KeptList list;
     std::string begun;
     if (ReadWholeFile(m_strFolder + kRollingBackName, kMaxListBytes, begun)) {
         refuse = begun == kRefuseMark;
     } else if (!WriteMarker(m_strFolder + kRollingBackName, refuse ? kRefuseMark : "\n")) {
-        return -1;
+        return RollBackResult::kRetry;
     }
     if (!ReadList(m_strFolder + kPreviousListName, list)) {
-        return -1;
+        WriteLog(warning, L"RunSongDeck: the list of the previous version is unreadable");
+        return RollBackResult::kUnusable;
     }
     const CStagedUpdate kept(m_strFolder + kFilesFolder + kPathSeparator, m_strProgramDir);
-    if (kept.PutInPlace(list.kept) != StageResult::kApplied) {
-        return -1;
+    switch (kept.PutInPlace(list.kept)) {
+        case StageResult::kApplied:
+            break;
+        case StageResult::kFailed:
+            return RollBackResult::kRetry;
+        default:
+            return RollBackResult::kUnusable;
     }
     for (const std::wstring& name : list.added) {
         std::error_code ignored;
         fs::remove(PathFromWide(m_strProgramDir + name), ignored);
     }
     FlushToDisk(m_strProgramDir);
-    return refuse ? list.version : 0;
+    refused = refuse ? list.version : 0;
+    return RollBackResult::kBack;
 }
 
 void CKeptVersion::Remove() const {

@@ -23,11 +23,15 @@ public:
     // Copies the program files that these update files replace, each checked as it is copied,
     // then lists them; only the list makes the kept version whole. version: the update's.
     bool Keep(const std::vector<ManifestFile>& files, LONGLONG version);
-    // Puts the kept files back and removes the files the update added. Returns the version to
-    // refuse (0 when none: not refuse, or unknown), or -1 when the program folder would not take
-    // the kept files, which are then tried again at the next start. A roll-back that was begun
-    // keeps the refuse it began with.
-    LONGLONG RollBack(bool refuse) const;
+    enum class RollBackResult {
+        kBack,      // the kept files are in place again
+        kRetry,     // the program folder would not take them: tried again at the next start
+        kUnusable,  // the list is unreadable or a kept file is missing or changed: never can be
+    };
+    // Puts the kept files back and removes the files the update added. refused: the version to
+    // refuse once back (0 when none: not refuse, or unknown). A roll-back that was begun keeps
+    // the refuse it began with.
+    RollBackResult RollBack(bool refuse, LONGLONG& refused) const;
     // The list goes first, so that a stop part-way leaves no kept version that looks whole.
     void Remove() const;
 

@@ -58,7 +58,6 @@ bool WaitForClientToEnd(platform::SingleInstance& place) {
 enum class Update {
     kNone,     // the installed version has proven itself (or no update came)
     kOnTrial,  // a kept version waits for the installed one to prove itself
-    kRolledBack,
 };
 
 std::wstring StageDir() {
@@ -74,11 +73,21 @@ bool HasWorkToDo() {
 }
 
 // refuse: the installed version failed to start, rather than an apply that could not finish.
-Update RollBack(const CKeptVersion& kept, bool refuse) {
-    const LONGLONG refused = kept.RollBack(refuse);
-    if (refused < 0) {
-        WriteLog(warning, L"RunSongDeck: the previous version could not be put back yet");
-        return Update::kRolledBack;
+// False when the kept version can never go back: it is dropped, and a stage may be applied.
+bool RollBack(const CKeptVersion& kept, bool refuse) {
+    LONGLONG refused = 0;
+    switch (kept.RollBack(refuse, refused)) {
+        case CKeptVersion::RollBackResult::kRetry:
+            WriteLog(warning, L"RunSongDeck: the previous version could not be put back yet");
+            return true;
+        case CKeptVersion::RollBackResult::kUnusable:
+            WriteLog(warning,
+                     L"RunSongDeck: the previous version cannot be put back; it is "
+                     L"dropped and the installed version stays");
+            kept.Remove();
+            return false;
+        case CKeptVersion::RollBackResult::kBack:
+            break;
     }
     // Recorded before the kept version goes, so that a stop between them refuses it still.
     if (refused > 0) {
@@ -93,7 +102,7 @@ Update RollBack(const CKeptVersion& kept, bool refuse) {
                  L"RunSongDeck: the update could not be completed; the previous "
                  L"version is back and the stage waits for the next start");
     }
-    return Update::kRolledBack;
+    return true;
 }
 
 Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& client) {
@@ -114,8 +123,8 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
     const std::wstring stageDir = StageDir();
     CStagedUpdate stage(stageDir, programDir);
     stage.FinishEmptying();
-    if (kept.IsRollingBack() && kept.IsKept()) {
-        return RollBack(kept, true);
+    if (kept.IsRollingBack() && kept.IsKept() && RollBack(kept, true)) {
+        return Update::kNone;
     }
     if (kept.IsProven() || !kept.IsKept()) {
         kept.Remove();
@@ -147,7 +156,8 @@ Update UpdateProgramFolder(const std::wstring& programDir, const std::wstring& c
     // A file the program folder would not take (one in use) leaves a mix: the kept version
     // goes back, and the stage stays for the next start.
     if (applied == StageResult::kFailed && kept.IsKept()) {
-        return RollBack(kept, false);
+        RollBack(kept, false);
+        return Update::kNone;
     }
     return kept.IsKept() ? Update::kOnTrial : Update::kNone;
 }

@@ -110,7 +110,7 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
         EXPECT_EQ(folder.root().Read("program/libold.so"), "old library") << broken;
         EXPECT_FALSE(fs::exists(folder.Program() / "libadded.so")) << broken;
         EXPECT_FALSE(fs::exists(folder.Kept())) << broken;
-        EXPECT_EQ(folder.root().Read(launchertest::kStage + "../refused_version"), "10000020000\n");
+        EXPECT_EQ(ReadBytes(folder.State() / "refused_version"), "10000020000\n") << broken;
         EXPECT_TRUE(fs::exists(folder.State() / "refused_notice")) << broken;
         EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
     }
@@ -123,6 +123,14 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
     EXPECT_TRUE(fs::exists(folder.Stage() / "update.xml"));
     EXPECT_FALSE(fs::exists(folder.Kept()));
     EXPECT_FALSE(fs::exists(folder.State() / "refused_version"));
+    // A roll-back that can never finish (a kept file gone) is dropped and the stage applied.
+    fs::remove_all(folder.Program() / "libold.so");
+    folder.root().Write("program/libold.so", "old library");
+    fs::create_directories(folder.Kept());
+    folder.root().Write(launchertest::kStage + "../previous/list",
+                        "1\n" + std::string(64, 'a') + "\tlibold.so\n");
+    folder.root().Write(launchertest::kStage + "../previous/rolling_back", "refuse\n");
+    EXPECT_EQ(folder.Run(), "new run");
 }
 
 TEST(LauncherTest, AStageThatDoesNotVerifyIsLeftWholeAndTheCurrentVersionStarts) {
