@@ -103,14 +103,26 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
     std::string list = std::to_string(version) + "\n";
     for (const ManifestFile& file : files) {
         const std::wstring replaced = m_strProgramDir + ReplacedFileName(file.name);
+        const fs::path target = PathFromWide(replaced);
+        const fs::file_type type = fs::symlink_status(target, error).type();
         std::string digest = kAddedFile;
-        if (fs::is_regular_file(fs::symlink_status(PathFromWide(replaced), error))) {
+        if (type != fs::file_type::not_found) {
+            // A link or a folder in a file's place would be removed by a roll-back, or followed.
+            if (type != fs::file_type::regular || IsLinkEntry(target)) {
+                WriteLog(warning,
+                         L"RunSongDeck: \"%ls\" of the installed version is not a plain file; "
+                         L"the update is not applied",
+                         file.name.c_str());
+                Remove();
+                return false;
+            }
             // SHA-256: the form DigestOfFileLike gives for a digest of 64 characters.
             const std::wstring sha256 = DigestOfFileLike(std::wstring(64, L'0'), replaced);
             if (sha256.empty() ||
                 CopyFileVerified(replaced, keptDir + file.name, sha256) != VerifiedCopy::Copied) {
                 WriteLog(warning, L"RunSongDeck: cannot keep \"%ls\" of the installed version",
                          file.name.c_str());
+                Remove();
                 return false;
             }
             digest = WideToUtf8(sha256);

@@ -21,7 +21,9 @@ public:
     bool IsRollingBack() const;
 
     // Copies the program files that these update files replace, each checked as it is copied,
-    // then lists them; only the list makes the kept version whole. version: the update's.
+    // then lists them; only the list makes the kept version whole. version: the update's. False,
+    // with nothing kept, when a file cannot be kept or something not a plain file (a link, a
+    // folder) stands in a replaced file's place.
     bool Keep(const std::vector<ManifestFile>& files, LONGLONG version);
     enum class RollBackResult {
         kBack,      // the kept files are in place again

@@ -114,12 +114,13 @@ TEST(LauncherTest, ANewVersionThatDoesNotStartIsRolledBackAndTheOldOneRuns) {
         EXPECT_TRUE(fs::exists(folder.State() / "refused_notice")) << broken;
         EXPECT_EQ(folder.Run(), "old run") << broken << ": the old version does not stay";
     }
-    // A file the program folder does not take (here a folder in its place) stops the update
-    // half-way: the kept version goes back, nothing is refused, and the stage waits.
+    // A folder where a replaced file should be cannot be kept: nothing changes, nothing is
+    // refused, and the stage waits.
     LauncherFolder folder;
-    fs::create_directories(folder.Program() / "libold.so" / "in use");
+    fs::create_directories(folder.Program() / "libold.so");
     StageFiles(folder, {{kClient, kNewClient}, {"libold.so", "new library"}});
     EXPECT_EQ(folder.Run(), "old run");
+    EXPECT_TRUE(fs::is_directory(folder.Program() / "libold.so"));
     EXPECT_TRUE(fs::exists(folder.Stage() / "update.xml"));
     EXPECT_FALSE(fs::exists(folder.Kept()));
     EXPECT_FALSE(fs::exists(folder.State() / "refused_version"));
