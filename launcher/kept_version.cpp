@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/helpers.h"
 #include "app/log.h"
 #include "platform/executable_suffix.h"
 #include "platform/files.h"
@@ -74,10 +75,6 @@ bool ReadList(const std::wstring& path, KeptList& list) {
     return true;
 }
 
-bool WriteMarker(const std::wstring& path, const std::string& text) {
-    return ReplaceFileAtomically(PathFromWide(path), text.data(), text.size()) != FALSE;
-}
-
 }  // namespace
 
 CKeptVersion::CKeptVersion(std::wstring folder, std::wstring programDir)
@@ -116,8 +113,7 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
                 Remove();
                 return false;
             }
-            // SHA-256: the form DigestOfFileLike gives for a digest of 64 characters.
-            const std::wstring sha256 = DigestOfFileLike(std::wstring(64, L'0'), replaced);
+            const std::wstring sha256 = SHA256OfFile(replaced.c_str());
             if (sha256.empty() ||
                 CopyFileVerified(replaced, keptDir + file.name, sha256) != VerifiedCopy::Copied) {
                 WriteLog(warning, L"RunSongDeck: cannot keep \"%ls\" of the installed version",
@@ -130,7 +126,7 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
         list += digest + "\t" + WideToUtf8(file.name) + "\n";
     }
     FlushToDisk(keptDir);
-    return WriteMarker(m_strFolder + kPreviousListName, list);
+    return WriteNarrowFile((m_strFolder + kPreviousListName).c_str(), list.c_str()) != FALSE;
 }
 
 CKeptVersion::RollBackResult CKeptVersion::RollBack(bool refuse, LONGLONG& refused) const {
@@ -139,7 +135,8 @@ CKeptVersion::RollBackResult CKeptVersion::RollBack(bool refuse, LONGLONG& refus
     std::string begun;
     if (ReadWholeFile(m_strFolder + kRollingBackName, kMaxListBytes, begun)) {
         refuse = begun == kRefuseMark;
-    } else if (!WriteMarker(m_strFolder + kRollingBackName, refuse ? kRefuseMark : "\n")) {
+    } else if (!WriteNarrowFile((m_strFolder + kRollingBackName).c_str(),
+                                refuse ? kRefuseMark : "\n")) {
         return RollBackResult::kRetry;
     }
     if (!ReadList(m_strFolder + kPreviousListName, list)) {

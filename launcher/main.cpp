@@ -68,7 +68,7 @@ bool HasWorkToDo() {
     const std::wstring stageDir = StageDir();
     std::error_code error;
     return FileExists(stageDir + kStagedManifestName) ||
-           FileExists(stageDir + L"update.xml.applied") ||
+           FileExists(stageDir + kAppliedManifestName) ||
            std::filesystem::exists(PathFromWide(PreviousVersionDir()), error);
 }
 

@@ -18,9 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
-// An applied stage's manifest while the stage is emptied: a stop part-way leaves a stage the
-// next start recognises and finishes emptying, never files that no one removes.
-constexpr wchar_t kAppliedManifestName[] = L"update.xml.applied";
 // Written by setup (installer/SongDeckSetup.nsi): one path below the program folder a line,
 // UTF-16LE, lines ending in CR LF.
 constexpr wchar_t kSetupRecordName[] = L"SongDeck.files";

@@ -8,6 +8,10 @@
 
 #include "update/manifest_files.h"
 
+// An applied stage's manifest while the stage is emptied: a stop part-way leaves a stage the
+// next start recognises and finishes emptying, never files that no one removes.
+constexpr wchar_t kAppliedManifestName[] = L"update.xml.applied";
+
 enum class StageResult {
     kNothingStaged,  // no staged manifest: the current version runs
     kRejected,       // the stage does not verify or names a file it cannot: left untouched

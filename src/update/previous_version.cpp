@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/environment.h"
+#include "app/helpers.h"
 #include "platform/files.h"
 #include "update/manifest_files.h"
 #include "update/update_files.h"
@@ -13,10 +14,6 @@ namespace {
 constexpr wchar_t kRefusedVersionName[] = L"refused_version";
 constexpr wchar_t kRefusedNoticeName[] = L"refused_notice";
 constexpr size_t kVersionTextBytes = 32;
-
-bool WriteText(const std::wstring& path, const std::string& text) {
-    return ReplaceFileAtomically(PathFromWide(path), text.data(), text.size()) != FALSE;
-}
 
 LONGLONG ReadVersionFile(const std::wstring& path) {
     std::string text;
@@ -35,7 +32,7 @@ std::wstring PreviousVersionDir() {
 void ReportVersionStarted() {
     const std::wstring folder = PreviousVersionDir();
     if (FileExists(folder + kPreviousListName) && !FileExists(folder + kStartedWordName)) {
-        WriteText(folder + kStartedWordName, "started\n");
+        WriteNarrowFile((folder + kStartedWordName).c_str(), "started\n");
     }
 }
 
@@ -44,8 +41,9 @@ LONGLONG RefusedVersion() {
 }
 
 void RecordRefusedVersion(LONGLONG version) {
-    WriteText(GetUpdateStateDir() + kRefusedVersionName, std::to_string(version) + "\n");
-    WriteText(GetUpdateStateDir() + kRefusedNoticeName, "\n");
+    WriteNarrowFile((GetUpdateStateDir() + kRefusedVersionName).c_str(),
+                    (std::to_string(version) + "\n").c_str());
+    WriteNarrowFile((GetUpdateStateDir() + kRefusedNoticeName).c_str(), "\n");
 }
 
 bool TakeRefusedVersionNotice() {

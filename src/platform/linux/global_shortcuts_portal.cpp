@@ -13,18 +13,18 @@
 
 namespace {
 
-constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
-constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
-constexpr char kShortcutsInterface[] = "org.freedesktop.portal.GlobalShortcuts";
 constexpr char kSessionInterface[] = "org.freedesktop.portal.Session";
 constexpr char kShortcutId[] = "show-main-window";
 constexpr char kShortcutDescription[] = "显示主窗口";
 // Desktops name our set of keys after the session token: one name for every session, or
 // each session would start a new set while the first kept the key.
 constexpr char kSessionToken[] = "songdeck_hotkey";
-constexpr int kCallTimeoutMs = 10000;
 
 using platform::portal::Answer;
+using platform::portal::kCallTimeoutMs;
+using platform::portal::kPortalName;
+using platform::portal::kPortalPath;
+using platform::portal::kShortcutsInterface;
 
 struct Wanted {
     HWND hwnd;

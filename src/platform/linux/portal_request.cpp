@@ -4,13 +4,11 @@
 
 namespace {
 
-constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
-constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
-constexpr char kShortcutsInterface[] = "org.freedesktop.portal.GlobalShortcuts";
+using platform::portal::kPortalName;
+
 constexpr char kRequestInterface[] = "org.freedesktop.portal.Request";
 // The desktop may ask the user in a dialog of its own before it answers.
 constexpr guint kAnswerWaitS = 30;
-constexpr int kCallTimeoutMs = 10000;
 
 // Held by the method call, the signal subscription and the deadline; freed with the last.
 struct PendingRequest {

@@ -10,6 +10,11 @@
 
 namespace platform::portal {
 
+inline constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
+inline constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+inline constexpr char kShortcutsInterface[] = "org.freedesktop.portal.GlobalShortcuts";
+inline constexpr int kCallTimeoutMs = 10000;
+
 enum class Answer {
     Done,      // code 0
     Declined,  // code 1: the user or the desktop said no
