@@ -9,23 +9,26 @@
 #include "config/client_options.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "update/previous_version.h"
 
 namespace {
 
 constexpr wchar_t kClientIdFileName[] = L"guid.dat";
 
-// Only what the client put there goes: the user's update stage, and the one in the all-users
-// folder (where earlier versions staged on Windows), each reached through no link: another
-// user may have made those folders, or links in them, before the client did.
-void RemoveUpdateStages() {
-    for (const std::wstring& stage : {GetUpdateDir(), GetCommonDataDir() + L"update"}) {
-        std::filesystem::path update = PathFromWide(stage);
-        if (!update.has_filename()) {
-            update = update.parent_path();
+// Only what the client put there goes: the user's update stage with the kept and refused
+// versions beside it, and the stage in the all-users folder (where earlier versions staged on
+// Windows), each reached through no link: another user may have made those folders, or links
+// in them, before the client did.
+void RemoveUpdateStages(bool withVersionRecords) {
+    const std::wstring userFolder = GetUpdateStateDir();
+    for (const std::wstring& folder : {userFolder, GetCommonDataDir()}) {
+        const std::filesystem::path product = PathFromWide(folder).parent_path();
+        if (IsLinkEntry(product) || IsLinkEntry(product.parent_path())) {
+            continue;
         }
-        const std::filesystem::path product = update.parent_path();
-        if (!IsLinkEntry(product) && !IsLinkEntry(product.parent_path())) {
-            RemoveTreeNoLinks(update);
+        RemoveTreeNoLinks(product / L"update");
+        if (withVersionRecords && folder == userFolder) {
+            RemoveVersionRecords();
         }
     }
 }
@@ -34,7 +37,7 @@ void RemoveUpdateStages() {
 
 void RunInstallMode() {
     const std::wstring commonDataDir = GetCommonDataDir();
-    RemoveUpdateStages();
+    RemoveUpdateStages(false);
     // One level only: without the vendor folder this fails, as it may.
     std::error_code ignored;
     std::filesystem::create_directory(PathFromWide(commonDataDir), ignored);
@@ -55,7 +58,7 @@ void RunUninstallMode() {
         WaitForRunningClientToEnd();
     }
     WaitUntilNoProcessUses(GetUserDataDir(), kRunningClientAnswerMs);
-    RemoveUpdateStages();
+    RemoveUpdateStages(true);
     std::error_code ignored;
     // Removed only when empty (or a link, as itself): another product of the vendor, or
     // another user, may keep files there.

@@ -1,5 +1,6 @@
 #include "update/previous_version.h"
 
+#include <filesystem>
 #include <string>
 
 #include "app/environment.h"
@@ -11,6 +12,7 @@
 
 namespace {
 
+constexpr wchar_t kPreviousFolderName[] = L"previous";
 constexpr wchar_t kRefusedVersionName[] = L"refused_version";
 constexpr wchar_t kRefusedNoticeName[] = L"refused_notice";
 constexpr size_t kVersionTextBytes = 32;
@@ -26,7 +28,7 @@ LONGLONG ReadVersionFile(const std::wstring& path) {
 }  // namespace
 
 std::wstring PreviousVersionDir() {
-    return GetUpdateStateDir() + L"previous" + kPathSeparator;
+    return GetUpdateStateDir() + kPreviousFolderName + kPathSeparator;
 }
 
 void ReportVersionStarted() {
@@ -48,4 +50,11 @@ void RecordRefusedVersion(LONGLONG version) {
 
 bool TakeRefusedVersionNotice() {
     return DeleteFileAt(GetUpdateStateDir() + kRefusedNoticeName) != FALSE;
+}
+
+void RemoveVersionRecords() {
+    const std::filesystem::path folder = PathFromWide(GetUpdateStateDir());
+    for (const wchar_t* name : {kPreviousFolderName, kRefusedVersionName, kRefusedNoticeName}) {
+        RemoveTreeNoLinks(folder / name);
+    }
 }

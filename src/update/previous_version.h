@@ -23,3 +23,6 @@ LONGLONG RefusedVersion();
 void RecordRefusedVersion(LONGLONG version);
 // True once after a version was refused; the notice is gone afterwards.
 bool TakeRefusedVersionNotice();
+// Removes the kept version and the refused version's records, each as itself where it is a
+// link; for the uninstaller, once the folder around them is known to be no link.
+void RemoveVersionRecords();

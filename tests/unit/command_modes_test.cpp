@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/environment.h"
@@ -75,6 +76,10 @@ TEST_F(CommandModes, UninstallRemovesDataAndStartAtLoginButKeepsTheSharedClientI
     WriteConfig("[TAVNELDESKTOPCLIENT]\nHOTKEY_VK=70\n");
     fs::create_directories(CommonData() / "update");
     m_env.root().Write("common/Tavnel/SongDeck/update/file.bin", "x");
+    // The kept and refused versions beside the user's stage go too.
+    const fs::path state = GetUpdateStateDir();
+    fs::create_directories(state / "previous/files");
+    std::ofstream(state / "refused_version") << "10000020000\n";
     ASSERT_TRUE(IsAutoRunEnabled());
 
     RunUninstallMode();
@@ -103,6 +108,7 @@ TEST_F(CommandModes, InstallAndUninstallRemoveOnlyTheStageAndFollowNoLink) {
     TempFolder outside;
     fs::create_directories(outside.path() / "update");
     outside.Write("update/precious.txt", "keep");
+    outside.Write("refused_version", "keep");
     fs::create_directories(CommonData() / "update");
     fs::create_directory_symlink(outside.path() / "update", CommonData() / "update" / "link");
     m_env.root().Write("common/Tavnel/SongDeck/notes.txt", "not ours");
@@ -115,6 +121,7 @@ TEST_F(CommandModes, InstallAndUninstallRemoveOnlyTheStageAndFollowNoLink) {
     fs::create_directory_symlink(outside.path(), CommonData());
     RunUninstallMode();
     EXPECT_EQ(outside.Read("update/precious.txt"), "keep");
+    EXPECT_EQ(outside.Read("refused_version"), "keep");
 }
 #endif
 
