@@ -121,6 +121,8 @@ void ProductFlow::RestartIntoTheDemoRelease(bool broken) {
     const std::string running = m_running = StampedVersion(program / "SongDeck");
     const std::string newer = m_newer = StampedVersion(service / "update" / "files" / "SongDeck");
     ASSERT_FALSE(running.empty());
+    // The broken release's client is a script with no version stamped into it.
+    ASSERT_TRUE(broken || !newer.empty());
     ASSERT_NE(running, newer);
 
     ServeFolder(m_server, service);
@@ -182,6 +184,13 @@ TEST_F(ProductFlow, ABrokenReleaseIsRolledBackAndThePreviousClientSaysSoOnce) {
     EXPECT_FALSE(ReadFile(m_folder.CommonDataDir() / "refused_version").empty());
     EXPECT_FALSE(fs::exists(m_folder.CommonDataDir() / "previous"));
     TakeScreenshot("product-broken-release-rolled-back");
+    ExitTheClient();
+    // The notice was taken: the next start says nothing.
+    const size_t hellos = HellosFrom(m_running);
+    ASSERT_GT(m_folder.Start({"-test"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return HellosFrom(m_running) > hellos; }, kClientStartMs));
+    PumpFor(1500);
+    EXPECT_EQ(notifications.Count(), 1) << "the notice came again";
     ExitTheClient();
 }
 

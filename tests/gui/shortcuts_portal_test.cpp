@@ -75,9 +75,6 @@ TEST_P(ShortcutsPortalDesktop, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebin
     EXPECT_EQ(portal.Triggers().back(), "CTRL+ALT+F");
     EXPECT_EQ(portal.ClosedSessions().size(), 1u);
     const std::string key = kde ? "CTRL+ALT+F" : "Shift+F12";
-    EXPECT_TRUE(PumpUntil(
-        [&] { return LogCount("bound Shift+F12 instead of CTRL+ALT+F") == (kde ? 0 : 1); },
-        kClientEndMs));
 
     HideMain(pid);
     // The old key went with the options.
@@ -87,6 +84,8 @@ TEST_P(ShortcutsPortalDesktop, TheDesktopBindsTheHotkeyRestoresTheWindowAndRebin
     portal.Press(key);
     EXPECT_TRUE(PumpUntil([&] { return MainVisible(pid); }, kClientEndMs))
         << "the portal's Activated did not bring the window back";
+    // The bind's answer came before Activated: the desktop's own choice is in the log by now.
+    EXPECT_EQ(LogCount("bound Shift+F12 instead of CTRL+ALT+F"), kde ? 0 : 1);
     EXPECT_EQ(LogCount(kFocusOnly), 0);
     ExitClient(pid);
     EXPECT_EQ(portal.ClosedSessions().size(), 2u) << "the session outlived the client's window";
