@@ -129,9 +129,11 @@ set(SONGDECK_WINDOWS_LAUNCHER_PENDING
     LauncherTest.AStopAtAnyStepOfARollBackLeavesAVersionThatTheNextStartRuns
     LauncherTest.TheClientsLauncherSwapLeavesALauncherWhereverItIsStopped)
 list(JOIN SONGDECK_WINDOWS_LAUNCHER_PENDING ":" launcher_pending)
+# Discovery passes the properties on as one flat list, so a list value would swallow the
+# property after it: the lock comes first and every value is a single word.
 gtest_discover_tests(songdeck_windows_launcher_tests DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120 TEST_FILTER "-${launcher_pending}"
-    PROPERTIES TIMEOUT 180 LABELS "windows;integration" RESOURCE_LOCK songdeck_running_client)
+    PROPERTIES TIMEOUT 180 RESOURCE_LOCK songdeck_running_client LABELS windows)
 
 # The download tests against WinINet, with the plain-HTTP test server inside the test program
 # (winsock on 127.0.0.1).
