@@ -15,10 +15,10 @@ namespace {
 
 constexpr wchar_t kClientIdFileName[] = L"guid.dat";
 
-// Only what the client put there goes: the user's update stage with the kept and refused
-// versions beside it, and the stage in the all-users folder (where earlier versions staged on
-// Windows), each reached through no link: another user may have made those folders, or links
-// in them, before the client did.
+// Only what the client put there goes: the user's update stage with the kept version (and, on
+// uninstall, the refused versions) beside it, and the stage in the all-users folder (where earlier
+// versions staged on Windows), each reached through no link: another user may have made those
+// folders, or links in them, before the client did.
 void RemoveUpdateStages(bool withVersionRecords) {
     const std::wstring userFolder = GetUpdateStateDir();
     for (const std::wstring& folder : {userFolder, GetCommonDataDir()}) {
@@ -27,8 +27,8 @@ void RemoveUpdateStages(bool withVersionRecords) {
             continue;
         }
         RemoveTreeNoLinks(product / L"update");
-        if (withVersionRecords && folder == userFolder) {
-            RemoveVersionRecords();
+        if (folder == userFolder) {
+            RemoveVersionRecords(withVersionRecords);
         }
     }
 }

@@ -52,9 +52,11 @@ bool TakeRefusedVersionNotice() {
     return DeleteFileAt(GetUpdateStateDir() + kRefusedNoticeName) != FALSE;
 }
 
-void RemoveVersionRecords() {
+void RemoveVersionRecords(bool withRefused) {
     const std::filesystem::path folder = PathFromWide(GetUpdateStateDir());
-    for (const wchar_t* name : {kPreviousFolderName, kRefusedVersionName, kRefusedNoticeName}) {
-        RemoveTreeNoLinks(folder / name);
+    RemoveTreeNoLinks(folder / kPreviousFolderName);
+    if (withRefused) {
+        RemoveTreeNoLinks(folder / kRefusedVersionName);
+        RemoveTreeNoLinks(folder / kRefusedNoticeName);
     }
 }

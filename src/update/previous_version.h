@@ -23,6 +23,7 @@ LONGLONG RefusedVersion();
 void RecordRefusedVersion(LONGLONG version);
 // True once after a version was refused; the notice is gone afterwards.
 bool TakeRefusedVersionNotice();
-// Removes the kept version and the refused version's records, each as itself where it is a
-// link; for the uninstaller, once the folder around them is known to be no link.
-void RemoveVersionRecords();
+// Removes the kept version and, withRefused, the refused version's records, each as itself
+// where it is a link; for setup's modes, once the folder around them is known to be no link.
+// A fresh install supersedes a kept version, which must never go back over it.
+void RemoveVersionRecords(bool withRefused);

@@ -41,6 +41,8 @@ protected:
 TEST_F(CommandModes, InstallEmptiesTheUpdateFolderMakesTheIdAndTurnsStartAtLoginOnOnce) {
     fs::create_directories(CommonData() / "update");
     m_env.root().Write("common/Tavnel/SongDeck/update/stale.bin", "old stage");
+    fs::create_directories(CommonData() / "previous");
+    m_env.root().Write("common/Tavnel/SongDeck/previous/list", "a kept version");
 
     RunInstallMode();
 
