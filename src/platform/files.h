@@ -26,10 +26,6 @@ std::wstring WideFromPath(const std::filesystem::path& path);
 // Temporary files that killed writers left in the folder are removed first.
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size);
 
-// Lets every local user read and write the file (a mode on Linux, an ACL on Windows); FALSE
-// when the file is missing, is a link (never followed) or its sharing cannot be changed.
-BOOL ShareFileWithAllUsers(const std::filesystem::path& path);
-
 // Removes path and, when it is a folder, everything in it. A link is removed as itself and never
 // entered, wherever it stands (path included): on Windows anything with a reparse point (a
 // junction, a symbolic link, a mount point), which the standard library there cannot tell from

@@ -191,13 +191,7 @@ bool CHttpGetJob::OpenPart(Transfer& transfer, std::vector<std::string>& headers
     // A link or anything else but a file in the ".part"'s place is not ours to continue: it
     // goes (Create removes it) and the download starts from zero.
     m_nReceived.store(0);
-    if (!transfer.file.Create(transfer.partPath)) {
-        return false;
-    }
-    // Every user who runs the client may go on with the download; where the file cannot be
-    // shared it still serves this user.
-    ShareFileWithAllUsers(transfer.partPath);
-    return true;
+    return transfer.file.Create(transfer.partPath);
 }
 
 CHttpGetJob::Verdict CHttpGetJob::JudgeAnswer(Transfer& transfer, const HttpResponseHead& head) {

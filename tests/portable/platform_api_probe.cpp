@@ -71,7 +71,6 @@ public:
     platform::FindDialogWindow(L"");
     unsigned id = 0;
     CloseHandle(BeginJobThread(std::make_shared<ProbeJob>(), &ProbeJob::Run, &id));
-    ShareFileWithAllUsers(PathFromWide(L"x"));
     GetKnownFolderPath(CSIDL_LOCAL_APPDATA);
     HMODULE module = nullptr;
     (void)module;

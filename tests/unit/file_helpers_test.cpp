@@ -115,33 +115,6 @@ TEST(WriteNarrowFile, KeepsTheModeOfTheFileItReplaces) {
     EXPECT_EQ(fs::status(dir.path() / "mode.txt").permissions(), mode);
 }
 
-#ifndef _WIN32
-// The modes of POSIX (Windows adds an Everyone entry: PlatformFacilities tests it).
-TEST(ShareFileWithAllUsers, EveryUserMayReadAndWriteAndNothingBecomesExecutable) {
-    TempFolder dir;
-    dir.Write("part", "x");
-    fs::permissions(dir.path() / "part", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_TRUE(ShareFileWithAllUsers(dir.path() / "part"));
-    EXPECT_EQ(fs::status(dir.path() / "part").permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                  fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
-    EXPECT_EQ(dir.Read("part"), "x");
-    EXPECT_FALSE(ShareFileWithAllUsers(dir.path() / "missing"));
-    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
-}
-
-TEST(ShareFileWithAllUsers, ALinkInTheFilesPlaceIsRefusedAndItsTargetKeepsItsMode) {
-    // Whoever can write to the folder must not open another file of this user to everyone.
-    TempFolder dir;
-    dir.Write("private", "secret");
-    fs::permissions(dir.path() / "private", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(dir.path() / "private", dir.path() / "part");
-    EXPECT_FALSE(ShareFileWithAllUsers(dir.path() / "part"));
-    EXPECT_EQ(fs::status(dir.path() / "private").permissions(),
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-#endif
-
 TEST(CreateDirectoryPath, CreatesUpToTheLastSeparator) {
     TempFolder dir;
     EXPECT_TRUE(CreateDirectoryPath(dir.wide(L"a/b/c").c_str()));

@@ -129,12 +129,6 @@ std::wstring WideFromPath(const std::filesystem::path& path) {
     return Utf8ToWide(path.native());
 }
 
-BOOL ShareFileWithAllUsers(const std::filesystem::path& path) {
-    // Read and write for owner, group and others, whatever the umask left at creation. A link
-    // put in the file's place is refused, never followed.
-    return ::fchmodat(AT_FDCWD, path.c_str(), 0666, AT_SYMLINK_NOFOLLOW) == 0 ? TRUE : FALSE;
-}
-
 BOOL ReplaceFileAtomically(const std::filesystem::path& path, const void* data, size_t size) {
     const std::string& target = path.native();
     {

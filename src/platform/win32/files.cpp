@@ -3,7 +3,6 @@
 #include "platform/files.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <atomic>
 #include <cerrno>
@@ -142,40 +141,4 @@ CFolderLock::~CFolderLock() {
     if (m_bLocked) {
         CloseHandle(reinterpret_cast<HANDLE>(m_hFolder));
     }
-}
-
-BOOL ShareFileWithAllUsers(const std::filesystem::path& path) {
-    // Read and write for Everyone (the well-known SID S-1-1-0), added to what the file inherits.
-    // A link put in the file's place is refused, never followed.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-        return FALSE;
-    }
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
-        return FALSE;
-    }
-    PACL current = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL updated = nullptr;
-    EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
-    access.grfAccessMode = GRANT_ACCESS;
-    access.grfInheritance = NO_INHERITANCE;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    access.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
-    std::wstring name = path.wstring();
-    bool shared =
-        GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &current, nullptr, &descriptor) == ERROR_SUCCESS &&
-        SetEntriesInAclW(1, &access, current, &updated) == ERROR_SUCCESS &&
-        SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, updated, nullptr) == ERROR_SUCCESS;
-    LocalFree(updated);
-    LocalFree(descriptor);
-    FreeSid(everyone);
-    return shared ? TRUE : FALSE;
 }
