@@ -19,6 +19,7 @@ bool IsPlainFileName(const std::wstring& name) {
 
 void CFileCheckJob::Run() {
     std::vector<DownloadEntry> left;
+    std::vector<std::wstring> leftNames;
     for (size_t i = 0; i < m_names.size() && i < m_downloads.size(); ++i) {
         if (m_bStop.load()) {
             return;
@@ -27,6 +28,7 @@ void CFileCheckJob::Run() {
         const DownloadEntry& entry = m_downloads[i];
         if (!IsPlainFileName(m_names[i]) || !FileExists(path)) {
             left.push_back(entry);
+            leftNames.push_back(m_names[i]);
         } else if (entry.second.empty()) {
             // Present and nothing to compare with: counts as present.
         } else if (DigestOfFileLike(entry.second, path) == entry.second) {
@@ -34,12 +36,15 @@ void CFileCheckJob::Run() {
         } else {
             DeleteFileAt(path);
             left.push_back(entry);
+            leftNames.push_back(m_names[i]);
         }
     }
     for (size_t i = m_names.size(); i < m_downloads.size(); ++i) {
         left.push_back(m_downloads[i]);
+        leftNames.emplace_back();
     }
     m_downloads = std::move(left);
+    m_leftNames = std::move(leftNames);
     m_dShare = 100.0 / static_cast<double>(m_downloads.size() + 1);
     if (m_bStop.load()) {
         return;

@@ -17,6 +17,8 @@ struct CFileCheckJob {
     std::wstring m_strDir;
     std::vector<std::wstring> m_names;
     std::vector<DownloadEntry> m_downloads;
+    // Results: the file names of the downloads left, side by side with them.
+    std::vector<std::wstring> m_leftNames;
     HWND m_hNotifyWnd = nullptr;
     UINT m_nMsgId = 0;
 

@@ -2,14 +2,17 @@
 
 #include "app/helpers.h"
 #include "platform/text_encoding.h"
+#include "platform/trusted_pages.h"
 #include "platform/xml_document.h"
 #include "update/xml_document.h"
 
 namespace {
 
 bool IsPlainName(const std::wstring& name) {
-    if (name.empty() || name == L"." || name == L".." ||
-        name.find_first_of(L"/\\") != std::wstring::npos) {
+    // One step, no ':' (streams), no device, no trailing dot or space (Windows drops them, so
+    // "update.xml. " would be "update.xml"), and none of the characters Windows refuses.
+    if (name.empty() || name == L"." || name.find_first_of(L"/\\*?\"<>|") != std::wstring::npos ||
+        !platform::IsPlainPagePath(name) || name.back() == L'.' || name.back() == L' ') {
         return false;
     }
     for (const wchar_t* reserved : {kStagedManifestName, kStagedSignatureName, kStagedNotesName,

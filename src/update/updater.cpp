@@ -133,6 +133,7 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
                         return;
                     }
                     m_downloads = m_pJob->m_downloads;
+                    m_downloadNames = m_pJob->m_leftNames;
                     m_dShare = m_pJob->m_dShare;
                     WriteLog(info, L"update: %d files already in place, %d to download",
                              static_cast<int>(m_names.size() -
@@ -414,10 +415,12 @@ void CUpdater::StopFileCheck() {
 
 void CUpdater::StartNextDownload() {
     const DownloadEntry& front = m_downloads.front();
+    const bool named = !m_downloadNames.empty() && !m_downloadNames.front().empty();
     m_pTask->Stop();
     m_pTask->SetMaxBytes(CHttpGetTask::GetDefaultMaxBytes());
     m_pTask->SetWantSHA256(front.second.size() == kSha256Digits);
-    m_pTask->Start(m_strDir.c_str(), front.first.c_str());
+    m_pTask->Start(m_strDir.c_str(), front.first.c_str(),
+                   named ? m_downloadNames.front().c_str() : nullptr);
 }
 
 void CUpdater::StartDownloads() {
@@ -445,6 +448,9 @@ void CUpdater::OnFileDownloaded() {
                                       : L"update: \"%ls\" downloaded and verified",
                  name.c_str());
         m_downloads.erase(m_downloads.begin());
+        if (!m_downloadNames.empty()) {
+            m_downloadNames.erase(m_downloadNames.begin());
+        }
         m_dDone += m_dShare;
         m_nFailures = 0;
         OnProgress(static_cast<int>(m_dDone));

@@ -93,6 +93,8 @@ protected:
     std::wstring m_strDesc;
     std::wstring m_strLog;
     std::vector<std::wstring> m_names;
+    // The file names of m_downloads, side by side: the names the manifest derived.
+    std::vector<std::wstring> m_downloadNames;
     std::wstring m_strUserAgent;
     CHttpGetTaskMD5* m_pTask = nullptr;
     std::vector<DownloadEntry> m_downloads;

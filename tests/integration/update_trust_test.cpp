@@ -169,7 +169,20 @@ TEST_F(SignedUpdate, ASha256DigestIsCheckedInsteadOfTheMd5) {
 
 TEST_F(SignedUpdate, FileListsThatCannotBeStagedFailBeforeAnyFileIsAsked) {
     const std::string digest = Md5Of("x");
+    const auto file = [&](const std::string& link) {
+        return "<file><link>" + link + "</link><md5>" + digest + "</md5></file>";
+    };
     const std::string lists[] = {
+        // Names Windows reads as the check manifest, the stage's manifest or its signature,
+        // as a device, or cannot hold.
+        file("files/update.check.xml."),
+        file("files/update.xml::$DATA"),
+        file("files/UPDATE.XML "),
+        file("files/update.xml.sig. ."),
+        file("files/CON.bin"),
+        file("files/a*.bin"),
+        file("files/a&quot;.bin"),
+        file("files/a|b.bin"),
         // One file would end as the other on a file system that ignores case.
         "<file><link>x/same.bin</link><md5>" + digest + "</md5></file>" +
             "<file><link>y/SAME.bin</link><md5>" + digest + "</md5></file>",
