@@ -103,7 +103,8 @@ bool CKeptVersion::Keep(const std::vector<ManifestFile>& files, LONGLONG version
         const fs::path target = PathFromWide(replaced);
         const fs::file_type type = fs::symlink_status(target, error).type();
         std::string digest = kAddedFile;
-        if (type != fs::file_type::not_found) {
+        // MinGW's symlink_status follows links on Windows: a dangling one reads as missing.
+        if (type != fs::file_type::not_found || IsLinkEntry(target)) {
             // A link or a folder in a file's place would be removed by a roll-back, or followed.
             if (type != fs::file_type::regular || IsLinkEntry(target)) {
                 WriteLog(warning,

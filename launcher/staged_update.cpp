@@ -17,6 +17,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A file itself, not a link to one: MinGW's symlink_status cannot tell a link on Windows.
+bool IsPlainFileEntry(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(fs::symlink_status(path, error)) && !IsLinkEntry(path);
+}
+
 constexpr wchar_t kPlacedPrefix[] = L".songdeck-new-";
 // Written by setup (installer/SongDeckSetup.nsi): one path below the program folder a line,
 // UTF-16LE, lines ending in CR LF.
@@ -69,8 +75,7 @@ bool CStagedUpdate::AreStagedFiles(const std::vector<ManifestFile>& files) const
             return false;
         }
         // A link in a file's place could point anywhere, so it spoils the stage.
-        std::error_code error;
-        if (!fs::is_regular_file(fs::symlink_status(PathFromWide(m_strStageDir + name), error))) {
+        if (!IsPlainFileEntry(PathFromWide(m_strStageDir + name))) {
             WriteLog(warning, L"RunSongDeck: staged file \"%ls\" is missing or not a file",
                      name.c_str());
             return false;
@@ -104,9 +109,8 @@ StageResult CStagedUpdate::PlaceBesideTarget(const ManifestFile& file, std::wstr
 
 void CStagedUpdate::RecordPlacedFiles(const std::vector<ManifestFile>& files) const {
     const fs::path record = PathFromWide(m_strProgramDir + kSetupRecordName);
-    std::error_code error;
     // Only an installation made by setup has a record; a link in its place is not one.
-    if (!fs::is_regular_file(fs::symlink_status(record, error))) {
+    if (!IsPlainFileEntry(record)) {
         return;
     }
     std::string lines;
