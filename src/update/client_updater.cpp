@@ -126,18 +126,33 @@ void CClientUpdater::CancelUpdate() {
     PostUpdateEnd();
 }
 
+bool CClientUpdater::StageManifest() {
+    // A staged manifest of an earlier run would describe another version than the files
+    // beside it, so the new one takes its place; the launcher checks the stage again against
+    // the signature kept beside it.
+    bool staged = MoveFileReplacing(m_strManifestPath, m_strDir + kStagedManifestName) != FALSE;
+    if (staged && IsManifestSigned()) {
+        staged = MoveFileReplacing(GetSignaturePath(), m_strDir + kStagedSignatureName) != FALSE;
+    } else if (staged) {
+        DeleteFileAt(m_strDir + kStagedSignatureName);
+    }
+    if (!staged) {
+        // Half a stage is no stage: the launcher finds no manifest and the next check starts
+        // from nothing.
+        WriteLog(warning, L"update: version %lld could not be staged",
+                 static_cast<long long>(m_nNewVersion));
+        DeleteFileAt(m_strDir + kStagedManifestName);
+        RemoveCheckFiles();
+    }
+    return staged;
+}
+
 void CClientUpdater::OnUpdateFinished(int result) {
     m_bFinished = TRUE;
+    if (result == 1 && !StageManifest()) {
+        result = 0;
+    }
     if (result == 1) {
-        // A staged manifest of an earlier run would describe another version than the files
-        // beside it, so the new one takes its place.
-        MoveFileReplacing(m_strManifestPath, m_strDir + kStagedManifestName);
-        // The launcher checks the stage again against the signature kept beside it.
-        if (IsManifestSigned()) {
-            MoveFileReplacing(GetSignaturePath(), m_strDir + kStagedSignatureName);
-        } else {
-            DeleteFileAt(m_strDir + kStagedSignatureName);
-        }
         WriteTextFile(m_strLog.c_str(), (m_strDir + kStagedNotesName).c_str());
         WriteLog(info, L"update: version %lld is staged for the launcher",
                  static_cast<long long>(m_nNewVersion));

@@ -35,6 +35,9 @@ public:
     BOOL IsFinished() const { return m_bFinished; }
 
 private:
+    // Moves the fetched manifest and its signature into the stage; false (logged, and the
+    // check files cleared) when either cannot be placed.
+    bool StageManifest();
     void SetDialogStep(int step);
     void CloseDialog();
     static void PostUpdateEnd();

@@ -70,6 +70,22 @@ TEST_F(ClientUpdate, ASilentRunStagesTheUpdateAndTellsTheMainWindow) {
     EXPECT_EQ(mainWindow.ready, std::vector<WPARAM>{0});
 }
 
+TEST_F(ClientUpdate, AStageThatCannotTakeTheSignatureHoldsNoManifestAndNoCheckFiles) {
+    const std::string manifest =
+        BuildManifest(running + 1, {}, {{"files/lib.so", Md5Of("lib"), running + 1}});
+    ServeSignedManifest(server, "/desktop/update.xml", manifest);
+    server.ServeFile("/desktop/files/lib.so", "lib");
+    fs::create_directories(updateDir / "update.xml.sig" / "in the way");
+
+    RunSilentCheck();
+
+    EXPECT_FALSE(fs::exists(updateDir / "update.xml"));
+    EXPECT_FALSE(fs::exists(updateDir / "update.check.xml"));
+    EXPECT_FALSE(fs::exists(updateDir / "update.check.xml.sig"));
+    platform::PumpMessagesUntil([] { return false; }, 200);
+    EXPECT_TRUE(mainWindow.ready.empty());
+}
+
 TEST_F(ClientUpdate, ASilentRunWithoutANewerVersionEndsQuietly) {
     ServeSignedManifest(server, "/desktop/update.xml", BuildManifest(running, {}, {}));
 
