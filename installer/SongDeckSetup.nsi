@@ -160,9 +160,21 @@ Section
     ${EndIf}
 SectionEnd
 
-; $R1: a line of the record; $R3: "file" or "folder", what this pass removes. A line that could
-; name anything outside the folder (a drive, a stream, a ".." step, a root) is skipped.
+; $R1: a line of the record; $R3: "file" or "folder", what this pass removes; $R5: set when the
+; previous read was cut short. A line that could name anything outside the folder (a drive, a
+; stream, a ".." step, a root) or more than one file (Delete expands * and ?) is skipped, and so
+; is a line the read cut at its length limit (no CR LF at its end) with the piece after it.
 Function un.RemoveRecorded
+    StrCpy $R4 $R5
+    StrCpy $R2 $R1 2 -2
+    StrCpy $R5 ""
+    ${If} $R2 != "$\r$\n"
+        StrCpy $R5 "cut"
+    ${EndIf}
+    ${If} $R4 != ""
+    ${OrIf} $R5 != ""
+        Return
+    ${EndIf}
     ${Do}
         StrCpy $R2 $R1 1 -1
         ${If} $R2 != "$\r"
@@ -182,6 +194,14 @@ Function un.RemoveRecorded
         Return
     ${EndIf}
     ${UnStrStr} $R2 $R1 ":"
+    ${If} $R2 != ""
+        Return
+    ${EndIf}
+    ${UnStrStr} $R2 $R1 "*"
+    ${If} $R2 != ""
+        Return
+    ${EndIf}
+    ${UnStrStr} $R2 $R1 "?"
     ${If} $R2 != ""
         Return
     ${EndIf}
@@ -211,6 +231,7 @@ Section Uninstall
         ${If} ${Errors}
             ${Break}
         ${EndIf}
+        StrCpy $R5 ""
         ${Do}
             FileReadUTF16LE $9 $R1
             ${If} ${Errors}

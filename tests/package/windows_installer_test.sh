@@ -121,6 +121,11 @@ cp -r "$chosen/res" "$chosen/notes.txt" "$chosen/RunSongDeck2.exe" "$chosen/Song
 # An update's apply placed a file and added it to the record, as the launcher does.
 echo update >"$chosen/SongDeck/libupdate.dll"
 printf 'libupdate.dll\r\n' | iconv -t UTF-16LE >>"$chosen/SongDeck/SongDeck.files"
+# Lines naming many files, and lines longer than a read: one of the two is cut right before
+# "notes.txt", which the piece after the cut would name.
+long=$(printf 'y%.0s' $(seq 1023))
+printf '*.txt\r\nres\\photos\\th?sis.txt\r\n%snotes.txt\r\ny%snotes.txt\r\n' "$long" "$long" |
+    iconv -t UTF-16LE >>"$chosen/SongDeck/SongDeck.files"
 cp "$chosen/SongDeck/Uninstall.exe" "$scratch/"
 bounded_wine "$scratch/Uninstall.exe" /S "_?=$chosen_win\\SongDeck" || fail "the uninstall failed"
 for folder in "$chosen" "$chosen/SongDeck"; do
