@@ -16,10 +16,12 @@ DWORD AsListed(const std::wstring&, DWORD listed) {
 bool RemoveEntry(const std::wstring& path, DWORD attributes, AttributeView view) {
     attributes = view(path, attributes);
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // Never on a link: the attribute change could reach its target.
+    if (!link && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !folder) {
+    if (link || !folder) {
         return (folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) != 0;
     }
     bool whole = true;
