@@ -182,10 +182,7 @@ bool CTrustedPages::IsServiceCookieUrl(const std::wstring& url) const {
             continue;
         }
         const std::wstring domain = name.substr(dot + 1);
-        if (host == domain ||
-            (host.size() > domain.size() + 1 &&
-             host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
-             host[host.size() - domain.size() - 1] == L'.')) {
+        if (host == domain || IsHostUnderDomain(host, domain)) {
             return true;
         }
     }

@@ -180,4 +180,10 @@ bool IsPageLocation(const std::wstring& location) {
            parts.m_strScheme == L"https";
 }
 
+bool IsHostUnderDomain(const std::wstring& host, const std::wstring& domain) {
+    return host.size() > domain.size() + 1 &&
+           host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+           host[host.size() - domain.size() - 1] == L'.';
+}
+
 }  // namespace platform

@@ -30,4 +30,8 @@ public:
 // Script (javascript:), data: and every other scheme are not pages of the client.
 bool IsPageLocation(const std::wstring& location);
 
+// Whether host lies below domain: ends in "." + domain ("a.example.com" under "example.com",
+// never "badexample.com" nor the domain itself).
+bool IsHostUnderDomain(const std::wstring& host, const std::wstring& domain);
+
 }  // namespace platform

@@ -150,10 +150,7 @@ bool SetCookieText(const std::wstring& url, const std::wstring& name, const std:
     // the bare domain).
     std::vector<std::wstring> hosts{place.domain};
     for (const std::wstring& host : serviceHosts) {
-        if (host.size() > place.domain.size() &&
-            host.compare(host.size() - place.domain.size(), place.domain.size(), place.domain) ==
-                0 &&
-            host[host.size() - place.domain.size() - 1] == L'.') {
+        if (IsHostUnderDomain(host, place.domain)) {
             hosts.push_back(host);
         }
     }
