@@ -148,10 +148,6 @@ void CUpdater::OnMsg(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
         } else if (wParam >= kFirstFailure && wParam <= kLastFailure) {
             LogFailedDownload(wParam, lParam);
-            if (m_bFetchingSignature) {
-                // Without its signature the manifest is nothing to keep.
-                DiscardManifest();
-            }
             Finish(0);
         }
         return;
@@ -237,7 +233,6 @@ void CUpdater::OnSignatureDownloaded() {
         !ReadWholeFile(m_strSignaturePath, kManifestSignatureBytes, signature) ||
         !VerifyManifestSignature(manifest, signature)) {
         WriteLog(info, L"update: the manifest's signature does not verify");
-        DiscardManifest();
         Finish(0);
         return;
     }
@@ -246,17 +241,9 @@ void CUpdater::OnSignatureDownloaded() {
     ParseManifestBytes(manifest);
 }
 
-void CUpdater::DiscardManifest() {
-    DeleteFileAt(m_strManifestPath);
-    if (!m_strSignaturePath.empty()) {
-        DeleteFileAt(m_strSignaturePath);
-    }
-}
-
 void CUpdater::ParseManifest() {
     std::string bytes;
     if (!ReadWholeFile(m_strManifestPath, kMaxManifestBytes, bytes)) {
-        DiscardManifest();
         Finish(0);
         return;
     }
@@ -267,14 +254,12 @@ void CUpdater::ParseManifestBytes(const std::string& bytes) {
     platform::CXmlDocument document;
     if (FAILED(LoadXmlBytes(bytes, document))) {
         WriteLog(info, L"update: the manifest cannot be read");
-        DiscardManifest();
         Finish(0);
         return;
     }
     const platform::CXmlNode root = document.Root().SelectSingle("updater");
     if (!root) {
         WriteLog(info, L"update: the manifest cannot be read");
-        DiscardManifest();
         Finish(0);
         return;
     }
@@ -285,7 +270,6 @@ void CUpdater::ParseManifestBytes(const std::string& bytes) {
         ParseDescription(root);
         if (!ParseFileList(root)) {
             WriteLog(info, L"update: the manifest's file list cannot be staged");
-            DiscardManifest();
             Finish(0);
             return;
         }
@@ -299,7 +283,6 @@ void CUpdater::ParseManifestBytes(const std::string& bytes) {
             WriteLog(warning,
                      L"update: the manifest's version %I64d is older than the installed %I64d",
                      m_nNewVersion, m_nCurrentVersion);
-            DiscardManifest();
         }
         Finish(2);
     }

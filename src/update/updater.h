@@ -69,7 +69,6 @@ protected:
     // The manifest URL with the signature suffix before its query.
     std::wstring GetSignatureUrl() const;
     // Removes a manifest (and its signature) that is not to be used.
-    void DiscardManifest();
     void StartNextDownload();
     void ParseDescription(const platform::CXmlNode& root);
     static void GetLogLines(const platform::CXmlNode& log, std::wstring& out);
